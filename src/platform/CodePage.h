@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qal {
+
+// The program's single-byte code page is Windows-1252. Core texts are byte
+// strings in it, one byte a character, exactly as they go to the files.
+// The five bytes that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) stand for the control characters of the same value, so every byte
+// has a character and a round trip never loses one.
+
+// The Unicode character of a byte.
+char32_t cp1252ToUnicode(unsigned char byte);
+
+// The byte of a Unicode character, or -1 when Windows-1252 lacks it.
+int unicodeToCp1252(char32_t character);
+
+// UTF-8 to Windows-1252; every character the code page lacks (and every
+// malformed sequence) becomes "?".
+std::string utf8ToCp1252(std::string_view utf8);
+
+// Windows-1252 to UTF-8.
+std::string cp1252ToUtf8(std::string_view bytes);
+
+} // namespace qal

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace qal {
+
+// The run-time error numbers of the original platform. Failures everywhere in
+// the program carry one of these, and the messages the student sees quote it.
+namespace err {
+constexpr int InvalidProcedureCall = 5;
+constexpr int SubscriptOutOfRange = 9;
+constexpr int TypeMismatch = 13;
+constexpr int BadFileNameOrNumber = 52;
+constexpr int FileNotFound = 53;
+constexpr int BadFileMode = 54;
+constexpr int FileAlreadyOpen = 55;
+constexpr int DeviceIOError = 57;
+constexpr int DiskFull = 61;
+constexpr int InputPastEndOfFile = 62;
+constexpr int TooManyFiles = 67;
+constexpr int PermissionDenied = 70;
+constexpr int PathFileAccessError = 75;
+constexpr int PathNotFound = 76;
+} // namespace err
+
+// The platform's text for an error number, e.g. 61 -> "Disk full".
+// Unknown numbers give "Application-defined or object-defined error".
+std::string errorText(int number);
+
+// A run-time failure with its platform error number.
+class RunError : public std::runtime_error {
+public:
+    explicit RunError(int number);
+    int number() const noexcept { return number_; }
+
+private:
+    int number_;
+};
+
+// Thrown to end the program at once: it unwinds out of whatever command is
+// running, so no further step of it runs. The command dispatcher catches it,
+// closes every file and tells the toolkit to end. Deliberately not derived
+// from std::exception so that no failure handler can swallow it.
+struct EndProgram {};
+
+} // namespace qal

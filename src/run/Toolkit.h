@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+namespace qal {
+
+enum class Pane { Picture1, Picture2 };
+
+// Everything the lesson logic needs from the window toolkit, and nothing more.
+// Texts are in the program's code page (Windows-1252 bytes) and line breaks
+// in them are CR LF, both ways. The Qt window implements this; core tests use
+// a fake that scripts replies and records what was shown.
+class Toolkit {
+public:
+    virtual ~Toolkit() = default;
+
+    // Modal input box with the prompt only (application title, no default
+    // reply). Returns the typed reply; Cancel gives empty text.
+    virtual std::string inputBox(const std::string& prompt) = 0;
+    // Modal message box with one OK button, no icon, the application title.
+    virtual void messageBox(const std::string& text) = 0;
+
+    // The question box (txt_question) and the answer box (txt_answer), read
+    // and replaced as a whole.
+    virtual std::string questionBoxText() const = 0;
+    virtual void setQuestionBoxText(const std::string& text) = 0;
+    virtual std::string answerBoxText() const = 0;
+    virtual void setAnswerBoxText(const std::string& text) = 0;
+
+    // The panes' user scale, and a circle outline in those units.
+    virtual void setPaneScaleHeight(Pane pane, float units) = 0;
+    virtual void setPaneScaleWidth(Pane pane, float units) = 0;
+    virtual void drawCircle(Pane pane, float x, float y, float radius) = 0;
+
+    // Puts the pane's picture on the clipboard; a pane with no picture puts
+    // nothing. Throws RunError when the clipboard cannot be used.
+    virtual void copyPaneToClipboard(Pane pane) = 0;
+    // Makes whatever picture the clipboard holds the pane's picture; with no
+    // picture on the clipboard the pane is left as it is. Throws RunError when
+    // the clipboard cannot be used.
+    virtual void pasteClipboardIntoPane(Pane pane) = 0;
+
+    virtual void beep() = 0;
+    // Switches the 15 ms pendulum timer (tmr_pend_exp) on or off.
+    virtual void setTimerEnabled(bool on) = 0;
+
+    // The program has ended: the window goes away and the event loop stops.
+    // The core has already closed every file and will run no further handler.
+    virtual void endProgram() = 0;
+};
+
+} // namespace qal

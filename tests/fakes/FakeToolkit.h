@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Random.h"
+#include "run/Toolkit.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace qal::test {
+
+// A toolkit that answers input boxes from a script and records everything the
+// core showed, so tests can assert on the exact texts.
+class FakeToolkit : public Toolkit {
+public:
+    std::deque<std::string> replies;     // answers to the next input boxes, in order
+    std::vector<std::string> prompts;    // every input box prompt shown
+    std::vector<std::string> messages;   // every message box text shown
+    std::string questionBox;             // txt_question
+    std::string answerBox = " ";         // txt_answer starts with one blank
+    std::vector<std::string> scaleCalls; // e.g. "Picture1 height 1000"
+    struct Circle { Pane pane; float x, y, r; };
+    std::vector<Circle> circles;
+    int beeps = 0;
+    bool timerOn = false;
+    int endCalls = 0;
+    int copyCalls = 0;
+    int pasteCalls = 0;
+    int clipboardError = 0;              // non-zero: clipboard operations fail with it
+
+    std::string inputBox(const std::string& prompt) override;
+    void messageBox(const std::string& text) override { messages.push_back(text); }
+    std::string questionBoxText() const override { return questionBox; }
+    void setQuestionBoxText(const std::string& text) override { questionBox = text; }
+    std::string answerBoxText() const override { return answerBox; }
+    void setAnswerBoxText(const std::string& text) override { answerBox = text; }
+    void setPaneScaleHeight(Pane pane, float units) override;
+    void setPaneScaleWidth(Pane pane, float units) override;
+    void drawCircle(Pane pane, float x, float y, float radius) override
+    {
+        circles.push_back({pane, x, y, radius});
+    }
+    void copyPaneToClipboard(Pane pane) override;
+    void pasteClipboardIntoPane(Pane pane) override;
+    void beep() override { ++beeps; }
+    void setTimerEnabled(bool on) override { timerOn = on; }
+    void endProgram() override { ++endCalls; }
+};
+
+// A clock that always reads the time it was set to.
+class FakeClock : public Clock {
+public:
+    ClockReading reading{"12-07-2026", "14:03:09", 50589.0f};
+    ClockReading now() const override { return reading; }
+};
+
+// A random sequence that hands out scripted values, then repeats the last one.
+class ScriptedRandom : public Random {
+public:
+    std::deque<float> values;
+    float last = 0.5f;
+    int draws = 0;
+    float seededWith = -1;
+    void seed(float s) override { seededWith = s; }
+    float next() override;
+};
+
+} // namespace qal::test
