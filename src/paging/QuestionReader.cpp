@@ -1,16 +1,57 @@
-// PLACEHOLDER until the paging work lands: replace every body.
 #include "run/LessonForm.h"
+
+#include "paging/LessonLineText.h"
+#include "platform/Numbers.h"
 #include "platform/RunError.h"
+#include "run/Toolkit.h"
+
 namespace qal {
-void LessonForm::readNextQuestion() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::nextQuestion() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::nextPicture() { throw RunError(err::InvalidProcedureCall); }
-std::string LessonForm::remSpaces(const std::string&) { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::runRoutine(const std::string&) { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::enterResponse() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::saveAsNotes() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::displayNotes() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::displayEverything() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::clearBox() { throw RunError(err::InvalidProcedureCall); }
-void LessonForm::codeFile() { throw RunError(err::InvalidProcedureCall); }
+
+namespace {
+// A question-number line starts with this, letter case ignored.
+constexpr std::string_view questionNumberMarker = "`q";
+// A line starting with this ends the lesson.
+constexpr std::string_view endMarker = "####.#";
+} // namespace
+
+void LessonForm::readNextQuestion()
+{
+    try {
+        // Refill the answer box only when nothing was recorded for the line
+        // shown since the last read.
+        if (s_.resetAnswerBox)
+            toolkit_.setAnswerBoxText(s_.defaultAnswerPrompt);
+        s_.resetAnswerBox = false;
+
+        // Skip empty slots (a slot of blanks is not empty). Running past the
+        // last slot fails with 9, which is how a lesson without an end
+        // marker ends; lineCounter keeps the value that failed.
+        std::string line;
+        while (line.empty()) {
+            ++s_.lineCounter;
+            line = lessonSlot(s_.lineCounter);
+            if (!line.empty()) {
+                s_.questionText = line;
+                if (lowerPrefix(line, questionNumberMarker.size()) == questionNumberMarker)
+                    s_.questionNumber = numberText(lenientNumber(std::string_view(line).substr(2)));
+                s_.cumulativeText = s_.questionLabel + line + s_.cumulativeText;
+            }
+        }
+
+        if (!startsWithRoutineMarker(line))
+            s_.resetAnswerBox = true;
+        if (s_.readingMode == 1)
+            s_.nextBlock = line;
+
+        // The end tests come after the line has entered the run state, and
+        // end before anything of it is shown or recorded.
+        if (line.substr(0, 3) == s_.nextAssignmentMarker)
+            endProgram();
+        if (line.substr(0, endMarker.size()) == endMarker)
+            endProgram();
+    } catch (const RunError& e) {
+        reportError(e.number());
+    }
+}
+
 } // namespace qal

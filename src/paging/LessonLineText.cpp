@@ -1,0 +1,24 @@
+#include "paging/LessonLineText.h"
+
+namespace qal {
+
+std::string lowerPrefix(std::string_view text, std::size_t n)
+{
+    std::string result(text.substr(0, n));
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+bool startsWithRoutineMarker(std::string_view line)
+{
+    return lowerPrefix(line, routineMarker.size()) == routineMarker;
+}
+
+std::string routineNamePart(std::string_view line)
+{
+    return line.size() > 9 ? std::string(line.substr(9)) : std::string();
+}
+
+} // namespace qal
