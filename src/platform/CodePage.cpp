@@ -1,0 +1,108 @@
+#include "platform/CodePage.h"
+
+namespace qal {
+
+namespace {
+
+// Bytes 0x80..0x9F of Windows-1252. The five undefined ones map to the
+// control character of the same value.
+constexpr char32_t high[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+char32_t cp1252ToUnicode(unsigned char byte)
+{
+    if (byte >= 0x80 && byte <= 0x9F)
+        return high[byte - 0x80];
+    return byte;
+}
+
+int unicodeToCp1252(char32_t character)
+{
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
+        return static_cast<int>(character);
+    for (int i = 0; i < 32; ++i)
+        if (high[i] == character)
+            return 0x80 + i;
+    return -1;
+}
+
+std::string utf8ToCp1252(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        int extra = 0;
+        char32_t c = 0;
+        if (lead < 0x80) {
+            c = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            c = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            c = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            c = lead & 0x07;
+        } else {
+            out += '?';
+            ++i;
+            continue;
+        }
+        bool ok = i + static_cast<std::size_t>(extra) < utf8.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto b = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            if ((b & 0xC0) != 0x80)
+                ok = false;
+            else
+                c = (c << 6) | (b & 0x3F);
+        }
+        if (!ok) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+        const int byte = unicodeToCp1252(c);
+        out += byte < 0 ? '?' : static_cast<char>(byte);
+    }
+    return out;
+}
+
+std::string cp1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (char b : bytes)
+        appendUtf8(out, cp1252ToUnicode(static_cast<unsigned char>(b)));
+    return out;
+}
+
+} // namespace qal
