@@ -1,0 +1,171 @@
+#include "run/LessonForm.h"
+
+#include "platform/Clock.h"
+#include "platform/FileTable.h"
+#include "platform/Numbers.h"
+#include "platform/Random.h"
+#include "platform/RunError.h"
+#include "run/Toolkit.h"
+
+#include <cmath>
+
+namespace qal {
+
+namespace {
+
+const char* const localBaseFolder = "c:\\drovnel";
+const char* const lanBaseFolder =
+    "i:\\bkp_000416\\My Documents\\distance students\\interactive problems\\lb1";
+
+// The name as it goes into a file name: blanks become "_", and so does every
+// character that cannot stand in a Windows file name, so that no name can
+// reach outside the base folder. Letter case stays.
+std::string fileNameForm(const std::string& name)
+{
+    std::string form = name;
+    for (char& c : form) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+        case ' ': case '\\': case '/': case ':': case '*':
+        case '?': case '"': case '<': case '>': case '|':
+            c = '_';
+            break;
+        default:
+            if (u < 32)
+                c = '_';
+        }
+    }
+    return form;
+}
+
+// Assignment numbers of one or two characters get zeros in front; any other
+// length stays as it is (the text is neither trimmed nor checked).
+std::string padAssignmentNumber(const std::string& number)
+{
+    if (number.size() == 1)
+        return "00" + number;
+    if (number.size() == 2)
+        return "0" + number;
+    return number;
+}
+
+} // namespace
+
+void LessonForm::initProgram()
+{
+    random_.seed(clock_.now().secondsSinceMidnight);
+    try {
+        // The local base folder is made on every run; that it exists already,
+        // or that the drive is missing, is no concern here.
+        files_.createFolder(localBaseFolder);
+    } catch (const RunError&) {
+    }
+
+    try {
+        // Worked out in double precision: in single precision the largest
+        // draw, 1 - 2^-24, rounds up to 29, outside the code numbers' range.
+        s_.codeNumber = static_cast<float>(std::floor(static_cast<double>(random_.next()) * 10.0 + 19.0));
+
+        toolkit_.setPaneScaleHeight(Pane::Picture1, 1000);
+        toolkit_.setPaneScaleWidth(Pane::Picture1, 1000);
+        toolkit_.setPaneScaleHeight(Pane::Picture2, 1000);
+        toolkit_.setPaneScaleWidth(Pane::Picture2, 1000);
+
+        const std::string user = toolkit_.inputBox("Enter 1 for home user, 2 for Quelby LAN user");
+        s_.baseFolder = standardNumber(user) == 2 ? lanBaseFolder : localBaseFolder;
+
+        s_.studentName = toolkit_.inputBox("Your full name:  ");
+        s_.initials = toolkit_.inputBox("Your initials (use all 3 initials and always use the same three "
+                                        "initials when submitting work):  ");
+
+        // Month and day come from one reading of the date, so a run started
+        // at midnight cannot mix two days in the send file's name.
+        const std::string date = clock_.now().date;
+        const std::string name = fileNameForm(s_.studentName);
+        s_.masterFilePath = s_.baseFolder + "\\masterFile_" + name + ".txt";
+        s_.sendFilePath = s_.baseFolder + "\\send_" + date.substr(0, 2) + date.substr(3, 2) + name + ".txt";
+        s_.notesFilePath = s_.baseFolder + "\\notes_" + name + ".txt";
+
+        s_.assignmentNumber = toolkit_.inputBox("Assignment Number:  ");
+
+        s_.defaultAnswerPrompt =
+            "Enter, as appropriate, an answer to the question, a critique of your answer in response "
+            "to a given answer, your insights regarding the situation at this point, notes to "
+            "yourself, or just an OK.\r\n\r\nAlways critique your solutions by describing any "
+            "insights you had or errors you makde, and by explaining how you can make use of the "
+            "insight or how you now know how to avoid certain errors.  Also pose for the instructor "
+            "any question or questions that you have related to the problem or series of problems.";
+        s_.questionLabel = " <-<-<-<-  Q/A:   ";
+        s_.answerLabel = " YOUR ANSWER  ->->->->  ";
+
+        s_.assignmentNumber = padAssignmentNumber(s_.assignmentNumber);
+        s_.nextAssignmentMarker = padAssignmentNumber(numberText(lenientNumber(s_.assignmentNumber) + 1));
+
+        s_.lineCounter = 0;
+        loadLessonLines();
+    } catch (const RunError& e) {
+        reportError(e.number());
+    }
+}
+
+void LessonForm::openAssignment()
+{
+    try {
+        s_.lineCounter = 0;
+        std::string line;
+        const std::string header = s_.assignmentNumber + ".";
+        // Compares exactly four characters of the line, so a number of four or
+        // more characters never matches, and running off the table fails with 9.
+        while (line.substr(0, 4) != header) {
+            s_.lineCounter += 1;
+            line = lessonSlot(s_.lineCounter);
+        }
+
+        s_.readingMode = 1;
+
+        // Make sure the master file exists.
+        files_.close(1);
+        files_.open(1, s_.masterFilePath, FileMode::Append);
+        files_.close(1);
+
+        // The start question of the assignment. Nothing fills the table, so
+        // reading stays on the header slot; its bounds still limit assignment
+        // numbers to 0..100.
+        const double row = std::nearbyint(lenientNumber(s_.assignmentNumber));
+        if (!(row >= 0 && row <= RunState::lastAssignmentRow))
+            throw RunError(err::SubscriptOutOfRange);
+        s_.startQuestion = s_.startQuestionTable[static_cast<std::size_t>(row) * (RunState::lastQuestionColumn + 1) +
+                                                 RunState::lastQuestionColumn];
+        files_.close(1);
+
+        files_.open(1, s_.masterFilePath, FileMode::Append);
+        files_.open(2, s_.sendFilePath, FileMode::Append);
+        const std::string codeLine = makeCodeLine(s_.codeNumber);
+
+        for (int file = 1; file <= 2; ++file) {
+            files_.writeLine(file, codeLine);
+            files_.writeLine(file, code("Student Name:  " + s_.studentName, s_.codeNumber));
+            files_.writeLine(file, code("assignment #" + s_.assignmentNumber, s_.codeNumber));
+            files_.writeLine(file, code(line, s_.codeNumber));
+            files_.writeLine(file, "Initials:  " + s_.initials);
+            const ClockReading when = clock_.now();
+            files_.writeLine(file, "Date and Time " + when.date + (file == 1 ? "" : " ") + when.time);
+        }
+        files_.close(1);
+        files_.close(2);
+    } catch (const RunError& e) {
+        if (e.number() != err::SubscriptOutOfRange) {
+            // Leave no file open behind a failed start, or every record of the
+            // run would then fail with "file already open".
+            for (int file = 1; file <= 2; ++file) {
+                try {
+                    files_.close(file);
+                } catch (const RunError&) {
+                }
+            }
+        }
+        reportError(e.number());
+    }
+}
+
+} // namespace qal
