@@ -1,0 +1,105 @@
+// What a record and a display of the notes cost as the student's files grow.
+//
+// Enter Response appends to the master and send files and flushes both to the
+// disk on close; it never reads what the files hold, so a master file of
+// 100 MB must cost what an empty one does. Display notes reads the whole
+// notes file, so its cost grows with the file, and should grow linearly.
+
+#include "fakes/FakeToolkit.h"
+#include "fakes/TempDrive.h"
+#include "platform/FileTable.h"
+#include "run/LessonForm.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+using namespace qal;
+using namespace qal::test;
+
+// A form after start-up for Ann Lee, assignment 1, its files in a temporary
+// drive C that is removed afterwards.
+struct Run {
+    Run()
+    {
+        drive.drovnel();
+        RunState& s = form.state();
+        s.baseFolder = "c:\\drovnel";
+        s.masterFilePath = "c:\\drovnel\\masterFile_Ann_Lee.txt";
+        s.sendFilePath = "c:\\drovnel\\send_1207Ann_Lee.txt";
+        s.notesFilePath = "c:\\drovnel\\notes_Ann_Lee.txt";
+        s.assignmentNumber = "001";
+        s.nextAssignmentMarker = "002";
+        s.questionNumber = "3";
+        s.questionText = "Sketch a graph of depth vs. clock time for the second bottle.  How does this graph "
+                         "differ from your original?";
+        s.codeNumber = 23;
+        s.defaultAnswerPrompt = "Enter an answer.";
+        s.answerLabel = " YOUR ANSWER  ->->->->  ";
+    }
+
+    // Fills a file with lines of 79 characters up to about `bytes`, through
+    // the file table, whose close flushes it to the disk: the benchmark
+    // then measures the record, not the write-back of the file made here.
+    void fill(const std::string& windowsPath, std::int64_t bytes)
+    {
+        const std::string line(79, 'x');
+        files.open(9, windowsPath, FileMode::Append);
+        for (std::int64_t written = 0; written < bytes; written += 81)
+            files.writeLine(9, line);
+        files.close(9);
+    }
+
+    TempDrive drive;
+    FakeToolkit toolkit;
+    FileTable files;
+    FakeClock clock;
+    ScriptedRandom random;
+    LessonForm form{toolkit, files, clock, random};
+};
+
+// Argument: the master file's size in MB before the first record.
+void BM_EnterResponse(benchmark::State& state)
+{
+    Run run;
+    run.fill(run.form.state().masterFilePath, state.range(0) << 20);
+    for (auto _ : state) {
+        run.toolkit.answerBox = "The depth falls more slowly as the bottle empties.\r\nI expected a straight line.";
+        run.form.cmd_enter_response_Click();
+    }
+    if (!run.toolkit.messages.empty())
+        state.SkipWithError(run.toolkit.messages.front().c_str());
+}
+BENCHMARK(BM_EnterResponse)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Argument: the notes file's size in bytes.
+void BM_DisplayNotes(benchmark::State& state)
+{
+    Run run;
+    run.fill(run.form.state().notesFilePath, state.range(0));
+    for (auto _ : state) {
+        // Each display starts as the first of a run, not on the text that
+        // the previous one gathered.
+        run.form.state().workingText.clear();
+        run.toolkit.questionBox.clear();
+        run.form.cmd_display_note_file_Click();
+        benchmark::DoNotOptimize(run.toolkit.questionBox.data());
+    }
+    if (!run.toolkit.messages.empty())
+        state.SkipWithError(run.toolkit.messages.front().c_str());
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DisplayNotes)
+    ->Arg(1 << 20)
+    ->Arg(10 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Complexity(benchmark::oN);
+
+} // namespace
+
+BENCHMARK_MAIN();
