@@ -1,0 +1,49 @@
+#pragma once
+
+#include "run/Toolkit.h"
+
+class QWidget;
+
+namespace qal {
+
+class MainWindow;
+
+// The core's toolkit on the real window: Qt's input and message boxes, the
+// window's two boxes, its panes and its timer, the system clipboard and beep.
+// Texts cross here between Windows-1252 bytes with CR LF and Qt's strings.
+class QtToolkit : public Toolkit {
+public:
+    // The window must outlive the toolkit.
+    explicit QtToolkit(MainWindow& window);
+
+    std::string inputBox(const std::string& prompt) override;
+    void messageBox(const std::string& text) override;
+
+    std::string questionBoxText() const override;
+    void setQuestionBoxText(const std::string& text) override;
+    std::string answerBoxText() const override;
+    void setAnswerBoxText(const std::string& text) override;
+
+    void setPaneScaleHeight(Pane pane, float units) override;
+    void setPaneScaleWidth(Pane pane, float units) override;
+    void drawCircle(Pane pane, float x, float y, float radius) override;
+
+    void copyPaneToClipboard(Pane pane) override;
+    void pasteClipboardIntoPane(Pane pane) override;
+
+    void beep() override;
+    void setTimerEnabled(bool on) override;
+    void endProgram() override;
+
+    // The platform's error number for a clipboard that cannot be used.
+    static constexpr int cantOpenClipboard = 521;
+
+private:
+    // Dialogs belong to the window once it is on screen; before that (during
+    // start-up) they stand alone.
+    QWidget* dialogParent() const;
+
+    MainWindow& window_;
+};
+
+} // namespace qal
