@@ -1,0 +1,141 @@
+#include "run/CommandLine.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#ifndef QALESSON_VERSION
+#error "QALESSON_VERSION must be defined by the build"
+#endif
+
+namespace qal {
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// The toolkit's own options, without their dash. It accepts them with one
+// dash or two.
+constexpr std::array toolkitOptionsWithValue = {
+    "platform"sv, "platformpluginpath"sv, "platformtheme"sv, "plugin"sv, "qwindowgeometry"sv,
+    "qwindowicon"sv, "qwindowtitle"sv, "session"sv, "style"sv, "stylesheet"sv,
+    "display"sv, "geometry"sv, "name"sv, "title"sv,
+};
+constexpr std::array toolkitFlags = {
+    "reverse"sv, "widgetcount"sv, "sync"sv, "nograb"sv, "dograb"sv, "testability"sv,
+};
+// Given only as -option=value.
+constexpr std::array toolkitOptionsWithJoinedValue = {
+    "qmljsdebugger"sv, "fontengine"sv, "dialogs"sv,
+};
+
+template <std::size_t N>
+bool contains(const std::array<std::string_view, N>& names, std::string_view name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The option's name without its one or two leading dashes.
+std::string_view withoutDashes(std::string_view argument)
+{
+    argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
+    return argument;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine result;
+    result.toolkitArguments.push_back(arguments.empty() ? std::string("qalesson") : arguments.front());
+    bool help = false;
+    bool version = false;
+    bool lessonGiven = false;
+    auto refuse = [&result](std::string problem) {
+        if (result.problem.empty())
+            result.problem = std::move(problem);
+    };
+    auto setLesson = [&](const std::string& path) {
+        if (lessonGiven)
+            refuse("--lesson given more than once");
+        else if (path.empty())
+            refuse("--lesson needs a file name");
+        lessonGiven = true;
+        result.lessonPath = path;
+    };
+
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        const bool hasNext = i + 1 < arguments.size();
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "--version" || arg == "-v") {
+            version = true;
+        } else if (arg == "--lesson") {
+            if (!hasNext)
+                refuse("--lesson needs a file name");
+            else
+                setLesson(arguments[++i]);
+        } else if (arg.starts_with("--lesson=")) {
+            setLesson(arg.substr(std::string_view("--lesson=").size()));
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            const std::string_view option = withoutDashes(arg);
+            const std::string_view name = option.substr(0, option.find('='));
+            const bool joined = name.size() != option.size();
+            if (contains(toolkitOptionsWithValue, name) && !joined) {
+                if (!hasNext) {
+                    refuse(arg + " needs a value");
+                } else {
+                    result.toolkitArguments.push_back(arg);
+                    result.toolkitArguments.push_back(arguments[++i]);
+                }
+            } else if ((contains(toolkitOptionsWithValue, name) && joined) ||
+                       (contains(toolkitFlags, name) && !joined) ||
+                       (contains(toolkitOptionsWithJoinedValue, name) && joined)) {
+                result.toolkitArguments.push_back(arg);
+            } else {
+                refuse("unknown option: " + arg);
+            }
+        } else {
+            refuse("unexpected argument: " + arg);
+        }
+    }
+
+    if (!result.problem.empty())
+        result.action = CommandLine::Action::Refuse;
+    else if (help)
+        result.action = CommandLine::Action::ShowHelp;
+    else if (version)
+        result.action = CommandLine::Action::ShowVersion;
+    return result;
+}
+
+std::string usageText()
+{
+    return "Usage: qalesson [--lesson FILE] [toolkit options]\n"
+           "       qalesson --help | --version\n";
+}
+
+std::string helpText()
+{
+    return usageText() +
+           "\n"
+           "A question-and-answer lesson: answer the start-up questions, then page\n"
+           "through the assignment's questions and record your responses.\n"
+           "\n"
+           "Options:\n"
+           "  --lesson FILE   use the lesson in FILE (Windows-1252 text, CR LF or LF\n"
+           "                  line ends, at most 5000 lines) instead of the built-in one\n"
+           "  -h, --help      print this help and exit\n"
+           "  -v, --version   print the version and exit\n"
+           "\n"
+           "The toolkit's own options, such as -platform NAME or -style NAME, are\n"
+           "passed on to it.\n";
+}
+
+std::string versionText()
+{
+    return std::string("qalesson ") + QALESSON_VERSION + "\n";
+}
+
+} // namespace qal

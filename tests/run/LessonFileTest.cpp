@@ -1,0 +1,313 @@
+#include "run/LessonFile.h"
+
+#include "fakes/FakeToolkit.h"
+#include "fakes/TempDrive.h"
+#include "platform/FileTable.h"
+#include "run/LessonForm.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace qal {
+namespace {
+
+using test::readBytes;
+using test::writeBytes;
+using Lines = std::vector<std::string>;
+
+struct SplitCase {
+    const char* name;
+    std::string bytes;
+    Lines lines;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
+const SplitCase splitCases[] = {
+    {"CrLfWithFinalLineEnd", "a\r\nb\r\n", {"a", "b"}},
+    {"CrLfWithoutFinalLineEnd", "a\r\nb", {"a", "b"}},
+    {"LfLines", "a\nb\n", {"a", "b"}},
+    {"StrayCrInLfFileEndsALine", "a\rb\nc\n", {"a", "b", "c"}},
+    {"CrThenCrLfIsTwoLines", "a\r\r\nb", {"a", "", "b"}},
+    {"LfThenCrIsTwoLineEnds", "a\n\rb", {"a", "", "b"}},
+    {"BlankLinesAreKept", "001.  X\r\n\r\n\r\nq\r\n", {"001.  X", "", "", "q"}},
+    {"OnlyALineEndIsOneBlankLine", "\r\n", {""}},
+    {"TwoLineEndsAreTwoBlankLines", "\r\n\r\n", {"", ""}},
+    {"NothingIsNoLine", "", {}},
+    {"BlanksAndTabsAreKept", "  x \t \r\n", {"  x \t "}},
+    {"Windows1252BytesAreKept", "10\xB0 \x93q\x94\r\n\xFF", {"10\xB0 \x93q\x94", "\xFF"}},
+};
+
+class SplitTest : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitTest, WholeText)
+{
+    EXPECT_EQ(splitLessonLines(GetParam().bytes), GetParam().lines);
+}
+
+// A file arrives in pieces; a CR LF split between two of them is still one
+// line end.
+TEST_P(SplitTest, ByteByByte)
+{
+    LessonLineSplitter splitter;
+    for (char c : GetParam().bytes)
+        splitter.feed(std::string_view(&c, 1));
+    EXPECT_EQ(splitter.lineCount(), GetParam().lines.size());
+    EXPECT_EQ(splitter.finish(), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Files live in a fresh temporary folder of their own.
+class LessonFileTest : public ::testing::Test {
+protected:
+    test::TempDrive drive;
+
+    std::string write(const std::string& name, const std::string& bytes)
+    {
+        const auto path = drive.root() / name;
+        writeBytes(path, bytes);
+        return path.string();
+    }
+    static std::string numbered(std::size_t count, const char* lineEnd)
+    {
+        std::string text;
+        for (std::size_t i = 1; i <= count; ++i)
+            text += "line " + std::to_string(i) + lineEnd;
+        return text;
+    }
+};
+
+TEST_F(LessonFileTest, RefusesWhatCannotBeALesson)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* refusal;
+    } cases[] = {
+        {"empty", "", "it is empty"},
+        {"5001 lines", numbered(5001, "\r\n"), "it has more than 5000 lines"},
+        {"5000 lines and a blank one", numbered(5000, "\r\n") + "\r\n", "it has more than 5000 lines"},
+        {"5000 lines and one without a line end", numbered(5000, "\n") + "x", "it has more than 5000 lines"},
+        {"utf-8 mark", "\xEF\xBB\xBF" "001.  A\r\n",
+         "it is UTF-8 text with a byte order mark; save it as Windows-1252 (ANSI) text"},
+        {"utf-16 little-endian", std::string("\xFF\xFE" "0\0" "0\0", 6),
+         "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
+        {"utf-16 big-endian", std::string("\xFE\xFF\0" "0", 4), "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
+        {"nul in line 3", std::string("001.  A\r\n\r\nab\0c\r\n", 16),
+         "line 3 holds a NUL byte, so it is not Windows-1252 text"},
+        {"nul first", std::string("\0", 1), "line 1 holds a NUL byte, so it is not Windows-1252 text"},
+    };
+    for (const auto& c : cases) {
+        const LessonFile file = readLessonFile(write("lesson.txt", c.bytes));
+        EXPECT_FALSE(file.usable()) << c.name;
+        EXPECT_EQ(file.refusal, c.refusal) << c.name;
+        EXPECT_TRUE(file.lines.empty()) << c.name;
+    }
+}
+
+TEST_F(LessonFileTest, RefusesMissingFileAndFolder)
+{
+    EXPECT_EQ(readLessonFile((drive.root() / "none.txt").string()).refusal, "it does not exist");
+    EXPECT_EQ(readLessonFile((drive.root() / "no" / "none.txt").string()).refusal, "it does not exist");
+    EXPECT_EQ(readLessonFile(drive.root().string()).refusal, "it is a folder, not a file");
+}
+
+TEST_F(LessonFileTest, RefusesAnUnreadableFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const std::string path = write("locked.txt", "001.  A\r\n");
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    EXPECT_EQ(readLessonFile(path).refusal, "it cannot be opened: Permission denied");
+}
+
+// Opening succeeds but reading fails: the first page of a process's memory
+// is never mapped, so reading it gives an I/O error.
+TEST_F(LessonFileTest, RefusesAFileThatFailsToRead)
+{
+    EXPECT_EQ(readLessonFile("/proc/self/mem").refusal, "it cannot be read: Input/output error");
+}
+
+TEST_F(LessonFileTest, AcceptsFullTable)
+{
+    for (const char* lineEnd : {"\r\n", "\n"}) {
+        std::string text = numbered(5000, lineEnd);
+        const LessonFile withEnd = readLessonFile(write("full.txt", text));
+        ASSERT_TRUE(withEnd.usable()) << withEnd.refusal;
+        ASSERT_EQ(withEnd.lines.size(), 5000u);
+        EXPECT_EQ(withEnd.lines.front(), "line 1");
+        EXPECT_EQ(withEnd.lines.back(), "line 5000");
+
+        text.resize(text.size() - std::string(lineEnd).size());
+        const LessonFile withoutEnd = readLessonFile(write("full.txt", text));
+        EXPECT_EQ(withoutEnd.lines, withEnd.lines);
+    }
+}
+
+// The file is read 64 KiB at a time; a line end astride the boundary, and a
+// line longer than one piece, come out whole.
+TEST_F(LessonFileTest, LinesAcrossReadPieces)
+{
+    const std::size_t piece = 64 * 1024;
+    const std::string first(piece - 1, 'a');
+    const std::string second(piece + 10, 'b');
+    const LessonFile file = readLessonFile(write("long.txt", first + "\r\n" + second + "\r\n\r\nc"));
+    ASSERT_TRUE(file.usable()) << file.refusal;
+    EXPECT_EQ(file.lines, (Lines{first, second, "", "c"}));
+}
+
+TEST_F(LessonFileTest, OneBlankLineIsALesson)
+{
+    const LessonFile file = readLessonFile(write("blank.txt", "\r\n"));
+    EXPECT_TRUE(file.usable());
+    EXPECT_EQ(file.lines, Lines{""});
+}
+
+TEST(LessonFileRefusalLine, NamesFileAndReason)
+{
+    EXPECT_EQ(lessonFileRefusalLine("lessons/x.txt", "it does not exist"),
+              "qalesson: cannot use the lesson file \"lessons/x.txt\": it does not exist.");
+}
+
+// The shipped sample lesson, run through the whole core with the student's
+// replies scripted, so what a student meets is checked byte for byte.
+class SampleLessonTest : public ::testing::Test {
+protected:
+    static std::string samplePath() { return QALESSON_SOURCE_DIR "/lessons/sample.txt"; }
+
+    test::TempDrive drive;
+    test::FakeToolkit toolkit;
+    FileTable files;
+    test::FakeClock clock;
+    test::ScriptedRandom random;
+    LessonForm form{toolkit, files, clock, random};
+
+    void start(const char* assignment)
+    {
+        const LessonFile sample = readLessonFile(samplePath());
+        ASSERT_TRUE(sample.usable()) << sample.refusal;
+        form.setLessonLines(sample.lines);
+        toolkit.replies = {"1", "Ann Lee", "ALX", assignment};
+        form.Form_Load();
+        ASSERT_FALSE(form.ended());
+        ASSERT_TRUE(toolkit.messages.empty());
+    }
+    void answer(const std::string& text)
+    {
+        toolkit.answerBox = text;
+        form.cmd_enter_response_Click();
+    }
+    std::string master() const { return readBytes(drive.root() / "drovnel" / "masterFile_Ann_Lee.txt"); }
+    // The master file without its first line, the random code line.
+    std::string masterAfterCodeLine() const
+    {
+        const std::string all = master();
+        return all.substr(all.find("\r\n") + 2);
+    }
+
+    static std::string response(const std::string& numberLine, const std::string& question, const std::string& text)
+    {
+        const std::string opening = "......!!!!!!!!...................................\r\n";
+        return opening + "                                    14:03:09\r\n\r\n\r\n" + numberLine + "\r\n" +
+               question + "\r\n" + opening + "RESPONSE -->  \r\n" + text + "\r\n" +
+               ".................................................\r\n";
+    }
+    static std::string header(const std::string& number, const std::string& title)
+    {
+        return "Student Name:  Ann Lee\r\nassignment #" + number + "\r\n" + title +
+               "\r\nInitials:  ALX\r\nDate and Time 12-07-202614:03:09\r\n";
+    }
+};
+
+const std::string q001 = "`q001  Hang a small weight on a string about 1 m long, pull it aside about 10\xB0 and let it "
+                         "go.  Time 10 complete swings, three times over, and report your data.  What is the period "
+                         "of one swing?";
+const std::string q002 = "`q002  Predict the period when the string is only one quarter as long.  Explain how you "
+                         "arrived at your prediction.";
+const std::string q003 = "`q003  Shorten the string to one quarter of its length and time 10 swings again.  Was your "
+                         "prediction supported by your data?  Describe any insight you had or any error you made.";
+
+TEST_F(SampleLessonTest, FileIsWindows1252WithCrLf)
+{
+    const std::string bytes = readBytes(samplePath());
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n') {
+            ASSERT_EQ(bytes[i - 1], '\r') << "bare LF at byte " << i;
+        }
+        if (bytes[i] == '\r') {
+            ASSERT_EQ(bytes[i + 1], '\n') << "bare CR at byte " << i;
+        }
+    }
+    EXPECT_NE(bytes.find("10\xB0 and"), std::string::npos);
+}
+
+TEST_F(SampleLessonTest, AssignmentOneNumbersRecordsSkipsGraphAndEndsAtTwo)
+{
+    start("1");
+    form.cmdNextQuestion_Click();
+    EXPECT_EQ(toolkit.questionBox, q001);
+    answer("About 2 s.");
+
+    // The graph routine right after question 2 runs unseen; the click shows
+    // question 3 after question 2, exactly as the box accumulates blocks.
+    form.cmdNextQuestion_Click();
+    form.cmdNextQuestion_Click();
+    EXPECT_EQ(toolkit.questionBox, q002 + q003);
+    EXPECT_EQ(form.state().questionNumber, "3");
+    answer("Yes, half the period.");
+
+    EXPECT_EQ(masterAfterCodeLine(), header("001", "001.  Timing a pendulum") +
+                                         response("`questionNumber 10001 ", q001, "About 2 s.") +
+                                         response("`questionNumber 10003 ", q003, "Yes, half the period."));
+
+    // The header of assignment 002 ends the run without showing or writing.
+    const std::string before = master();
+    form.cmdNextQuestion_Click();
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(toolkit.endCalls, 1);
+    EXPECT_EQ(toolkit.questionBox, "");
+    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_EQ(master(), before);
+}
+
+TEST_F(SampleLessonTest, NextPictureRunsTheGraphRoutine)
+{
+    start("1");
+    form.cmdNextQuestion_Click();
+    answer("ok");
+    form.cmdNextQuestion_Click(); // question 2; the graph routine is the next slot
+    const int atQuestionTwo = form.state().lineCounter;
+    form.cmd_next_picture_Click();
+    EXPECT_EQ(form.state().lineCounter, atQuestionTwo + 1);
+    EXPECT_FALSE(form.ended());
+    form.cmdNextQuestion_Click();
+    EXPECT_EQ(toolkit.questionBox, q002 + q003);
+}
+
+TEST_F(SampleLessonTest, AssignmentTwoEndsAtTheExitRoutine)
+{
+    start("2");
+    EXPECT_EQ(masterAfterCodeLine(), header("002", "002.  A marble on an incline"));
+    form.cmdNextQuestion_Click();
+    answer("1.4 s");
+    EXPECT_NE(master().find("`questionNumber 20001 \r\n`q001  Make an incline"), std::string::npos);
+    form.cmdNextQuestion_Click();
+    EXPECT_EQ(toolkit.questionBox.substr(0, 6), "`q002 ");
+    EXPECT_FALSE(form.ended());
+    form.cmdNextQuestion_Click(); // `ROUTINE EXIT-PROG
+    EXPECT_TRUE(form.ended());
+    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_EQ(toolkit.questionBox.substr(0, 6), "`q002 ");
+}
+
+} // namespace
+} // namespace qal
