@@ -1,0 +1,311 @@
+// Two runs of the program writing to the same files at once, as when a
+// student starts it twice or two machines share a LAN folder: each header
+// block and record must reach every file whole, none lost, none mixed with
+// the other run's lines.
+
+#include "platform/FileTable.h"
+#include "run/LessonForm.h"
+
+#include "fakes/FakeToolkit.h"
+#include "fakes/TempDrive.h"
+#include "robustness/RecordLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace qal::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Starts record_writer with args; the child inherits QALESSON_DRIVE_C.
+pid_t startWriter(const std::vector<std::string>& args)
+{
+    std::vector<std::string> all{QALESSON_RECORD_WRITER};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    return pid;
+}
+
+int waitExit(pid_t pid)
+{
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+struct Expected {
+    std::string label;
+    int count;
+    int notesEvery;
+    bool isNote(int k) const { return notesEvery > 0 && k % notesEvery == 0; }
+};
+
+// Checks that blocks hold each run's header once and each of its records
+// once, in the run's own order, each with the question it answered. Returns
+// how often the file switches from one run's records to the other's.
+int checkRuns(const RecordFile& file, RecordFileKind kind, const std::vector<Expected>& runs)
+{
+    std::map<std::string, int> lastK;
+    std::map<std::string, int> seen;
+    int headers = 0;
+    int switches = 0;
+    std::string previous;
+    for (const RecordBlock& b : file.blocks) {
+        if (b.kind == RecordBlock::Header) {
+            ++headers;
+            EXPECT_EQ(b.text, "Ann Lee");
+            EXPECT_EQ(b.question, "001.  Part B");
+            continue;
+        }
+        // "run A record 17" or "run A note 17"
+        const std::string& t = b.text;
+        const auto space1 = t.find(' ', 4);
+        const auto space2 = t.rfind(' ');
+        if (t.rfind("run ", 0) != 0 || space1 == std::string::npos || space2 <= space1) {
+            ADD_FAILURE() << "not a text of the runs: " << t;
+            continue;
+        }
+        const std::string label = t.substr(4, space1 - 4);
+        const std::string what = t.substr(space1 + 1, space2 - space1 - 1);
+        const int k = std::stoi(t.substr(space2 + 1));
+        EXPECT_EQ(what, b.kind == RecordBlock::Notes ? "note" : "record") << t;
+        EXPECT_EQ(b.question, "question " + std::to_string(k)) << t;
+        if (kind == RecordFileKind::Master && b.kind == RecordBlock::Response) {
+            EXPECT_EQ(b.recordNumber, "10000") << t;
+        }
+        EXPECT_GT(k, lastK[label]) << "out of order or twice: " << t;
+        lastK[label] = k;
+        ++seen[label];
+        if (!previous.empty() && previous != label)
+            ++switches;
+        previous = label;
+    }
+    EXPECT_EQ(headers, kind == RecordFileKind::Notes ? 0 : static_cast<int>(runs.size()));
+    for (const Expected& run : runs) {
+        int records = 0;
+        for (int k = 1; k <= run.count; ++k)
+            if (kind != RecordFileKind::Notes || run.isNote(k))
+                ++records;
+        EXPECT_EQ(seen[run.label], records) << "run " << run.label;
+    }
+    return switches;
+}
+
+class TwoRunsTest : public ::testing::Test {
+protected:
+    TempDrive drive;
+
+    fs::path file(const std::string& name) const { return drive.drovnel() / name; }
+
+    void runTwo(const std::vector<Expected>& runs, bool slow)
+    {
+        const fs::path go = drive.root() / "go";
+        std::vector<pid_t> pids;
+        for (const Expected& run : runs) {
+            std::vector<std::string> args{run.label, std::to_string(run.count), "--notes-every",
+                                          std::to_string(run.notesEvery), "--ready",
+                                          (drive.root() / (run.label + ".ready")).string(), "--go", go.string()};
+            if (slow)
+                args.push_back("--slow");
+            const pid_t pid = startWriter(args);
+            ASSERT_GT(pid, 0);
+            pids.push_back(pid);
+        }
+        // Both have written their header blocks and wait: let them record
+        // at the same moment.
+        for (const Expected& run : runs)
+            for (int i = 0; i < 30000 && !fs::exists(drive.root() / (run.label + ".ready")); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        writeBytes(go, "go\n");
+        for (pid_t pid : pids)
+            EXPECT_EQ(waitExit(pid), 0);
+
+        int switches = 0;
+        const struct {
+            const char* name;
+            RecordFileKind kind;
+        } files[] = {{"masterFile_Ann_Lee.txt", RecordFileKind::Master},
+                     {"send_1207Ann_Lee.txt", RecordFileKind::Send},
+                     {"notes_Ann_Lee.txt", RecordFileKind::Notes}};
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.name);
+            const RecordFile parsed = parseRecordFile(readBytes(file(f.name)), f.kind);
+            ASSERT_TRUE(parsed.whole()) << parsed.error;
+            const int s = checkRuns(parsed, f.kind, runs);
+            if (f.kind == RecordFileKind::Master)
+                switches = s;
+        }
+        // Not a rule of the program, but of this test: the runs really did
+        // write at the same time, or it would prove nothing.
+        EXPECT_GT(switches, 1) << "the two runs did not overlap";
+    }
+};
+
+TEST_F(TwoRunsTest, HundredsOfRecordsAtOnceStayWholeAndApart)
+{
+    runTwo({{"A", 300, 7}, {"B", 300, 5}}, false);
+}
+
+TEST_F(TwoRunsTest, RecordsStayWholeWhenEveryLineLeavesRoomForTheOtherRun)
+{
+    runTwo({{"A", 150, 3}, {"B", 150, 4}}, true);
+}
+
+// Holds an exclusive lock on a file from another process until released.
+class LockHolder {
+public:
+    explicit LockHolder(const fs::path& path)
+    {
+        int ready[2];
+        int release[2];
+        if (pipe(ready) != 0 || pipe(release) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+            const char ok = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+            if (::write(ready[1], &ok, 1) != 1)
+                _exit(1);
+            char c;
+            while (::read(release[0], &c, 1) > 0) {
+            }
+            _exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        release_ = release[1];
+        char ok = 'n';
+        locked_ = ::read(ready[0], &ok, 1) == 1 && ok == 'y';
+        ::close(ready[0]);
+    }
+    ~LockHolder() { release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool locked() const { return locked_; }
+    void release()
+    {
+        if (release_ >= 0) {
+            ::close(release_);
+            release_ = -1;
+            waitExit(pid_);
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool locked_ = false;
+};
+
+// A started run whose next record finds one of its files held by another run
+// longer than it waits.
+class HeldLockTest : public ::testing::Test {
+protected:
+    TempDrive drive;
+    FakeToolkit toolkit;
+    FileTable files;
+    FakeClock clock;
+    ScriptedRandom random;
+    LessonForm form{toolkit, files, clock, random};
+
+    void SetUp() override
+    {
+        toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
+        form.Form_Load();
+        ASSERT_TRUE(toolkit.messages.empty());
+        form.cmdNextQuestion_Click();
+        files.setLockTimeoutMs(150);
+    }
+    fs::path file(const std::string& name) const { return drive.drovnel() / name; }
+};
+
+TEST_F(HeldLockTest, RecordFailsWithPermissionDeniedKeepsTheAnswerAndWritesNothing)
+{
+    const struct {
+        const char* held;
+        bool notes;
+    } cases[] = {
+        {"masterFile_Ann_Lee.txt", false}, {"send_1207Ann_Lee.txt", false}, {"masterFile_Ann_Lee.txt", true},
+        {"send_1207Ann_Lee.txt", true},    {"notes_Ann_Lee.txt", true},
+    };
+    const std::vector<std::string> names{"masterFile_Ann_Lee.txt", "send_1207Ann_Lee.txt", "notes_Ann_Lee.txt"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.held) + (c.notes ? " / Save as Notes" : " / Enter Response"));
+        std::vector<std::string> before;
+        for (const auto& n : names)
+            before.push_back(readBytes(file(n)));
+        toolkit.messages.clear();
+        toolkit.answerBox = "my answer";
+        toolkit.questionBox = "the question";
+
+        LockHolder holder(file(c.held));
+        ASSERT_TRUE(holder.locked());
+        if (c.notes)
+            form.cmd_save_as_notes_Click();
+        else
+            form.cmd_enter_response_Click();
+
+        EXPECT_EQ(toolkit.messages, std::vector<std::string>{"Run-time error '70':\r\n\r\nPermission denied"});
+        EXPECT_FALSE(form.ended());
+        EXPECT_EQ(toolkit.answerBox, "my answer");
+        EXPECT_EQ(toolkit.questionBox, "the question");
+        for (std::size_t i = 0; i < names.size(); ++i)
+            EXPECT_EQ(readBytes(file(names[i])), before[i]) << names[i];
+
+        // Once the other run lets go, the same click goes through.
+        holder.release();
+        toolkit.messages.clear();
+        if (c.notes)
+            form.cmd_save_as_notes_Click();
+        else
+            form.cmd_enter_response_Click();
+        EXPECT_TRUE(toolkit.messages.empty());
+        EXPECT_EQ(toolkit.answerBox, "");
+        const RecordFile master = parseRecordFile(readBytes(file(names[0])), RecordFileKind::Master);
+        ASSERT_TRUE(master.whole()) << master.error;
+        ASSERT_FALSE(master.blocks.empty());
+        EXPECT_EQ(master.blocks.back().kind, c.notes ? RecordBlock::Notes : RecordBlock::Response);
+        EXPECT_EQ(master.blocks.back().text, "my answer");
+    }
+}
+
+TEST_F(HeldLockTest, LockHeldForAShortWhileIsWaitedFor)
+{
+    toolkit.answerBox = "patient answer";
+    files.setLockTimeoutMs(5000);
+    auto holder = std::make_unique<LockHolder>(file("send_1207Ann_Lee.txt"));
+    ASSERT_TRUE(holder->locked());
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        holder->release();
+    });
+    form.cmd_enter_response_Click();
+    releaser.join();
+    EXPECT_TRUE(toolkit.messages.empty());
+    const RecordFile send = parseRecordFile(readBytes(file("send_1207Ann_Lee.txt")), RecordFileKind::Send);
+    ASSERT_TRUE(send.whole()) << send.error;
+    EXPECT_EQ(send.blocks.back().text, "patient answer");
+}
+
+} // namespace
+} // namespace qal::test

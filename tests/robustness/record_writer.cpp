@@ -1,0 +1,135 @@
+// One run of the lesson program on the fake toolkit that records many
+// responses and notes, for the test that runs two of them at once on the same
+// files. The files go to drive C: as QALESSON_DRIVE_C names it.
+//
+//   record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow]
+//
+// Record k (1..COUNT) answers the lesson line "question k": a response
+// "run LABEL record k", or every K-th one a note "run LABEL note k". With
+// --ready and --go, the run creates FILE after start-up and waits for the go
+// file before recording, so that two runs record at the same time. --slow
+// yields the processor before every line written, to widen the moments in
+// which another run could come between two lines of a record.
+//
+// Exit status 0 when every command went through without a message box.
+
+#include "platform/FileTable.h"
+#include "run/LessonForm.h"
+
+#include "fakes/FakeToolkit.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using qal::test::FakeClock;
+using qal::test::FakeToolkit;
+
+class YieldBeforeWrites : public qal::FileFaults {
+public:
+    int beforeWrite(int) override
+    {
+        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        return 0;
+    }
+};
+
+int usage()
+{
+    std::cerr << "usage: record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow]\n";
+    return 2;
+}
+
+bool failed(const FakeToolkit& toolkit, const qal::LessonForm& form, const std::string& step)
+{
+    if (toolkit.messages.empty() && !form.ended())
+        return false;
+    std::cerr << "record_writer: " << step << ": " << (form.ended() ? "the program ended" : "")
+              << (toolkit.messages.empty() ? "" : toolkit.messages.back()) << '\n';
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return usage();
+    const std::string label = argv[1];
+    const int count = std::atoi(argv[2]);
+    int notesEvery = 0;
+    std::string readyFile;
+    std::string goFile;
+    bool slow = false;
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--notes-every" && i + 1 < argc)
+            notesEvery = std::atoi(argv[++i]);
+        else if (arg == "--ready" && i + 1 < argc)
+            readyFile = argv[++i];
+        else if (arg == "--go" && i + 1 < argc)
+            goFile = argv[++i];
+        else if (arg == "--slow")
+            slow = true;
+        else
+            return usage();
+    }
+    if (count < 1)
+        return usage();
+
+    FakeToolkit toolkit;
+    qal::FileTable files;
+    YieldBeforeWrites yielding;
+    if (slow)
+        files.setFaults(&yielding);
+    FakeClock clock; // a fixed day, so both runs share one send file
+    qal::Random random;
+    qal::LessonForm form(toolkit, files, clock, random);
+
+    std::vector<std::string> lesson{"001.  Part B"};
+    for (int k = 1; k <= count; ++k) {
+        lesson.push_back("");
+        lesson.push_back("question " + std::to_string(k));
+    }
+    form.setLessonLines(std::move(lesson));
+    toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
+    form.Form_Load();
+    if (failed(toolkit, form, "start-up"))
+        return 1;
+
+    if (!readyFile.empty())
+        std::ofstream(readyFile) << label << '\n';
+    if (!goFile.empty()) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!std::filesystem::exists(goFile)) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                std::cerr << "record_writer: no go file\n";
+                return 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    for (int k = 1; k <= count; ++k) {
+        form.cmdNextQuestion_Click();
+        if (failed(toolkit, form, "question " + std::to_string(k)))
+            return 1;
+        const bool note = notesEvery > 0 && k % notesEvery == 0;
+        toolkit.answerBox = "run " + label + (note ? " note " : " record ") + std::to_string(k);
+        if (note)
+            form.cmd_save_as_notes_Click();
+        else
+            form.cmd_enter_response_Click();
+        if (failed(toolkit, form, "record " + std::to_string(k)))
+            return 1;
+    }
+    return 0;
+}
