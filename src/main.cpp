@@ -3,16 +3,46 @@
 #include "platform/Clock.h"
 #include "platform/FileTable.h"
 #include "platform/Random.h"
+#include "run/CommandLine.h"
+#include "run/LessonFile.h"
 #include "run/LessonForm.h"
 #include "window/FormHandlers.h"
 #include "window/MainWindow.h"
 #include "window/QtToolkit.h"
 
 #include <QApplication>
+#include <QMessageBox>
+
+#include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    // Our options are read before the toolkit starts, so --help and --version
+    // work without a display; the toolkit gets only its own options.
+    qal::CommandLine command = qal::parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    switch (command.action) {
+    case qal::CommandLine::Action::ShowHelp:
+        std::cout << qal::helpText();
+        return 0;
+    case qal::CommandLine::Action::ShowVersion:
+        std::cout << qal::versionText();
+        return 0;
+    case qal::CommandLine::Action::Refuse:
+        std::cerr << "qalesson: " << command.problem << "\n" << qal::usageText();
+        return 2;
+    case qal::CommandLine::Action::Run:
+        break;
+    }
+    std::vector<char*> toolkitArgv;
+    for (std::string& argument : command.toolkitArguments)
+        toolkitArgv.push_back(argument.data());
+    toolkitArgv.push_back(nullptr);
+    int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
+
+    QApplication app(toolkitArgc, toolkitArgv.data());
     // The input and message boxes carry the program's name as their title.
     QApplication::setApplicationName(QStringLiteral("qalesson"));
     // The program ends when the lesson window closes or the lesson ends it,
@@ -26,6 +56,22 @@ int main(int argc, char* argv[])
     qal::QtToolkit toolkit(window);
     qal::LessonForm form(toolkit, files, clock, random);
     window.setHandlers(qal::FormHandlers::of(form));
+
+    // A lesson file is checked before the first prompt; a refused one ends
+    // the program before anything is asked or written.
+    if (!command.lessonPath.empty()) {
+        qal::LessonFile lesson = qal::readLessonFile(command.lessonPath);
+        if (!lesson.usable()) {
+            const std::string line = qal::lessonFileRefusalLine(command.lessonPath, lesson.refusal);
+            std::cerr << line << std::endl;
+            QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                            QString::fromLocal8Bit(line), QMessageBox::Ok);
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
+            return 2;
+        }
+        form.setLessonLines(std::move(lesson.lines));
+    }
 
     // Start-up runs before the window is first shown; when it ends the
     // program, the window never appears.
