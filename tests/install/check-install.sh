@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary prefix and checks that the program, its
+# desktop entry and its icon are there and fit together: the entry validates,
+# and its Exec and Icon name the installed program and icon.
+#
+# Usage: check-install.sh BUILD_DIR BINDIR DATADIR [DESKTOP_FILE_VALIDATE]
+set -euo pipefail
+build=$1 bindir=$2 datadir=$3 validate=${4:-}
+
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+program=$prefix/$bindir/qalesson
+entry=$prefix/$datadir/applications/qalesson.desktop
+icon=$prefix/$datadir/icons/hicolor/scalable/apps/qalesson.svg
+[ -x "$program" ] || fail "no program at $program"
+[ -f "$entry" ] || fail "no desktop entry at $entry"
+[ -s "$icon" ] || fail "no icon at $icon"
+[ -f "$prefix/$datadir/qalesson/lessons/sample.txt" ] || fail "no sample lesson"
+
+if [ -n "$validate" ]; then
+  "$validate" "$entry" || fail "desktop entry does not validate"
+else
+  echo "desktop-file-validate not found; entry not validated"
+fi
+
+value() { sed -n "s/^$1=//p" "$entry"; }
+[ "$(value Exec | cut -d' ' -f1)" = "$(basename "$program")" ] || fail "Exec does not name the program"
+[ "$(value Icon)" = "$(basename "$icon" .svg)" ] || fail "Icon does not name the icon"
+grep -q '<svg' "$icon" || fail "icon is not SVG"
+
+# The installed program runs on its own: it answers --version without a display.
+"$program" --version | grep -q '^qalesson [0-9]' || fail "installed program does not run"
+echo "installed into $prefix: ok"
