@@ -92,12 +92,12 @@ public:
                 i = next;
                 continue;
             }
-            // Cut short: acceptable only where the next run starts (a header
-            // block, or in the notes file, which has none, a record), or at
-            // the end of the file, and only if the lines up to there are the
-            // start of a whole block.
+            // Cut short: acceptable only where the next block starts (a new
+            // run's header, or a record when the run went on after a failed
+            // write), or at the end of the file, and only if the lines up to
+            // there are the start of a whole block.
             std::size_t resume = i + 1;
-            while (resume < lines_.size() && !nextRunStartsAt(resume))
+            while (resume < lines_.size() && !blockStartsAt(resume))
                 ++resume;
             limit_ = resume;
             if (!allowTorn_ || parse(i, block, next) != Fit::Short) {
@@ -120,11 +120,12 @@ private:
         return Fit::Wrong;
     }
 
-    bool nextRunStartsAt(std::size_t i) const
+    // A header block, or a record: its opening separator is followed by the
+    // time line, where inside a record it is followed by the response or notes.
+    bool blockStartsAt(std::size_t i) const
     {
-        if (kind_ != RecordFileKind::Notes)
-            return headerStartsAt(i);
-        return lines_[i] == opening && i + 1 < lines_.size() && isTimeLine(lines_[i + 1]);
+        return (kind_ != RecordFileKind::Notes && headerStartsAt(i)) ||
+               (lines_[i] == opening && i + 1 < lines_.size() && isTimeLine(lines_[i + 1]));
     }
 
     bool headerStartsAt(std::size_t i) const

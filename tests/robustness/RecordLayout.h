@@ -26,10 +26,11 @@ struct RecordBlock {
 // layout. Records are told apart by their lines alone, so lines of two
 // records written at once, or a record cut short, never pass.
 //
-// With allowTorn, a block cut short is accepted when the file goes on with a
-// header block (a new run after the program was killed) or ends there, or ends
-// with a line missing its CR LF; it is counted in torn and left out of
-// blocks. Anything else wrong is an error.
+// With allowTorn, a block cut short (its lines so far are the start of a
+// whole block) is accepted where the file goes on with the next block (a new
+// run's header after the program was killed, or a record after a failed
+// write) or ends, even in a line missing its CR LF; it is counted in torn and
+// left out of blocks. Anything else wrong is an error.
 struct RecordFile {
     std::vector<RecordBlock> blocks;
     std::size_t torn = 0;
