@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include <ostream>
+
 namespace qal::test {
 namespace {
 
@@ -52,6 +54,9 @@ struct QueryCase {
     std::string coded; // the whole coded query file
     float codeNumber;  // the first line's length
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
 
 class QueryFileRuleTest : public QueryFileTest, public ::testing::WithParamInterface<QueryCase> {};
 
@@ -107,6 +112,9 @@ struct FailureCase {
     bool writeEmptyQueryFile;
     int error;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class QueryFileFailureTest : public QueryFileTest, public ::testing::WithParamInterface<FailureCase> {};
 

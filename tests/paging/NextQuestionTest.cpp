@@ -2,6 +2,8 @@
 
 #include "fakes/TempDrive.h"
 
+#include <ostream>
+
 namespace qal::test {
 namespace {
 
@@ -56,6 +58,9 @@ struct ClickCase {
     int lineCounter;
     bool ends;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const ClickCase& c, std::ostream* os) { *os << c.name; }
 
 class NextQuestionClickTest : public PagingTest, public ::testing::WithParamInterface<ClickCase> {};
 

@@ -2,6 +2,8 @@
 
 #include "platform/RunError.h"
 
+#include <ostream>
+
 namespace qal::test {
 namespace {
 
@@ -40,6 +42,9 @@ struct QuestionNumberCase {
     const char* line;
     const char* number;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const QuestionNumberCase& c, std::ostream* os) { *os << c.name; }
 
 class QuestionNumberTest : public PagingTest, public ::testing::WithParamInterface<QuestionNumberCase> {};
 
@@ -122,6 +127,9 @@ struct EndCase {
     const char* line;
     bool ends;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
 class ReaderEndTest : public PagingTest, public ::testing::WithParamInterface<EndCase> {};
 

@@ -2,6 +2,8 @@
 
 #include "platform/RunError.h"
 
+#include <ostream>
+
 namespace qal::test {
 namespace {
 
@@ -12,6 +14,9 @@ struct RemSpacesCase {
     std::string in;
     std::string out;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const RemSpacesCase& c, std::ostream* os) { *os << c.name; }
 
 class RemSpacesTest : public PagingTest, public ::testing::WithParamInterface<RemSpacesCase> {};
 
@@ -35,6 +40,9 @@ struct RoutineCase {
     std::string routine;
     bool ends;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const RoutineCase& c, std::ostream* os) { *os << c.name; }
 
 class RunRoutineTest : public PagingTest, public ::testing::WithParamInterface<RoutineCase> {};
 
@@ -64,6 +72,9 @@ struct PictureCase {
     int lineCounter; // after the click, starting from 10
     bool ends;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
 
 class NextPictureTest : public PagingTest, public ::testing::WithParamInterface<PictureCase> {};
 
@@ -120,6 +131,9 @@ struct BoundCase {
     std::string slot5000;
     int lineCounter; // after the failure
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const BoundCase& c, std::ostream* os) { *os << c.name; }
 
 class NextPictureBoundTest : public PagingTest, public ::testing::WithParamInterface<BoundCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <ostream>
+
 namespace qal::test {
 namespace {
 
@@ -71,6 +73,9 @@ struct NumberCase {
     const char* questionNumber;
     const char* line;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.name; }
 
 class RecordNumberTest : public RecordingTest, public ::testing::WithParamInterface<NumberCase> {};
 
@@ -173,6 +178,9 @@ struct CommandCase {
     Command click;
 };
 
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+
 class DefaultPromptTest : public RecordingTest, public ::testing::WithParamInterface<CommandCase> {};
 
 TEST_P(DefaultPromptTest, RefusesTheDefaultPromptAndPutsItBack)
@@ -249,6 +257,9 @@ struct FaultCase {
     std::string sendRecord;
     std::string notesRecord;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterface<FaultCase> {};
 

@@ -1,5 +1,7 @@
 #include "recording/RecordingFixture.h"
 
+#include <ostream>
+
 namespace qal::test {
 namespace {
 
@@ -25,6 +27,9 @@ struct NotesFileCase {
     std::string bytes;
     std::string gathered;
 };
+
+// Test output names the case instead of dumping its bytes.
+void PrintTo(const NotesFileCase& c, std::ostream* os) { *os << c.name; }
 
 class NotesFileTest : public RecordingTest, public ::testing::WithParamInterface<NotesFileCase> {};
 
