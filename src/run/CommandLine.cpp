@@ -15,18 +15,18 @@ namespace {
 using namespace std::string_view_literals;
 
 // The toolkit's own options, without their dash. It accepts them with one
-// dash or two.
+// dash or two, and takes the value of most only as the next argument.
 constexpr std::array toolkitOptionsWithValue = {
     "platform"sv, "platformpluginpath"sv, "platformtheme"sv, "plugin"sv, "qwindowgeometry"sv,
     "qwindowicon"sv, "qwindowtitle"sv, "session"sv, "style"sv, "stylesheet"sv,
-    "display"sv, "geometry"sv, "name"sv, "title"sv,
+    "display"sv, "geometry"sv, "icon"sv, "name"sv, "title"sv,
 };
 constexpr std::array toolkitFlags = {
     "reverse"sv, "widgetcount"sv, "sync"sv, "nograb"sv, "dograb"sv, "testability"sv,
 };
-// Given only as -option=value.
+// The options the toolkit also reads as -option=value.
 constexpr std::array toolkitOptionsWithJoinedValue = {
-    "qmljsdebugger"sv, "fontengine"sv, "dialogs"sv,
+    "style"sv, "stylesheet"sv, "qmljsdebugger"sv,
 };
 
 template <std::size_t N>
@@ -82,16 +82,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             const std::string_view option = withoutDashes(arg);
             const std::string_view name = option.substr(0, option.find('='));
             const bool joined = name.size() != option.size();
-            if (contains(toolkitOptionsWithValue, name) && !joined) {
+            if (!joined && contains(toolkitOptionsWithValue, name)) {
                 if (!hasNext) {
                     refuse(arg + " needs a value");
                 } else {
                     result.toolkitArguments.push_back(arg);
                     result.toolkitArguments.push_back(arguments[++i]);
                 }
-            } else if ((contains(toolkitOptionsWithValue, name) && joined) ||
-                       (contains(toolkitFlags, name) && !joined) ||
-                       (contains(toolkitOptionsWithJoinedValue, name) && joined)) {
+            } else if (joined ? contains(toolkitOptionsWithJoinedValue, name) : contains(toolkitFlags, name)) {
                 result.toolkitArguments.push_back(arg);
             } else {
                 refuse("unknown option: " + arg);

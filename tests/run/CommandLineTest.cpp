@@ -49,6 +49,8 @@ const ParseCase parseCases[] = {
     {"UnknownLongOption", {"--lessons", "a.txt"}, Action::Refuse, "", {}, "unknown option: --lessons"},
     {"UnknownShortOption", {"-x"}, Action::Refuse, "", {}, "unknown option: -x"},
     {"FlagWithValue", {"-reverse=1"}, Action::Refuse, "", {}, "unknown option: -reverse=1"},
+    // The toolkit would silently ignore -platform=NAME, so it is refused.
+    {"JoinedValueTheToolkitIgnores", {"-platform=offscreen"}, Action::Refuse, "", {}, "unknown option: -platform=offscreen"},
     {"JoinedOnlyOptionAlone", {"-qmljsdebugger"}, Action::Refuse, "", {}, "unknown option: -qmljsdebugger"},
     {"BareFileName", {"a.txt"}, Action::Refuse, "", {}, "unexpected argument: a.txt"},
     {"LoneDash", {"-"}, Action::Refuse, "", {}, "unexpected argument: -"},
