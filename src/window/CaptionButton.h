@@ -8,6 +8,8 @@ namespace qal {
 // the original platform's buttons do, instead of being cut at the edges.
 // text() is the caption.
 class CaptionButton : public QPushButton {
+    Q_OBJECT
+
 public:
     CaptionButton(const QString& caption, QWidget* parent);
 

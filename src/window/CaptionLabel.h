@@ -8,6 +8,8 @@ namespace qal {
 // the original platform's labels do, in a font small enough that it is never
 // cut at the edges. text() is the caption.
 class CaptionLabel : public QLabel {
+    Q_OBJECT
+
 public:
     CaptionLabel(const QString& caption, QWidget* parent);
 

@@ -63,7 +63,7 @@ void CodePageGuard::fixNewText()
 
     fixing_ = true;
     QTextCursor edit(doc);
-    edit.joinPreviousEditBlock();
+    edit.beginEditBlock();
     // From the back, so that earlier positions stay valid.
     for (auto it = bad.rbegin(); it != bad.rend(); ++it) {
         edit.setPosition(it->first);

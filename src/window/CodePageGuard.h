@@ -10,8 +10,8 @@ namespace qal {
 // Keeps a multi-line box to what the files can hold. A character that
 // Windows-1252 lacks, typed, pasted or dropped, shows as "?" as soon as it
 // arrives, so what the student sees is what gets written. The cursor keeps
-// its place in the text, and the replacement joins the edit that brought the
-// character in, so one undo takes back both.
+// its place in the text. Undo cannot bring such a character back either: an
+// undone replacement is replaced again.
 //
 // Owned by the box it guards.
 class CodePageGuard : public QObject {

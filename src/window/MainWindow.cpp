@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QThread>
 #include <QTimer>
 
 namespace qal {
@@ -221,7 +222,11 @@ void MainWindow::endProgram()
     ended_ = true;
     tmr_pend_exp->stop();
     hide();
-    QCoreApplication::exit(0);
+    // Only a running event loop is told to finish: before the first one
+    // (start-up) the caller sees programEnded(), and a request made with no
+    // loop running would make every later modal dialog return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -22,6 +22,8 @@ class PicturePane;
 // window keeps its proportions on high-DPI screens too. No layout manages the
 // controls: resizing the window moves none of them.
 class MainWindow : public QWidget {
+    Q_OBJECT
+
 public:
     explicit MainWindow(QWidget* parent = nullptr);
 

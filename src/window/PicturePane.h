@@ -14,6 +14,8 @@ namespace qal {
 // onto the drawing and only its own rectangle is repainted, so the cost of a
 // circle does not grow with the number already drawn.
 class PicturePane : public QFrame {
+    Q_OBJECT
+
 public:
     explicit PicturePane(QWidget* parent);
 

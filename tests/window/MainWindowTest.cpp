@@ -1,0 +1,394 @@
+// The lesson window on its own: its controls, their places and initial
+// state, the focus order, and which event each control runs. The handlers
+// are recorders here, so no lesson runs.
+
+#include "window/CaptionButton.h"
+#include "window/CaptionLabel.h"
+#include "window/MainWindow.h"
+#include "window/PicturePane.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+#include <memory>
+
+using qal::MainWindow;
+
+namespace {
+
+// The control table in focus order: name, group index (-1: none), kind,
+// caption or initial text, and Left, Top, Width, Height in twips.
+struct Control {
+    const char* name;
+    int index;
+    const char* kind;
+    const char* text;
+    int left, top, width, height;
+};
+
+const Control controls[] = {
+    {"txt_question", -1, "QPlainTextEdit", "", 240, 720, 5175, 5255},
+    {"txt_answer", -1, "QPlainTextEdit", " ", 5640, 720, 5055, 5255},
+    {"cmdNextQuestion", -1, "qal::CaptionButton", "Next Question / Answer", 240, 0, 975, 735},
+    {"cmd_enter_response", -1, "qal::CaptionButton", "Enter Response", 5640, 240, 855, 495},
+    {"Picture1", -1, "qal::PicturePane", "", 240, 6080, 5175, 1375},
+    {"Picture2", -1, "qal::PicturePane", "", 5640, 6080, 5055, 1375},
+    {"cmd_save_as_notes", -1, "qal::CaptionButton", "Save as Notes", 6480, 240, 855, 495},
+    {"cmd_Make_paragraph", -1, "qal::CaptionButton", "Make Paragraph", 7320, 240, 975, 495},
+    {"cmd_Make_Paragraph_question", -1, "qal::CaptionButton", "Make Paragraph", 1200, 240, 855, 495},
+    {"txt_paragraph_goback", -1, "QLineEdit", "1", 3120, 240, 495, 495},
+    {"lbl_paragraph_goback", -1, "qal::CaptionLabel", "# sentences previous", 2160, 240, 1095, 495},
+    {"cmd_timerTrigger", -1, "qal::CaptionButton", "Trigger Timer", 2400, 7560, 735, 495},
+    {"List1", -1, "QListWidget", "", 3120, 7680, 1695, 840},
+    {"lbl_parameter", 0, "qal::CaptionLabel", "Parameter 1", 5640, 7680, 900, 195},
+    {"txt_parameter", 0, "QLineEdit", "1", 6720, 7680, 300, 285},
+    {"lbl_parameter", 1, "qal::CaptionLabel", "Parameter 2", 5640, 8160, 855, 195},
+    {"txt_parameter", 1, "QLineEdit", "1", 6720, 8160, 300, 285},
+    {"lbl_parameter", 2, "qal::CaptionLabel", "Parameter 3", 7200, 7680, 1005, 195},
+    {"txt_parameter", 2, "QLineEdit", "1", 8205, 7680, 300, 285},
+    {"lbl_parameter", 3, "qal::CaptionLabel", "Parameter 4", 7200, 8160, 900, 195},
+    {"txt_parameter", 3, "QLineEdit", "1", 8205, 8160, 300, 285},
+    {"cmd_displayCumulativeText", -1, "qal::CaptionButton", "display everything", 3600, 240, 855, 495},
+    {"cmd_display_note_file", -1, "qal::CaptionButton", "display notes", 4440, 240, 975, 495},
+    {"cmd_quit", -1, "qal::CaptionButton", "quit program", 10200, 0, 735, 495},
+    {"cmd_pend_exp", -1, "qal::CaptionButton", "pend exp", 8640, 7560, 495, 375},
+    {"cmd_next_picture", -1, "qal::CaptionButton", "next picture", 1200, 7560, 855, 495},
+    {"lbl_only_if_prompted", -1, "qal::CaptionLabel", "click only if prompted", 240, 7560, 855, 495},
+    {"cmd_copy_picture", -1, "qal::CaptionButton", "copy picture", 1200, 8160, 855, 495},
+    {"cmd_clear_answer_box", -1, "qal::CaptionButton", "clear box", 8280, 240, 855, 495},
+};
+
+int px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+
+QWidget* control(const QWidget& window, const QString& name, int index)
+{
+    for (QWidget* w : window.findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly)) {
+        if (index < 0 || w->property("index").toInt() == index)
+            return w;
+    }
+    return nullptr;
+}
+
+QString shownText(const QWidget* w)
+{
+    if (auto* box = qobject_cast<const QPlainTextEdit*>(w))
+        return box->toPlainText();
+    if (auto* line = qobject_cast<const QLineEdit*>(w))
+        return line->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(w))
+        return button->text();
+    if (auto* label = qobject_cast<const QLabel*>(w))
+        return label->text();
+    return QString();
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowItself();
+    void eachControl_data();
+    void eachControl();
+    void groupsHaveFourMembers();
+    void tabOrder();
+    void tabKeyVisitsFocusableControlsInOrder();
+    void initialState();
+    void boxFonts();
+    void resizingMovesNothing();
+    void eventsRunTheirHandlers_data();
+    void eventsRunTheirHandlers();
+    void typingIntoInertBoxesRunsNothing();
+    void secondTimerStartKeepsRhythm();
+    void endOfProgramIgnoresQueuedEvents();
+    void closingEndsTheProgram();
+
+private:
+    // Installs a recorder on every handler; each run appends its name.
+    void recordHandlers();
+
+    std::unique_ptr<MainWindow> window_;
+    QStringList ran_;
+};
+
+void MainWindowTest::init()
+{
+    window_ = std::make_unique<MainWindow>();
+    ran_.clear();
+    recordHandlers();
+}
+
+void MainWindowTest::cleanup() { window_.reset(); }
+
+void MainWindowTest::recordHandlers()
+{
+    using Handler = std::function<void()> qal::FormHandlers::*;
+    const std::pair<Handler, const char*> all[] = {
+        {&qal::FormHandlers::cmdNextQuestion_Click, "cmdNextQuestion_Click"},
+        {&qal::FormHandlers::cmd_enter_response_Click, "cmd_enter_response_Click"},
+        {&qal::FormHandlers::cmd_save_as_notes_Click, "cmd_save_as_notes_Click"},
+        {&qal::FormHandlers::cmd_display_note_file_Click, "cmd_display_note_file_Click"},
+        {&qal::FormHandlers::cmd_displayCumulativeText_Click, "cmd_displayCumulativeText_Click"},
+        {&qal::FormHandlers::cmd_clear_answer_box_Click, "cmd_clear_answer_box_Click"},
+        {&qal::FormHandlers::cmd_next_picture_Click, "cmd_next_picture_Click"},
+        {&qal::FormHandlers::cmd_copy_picture_Click, "cmd_copy_picture_Click"},
+        {&qal::FormHandlers::cmd_pend_exp_Click, "cmd_pend_exp_Click"},
+        {&qal::FormHandlers::cmd_quit_Click, "cmd_quit_Click"},
+        {&qal::FormHandlers::tmr_pend_exp_Timer, "tmr_pend_exp_Timer"},
+    };
+    qal::FormHandlers handlers;
+    for (const auto& [member, name] : all) {
+        const QString n = QString::fromLatin1(name);
+        handlers.*member = [this, n] { ran_ << n; };
+    }
+    window_->setHandlers(handlers);
+}
+
+void MainWindowTest::windowItself()
+{
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Form1"));
+    QCOMPARE(window_->objectName(), QStringLiteral("cmd_pend_exp"));
+    QCOMPARE(window_->size(), QSize(725, 573));
+    QVERIFY(window_->isWindow());
+    QVERIFY(!window_->isVisible()); // shown only after the load handler
+}
+
+void MainWindowTest::eachControl_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("twips");
+    for (const Control& c : controls) {
+        const QString row = c.index < 0 ? QString::fromLatin1(c.name)
+                                        : QStringLiteral("%1(%2)").arg(QLatin1String(c.name)).arg(c.index);
+        QTest::newRow(qPrintable(row)) << QString::fromLatin1(c.name) << c.index
+                                        << QString::fromLatin1(c.kind) << QString::fromLatin1(c.text)
+                                        << QRect(c.left, c.top, c.width, c.height);
+    }
+}
+
+void MainWindowTest::eachControl()
+{
+    QFETCH(QString, name);
+    QFETCH(int, index);
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(QRect, twips);
+
+    QWidget* w = control(*window_, name, index);
+    QVERIFY2(w, qPrintable(name));
+    QCOMPARE(QString::fromLatin1(w->metaObject()->className()), kind);
+    QCOMPARE(w->geometry(),
+             QRect(px(twips.left()), px(twips.top()), px(twips.width()), px(twips.height())));
+    QCOMPARE(shownText(w), text);
+    QCOMPARE(w->accessibleName(), index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index));
+    QVERIFY(w->isEnabled());
+    QVERIFY(!w->isHidden());
+}
+
+void MainWindowTest::groupsHaveFourMembers()
+{
+    QCOMPARE(window_->findChildren<QLabel*>(QStringLiteral("lbl_parameter")).size(), 4);
+    QCOMPARE(window_->findChildren<QLineEdit*>(QStringLiteral("txt_parameter")).size(), 4);
+}
+
+void MainWindowTest::tabOrder()
+{
+    // The focus chain runs through the controls in the order of the table.
+    QStringList expected, actual;
+    for (const Control& c : controls)
+        expected << QString::fromLatin1(c.name) + (c.index < 0 ? QString() : QString::number(c.index));
+    QWidget* w = control(*window_, QStringLiteral("txt_question"), -1);
+    QWidget* const first = w;
+    do {
+        if (w->parentWidget() == window_.get())
+            actual << w->objectName() + (w->property("index").isValid() ? w->property("index").toString() : QString());
+        w = w->nextInFocusChain();
+    } while (w != first && actual.size() < expected.size());
+    QCOMPARE(actual, expected);
+}
+
+void MainWindowTest::tabKeyVisitsFocusableControlsInOrder()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QStringList expected, actual;
+    for (const Control& c : controls) {
+        if (QByteArray(c.name).startsWith("lbl_"))
+            continue; // labels never take the focus
+        expected << QString::fromLatin1(c.name) + (c.index < 0 ? QString() : QString::number(c.index));
+    }
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        actual << focus->objectName() +
+                      (focus->property("index").isValid() ? focus->property("index").toString() : QString());
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(actual, expected);
+    // and round again to the question box
+    QCOMPARE(QApplication::focusWidget(), window_->questionBox());
+}
+
+void MainWindowTest::initialState()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QCOMPARE(QApplication::focusWidget(), window_->questionBox());
+    QCOMPARE(window_->questionBox()->toPlainText(), QString());
+    QCOMPARE(window_->answerBox()->toPlainText(), QStringLiteral(" "));
+
+    QTimer* timer = window_->pendulumTimer();
+    QCOMPARE(timer->objectName(), QStringLiteral("tmr_pend_exp"));
+    QVERIFY(!timer->isActive());
+    QCOMPARE(timer->interval(), 15);
+    QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+
+    for (qal::Pane p : {qal::Pane::Picture1, qal::Pane::Picture2}) {
+        qal::PicturePane* pane = window_->pane(p);
+        QVERIFY(pane->picture().isNull());
+        QCOMPARE(pane->frameShadow(), QFrame::Sunken);
+        const QImage shown = pane->grab(pane->contentsRect()).toImage();
+        QVERIFY(!shown.isNull());
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                QCOMPARE(shown.pixelColor(x, y), QColor(Qt::white));
+    }
+}
+
+void MainWindowTest::boxFonts()
+{
+    for (QPlainTextEdit* box : {window_->questionBox(), window_->answerBox()}) {
+        const QFont font = box->font();
+        QCOMPARE(font.family(), QStringLiteral("Arial"));
+        QCOMPARE(font.pointSizeF(), 9.75);
+        QCOMPARE(font.weight(), QFont::Normal);
+        QVERIFY(!font.italic() && !font.underline() && !font.strikeOut());
+        // Arial itself, or the stand-in with its metrics.
+        const QString resolved = QFontInfo(font).family();
+        QVERIFY2(resolved == QStringLiteral("Arial") || resolved == QStringLiteral("Liberation Sans"),
+                 qPrintable(resolved));
+        QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+}
+
+void MainWindowTest::resizingMovesNothing()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QList<QRect> before;
+    const auto children = window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* w : children)
+        before << w->geometry();
+    window_->resize(400, 300);
+    window_->resize(1000, 800);
+    QTRY_COMPARE(window_->size(), QSize(1000, 800));
+    for (qsizetype i = 0; i < children.size(); ++i)
+        QCOMPARE(children[i]->geometry(), before[i]);
+}
+
+void MainWindowTest::eventsRunTheirHandlers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("handler"); // empty: the control is inert
+    QTest::newRow("Next Question") << "cmdNextQuestion" << "cmdNextQuestion_Click";
+    QTest::newRow("Enter Response") << "cmd_enter_response" << "cmd_enter_response_Click";
+    QTest::newRow("Save as Notes") << "cmd_save_as_notes" << "cmd_save_as_notes_Click";
+    QTest::newRow("display notes") << "cmd_display_note_file" << "cmd_display_note_file_Click";
+    QTest::newRow("display everything") << "cmd_displayCumulativeText" << "cmd_displayCumulativeText_Click";
+    QTest::newRow("clear box") << "cmd_clear_answer_box" << "cmd_clear_answer_box_Click";
+    QTest::newRow("next picture") << "cmd_next_picture" << "cmd_next_picture_Click";
+    QTest::newRow("copy picture") << "cmd_copy_picture" << "cmd_copy_picture_Click";
+    QTest::newRow("pend exp") << "cmd_pend_exp" << "cmd_pend_exp_Click";
+    QTest::newRow("quit program") << "cmd_quit" << "cmd_quit_Click";
+    QTest::newRow("answer-side Make Paragraph") << "cmd_Make_paragraph" << "";
+    QTest::newRow("question-side Make Paragraph") << "cmd_Make_Paragraph_question" << "";
+    QTest::newRow("Trigger Timer") << "cmd_timerTrigger" << "";
+    QTest::newRow("list") << "List1" << "";
+    QTest::newRow("label") << "lbl_paragraph_goback" << "";
+    QTest::newRow("parameter label") << "lbl_parameter" << "";
+    QTest::newRow("prompted label") << "lbl_only_if_prompted" << "";
+    QTest::newRow("Picture1") << "Picture1" << "";
+    QTest::newRow("Picture2") << "Picture2" << "";
+    QTest::newRow("question box") << "txt_question" << "";
+}
+
+void MainWindowTest::eventsRunTheirHandlers()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, handler);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QWidget* w = control(*window_, name, name == QLatin1String("lbl_parameter") ? 0 : -1);
+    QVERIFY(w);
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+    if (auto* list = qobject_cast<QListWidget*>(w))
+        QTest::mouseClick(list->viewport(), Qt::LeftButton);
+    QCOMPARE(ran_, handler.isEmpty() ? QStringList() : QStringList{handler});
+}
+
+void MainWindowTest::typingIntoInertBoxesRunsNothing()
+{
+    for (QLineEdit* box : window_->findChildren<QLineEdit*>()) {
+        QTest::keyClicks(box, QStringLiteral("42"));
+        QCOMPARE(box->text(), QStringLiteral("142"));
+    }
+    QTest::keyClicks(window_->questionBox(), QStringLiteral("typed"));
+    QCOMPARE(window_->questionBox()->toPlainText(), QStringLiteral("typed"));
+    QCOMPARE(ran_, QStringList());
+}
+
+void MainWindowTest::secondTimerStartKeepsRhythm()
+{
+    QTimer* timer = window_->pendulumTimer();
+    window_->setTimerEnabled(true);
+    const int id = timer->timerId();
+    QVERIFY(id > 0);
+    window_->setTimerEnabled(true); // a restart would give a new timer id
+    QCOMPARE(timer->timerId(), id);
+    QTRY_VERIFY(ran_.contains(QStringLiteral("tmr_pend_exp_Timer")));
+}
+
+void MainWindowTest::endOfProgramIgnoresQueuedEvents()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->setTimerEnabled(true);
+    QTRY_VERIFY(!ran_.isEmpty());
+    auto* next = window_->findChild<QAbstractButton*>(QStringLiteral("cmdNextQuestion"));
+    QMetaObject::invokeMethod(next, &QAbstractButton::click, Qt::QueuedConnection);
+    window_->endProgram();
+    ran_.clear();
+    QTest::qWait(60); // four timer intervals
+    QCOMPARE(ran_, QStringList());
+    QVERIFY(!window_->pendulumTimer()->isActive());
+    QVERIFY(!window_->isVisible());
+    QVERIFY(window_->programEnded());
+}
+
+void MainWindowTest::closingEndsTheProgram()
+{
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->setTimerEnabled(true);
+    QVERIFY(window_->close());
+    QVERIFY(window_->programEnded());
+    QVERIFY(!window_->pendulumTimer()->isActive());
+    QTest::mouseClick(window_->findChild<QAbstractButton*>(QStringLiteral("cmd_quit")), Qt::LeftButton);
+    QCOMPARE(ran_, QStringList()); // nothing asked, nothing run
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

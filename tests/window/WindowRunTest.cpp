@@ -1,0 +1,319 @@
+// The window with the real lesson behind it: start-up before the window is
+// shown, each button's command, the end of the program. Files go to a
+// temporary drive C and the clock is fixed, so records are checked byte for
+// byte.
+
+#include "ModalAnswerer.h"
+
+#include "fakes/FakeToolkit.h"
+#include "fakes/TempDrive.h"
+#include "platform/FileTable.h"
+#include "run/LessonForm.h"
+#include "window/FormHandlers.h"
+#include "window/MainWindow.h"
+#include "window/PicturePane.h"
+#include "window/QtToolkit.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using qal::Pane;
+using qal::test::ModalAnswerer;
+using qal::test::readBytes;
+
+namespace {
+
+const QString firstQuestion = QStringLiteral(
+    "Give your depth vs. clock time data and explain how you obtained it.  How do your results "
+    "differ from your predictions?");
+const QByteArray opening = "......!!!!!!!!...................................\r\n";
+const QByteArray closing = ".................................................\r\n";
+const QByteArray blanks36(36, ' ');
+
+// The header block after its first line (the random code line).
+QByteArray headerAfterCodeLine(bool master)
+{
+    return "Student Name:  Ann Lee\r\n"
+           "assignment #001\r\n"
+           "001.  Part B\r\n"
+           "Initials:  ALX\r\n" +
+           QByteArray(master ? "Date and Time 12-07-202614:03:09\r\n" : "Date and Time 12-07-2026 14:03:09\r\n");
+}
+
+// Splits off the code line: characters 66-116 or 118-255, 19 to 56 of them.
+QByteArray withoutCodeLine(const QByteArray& file)
+{
+    const qsizetype end = file.indexOf("\r\n");
+    if (end < 19 || end > 56)
+        return "bad code line length " + QByteArray::number(end);
+    for (qsizetype i = 0; i < end; ++i) {
+        const auto c = static_cast<unsigned char>(file[i]);
+        if (!((c >= 66 && c <= 116) || c >= 118))
+            return "bad code line character " + QByteArray::number(c);
+    }
+    return file.mid(end + 2);
+}
+
+} // namespace
+
+class WindowRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startUpAsksBeforeTheWindowShows();
+    void nextQuestionShowsFirstQuestion();
+    void enterResponseAndSaveAsNotesWriteRecords();
+    void viewingCommands();
+    void failedCommandIsReportedAndWindowGoesOn();
+    void pendExpStartsTicksThatDrawCircles();
+    void copyPictureButtonTakesClipboardPicture();
+    void quitEndsAndQueuedEventsRunNothing();
+    void wrongAssignmentEndsBeforeWindowShows();
+
+private:
+    // Runs the load handler answering the four prompts; endsWithMessage: OK
+    // a message box after them.
+    void load(const QString& assignment, bool endsWithMessage = false);
+    QAbstractButton* button(const char* name) const;
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    std::filesystem::path file(const char* name) const { return drive_->drovnel(false) / name; }
+
+    std::unique_ptr<qal::test::TempDrive> drive_;
+    std::unique_ptr<qal::FileTable> files_;
+    qal::test::FakeClock clock_;
+    std::unique_ptr<qal::test::ScriptedRandom> random_;
+    std::unique_ptr<qal::MainWindow> window_;
+    std::unique_ptr<qal::QtToolkit> toolkit_;
+    std::unique_ptr<qal::LessonForm> form_;
+    std::unique_ptr<ModalAnswerer> answerer_;
+};
+
+void WindowRunTest::initTestCase()
+{
+    QApplication::setApplicationName(QStringLiteral("qalesson"));
+}
+
+void WindowRunTest::init()
+{
+    drive_ = std::make_unique<qal::test::TempDrive>();
+    files_ = std::make_unique<qal::FileTable>();
+    random_ = std::make_unique<qal::test::ScriptedRandom>();
+    window_ = std::make_unique<qal::MainWindow>();
+    toolkit_ = std::make_unique<qal::QtToolkit>(*window_);
+    form_ = std::make_unique<qal::LessonForm>(*toolkit_, *files_, clock_, *random_);
+    window_->setHandlers(qal::FormHandlers::of(*form_));
+    answerer_ = std::make_unique<ModalAnswerer>();
+}
+
+void WindowRunTest::cleanup()
+{
+    answerer_.reset();
+    form_.reset();
+    toolkit_.reset();
+    window_.reset();
+    random_.reset();
+    files_.reset();
+    drive_.reset();
+    QGuiApplication::clipboard()->clear();
+}
+
+void WindowRunTest::load(const QString& assignment, bool endsWithMessage)
+{
+    for (const QString& reply : {QStringLiteral("1"), QStringLiteral("Ann Lee"), QStringLiteral("ALX"), assignment})
+        answerer_->type(reply);
+    if (endsWithMessage)
+        answerer_->ok();
+    form_->Form_Load();
+    if (!form_->ended()) {
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+}
+
+QAbstractButton* WindowRunTest::button(const char* name) const
+{
+    return window_->findChild<QAbstractButton*>(QString::fromLatin1(name));
+}
+
+void WindowRunTest::startUpAsksBeforeTheWindowShows()
+{
+    bool shownDuringStartUp = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] { shownDuringStartUp |= window_->isVisible(); });
+    probe.start(1);
+    for (const char* reply : {"1", "Ann Lee", "ALX", "1"})
+        answerer_->type(QString::fromLatin1(reply));
+    form_->Form_Load();
+    probe.stop();
+    QVERIFY(!shownDuringStartUp);
+    QVERIFY(!form_->ended());
+    QCOMPARE(answerer_->texts,
+             (QStringList{QStringLiteral("Enter 1 for home user, 2 for Quelby LAN user"),
+                          QStringLiteral("Your full name:  "),
+                          QStringLiteral("Your initials (use all 3 initials and always use the same three "
+                                         "initials when submitting work):  "),
+                          QStringLiteral("Assignment Number:  ")}));
+    // Start-up writes to neither box.
+    QCOMPARE(window_->questionBox()->toPlainText(), QString());
+    QCOMPARE(window_->answerBox()->toPlainText(), QStringLiteral(" "));
+    QCOMPARE(window_->pane(Pane::Picture1)->scaleWidth(), 1000.0f);
+    QCOMPARE(window_->pane(Pane::Picture2)->scaleHeight(), 1000.0f);
+}
+
+void WindowRunTest::nextQuestionShowsFirstQuestion()
+{
+    load(QStringLiteral("1"));
+    click("cmdNextQuestion");
+    QCOMPARE(window_->questionBox()->toPlainText(), firstQuestion);
+    QCOMPARE(answerer_->unexpected, 0);
+}
+
+void WindowRunTest::enterResponseAndSaveAsNotesWriteRecords()
+{
+    load(QStringLiteral("1"));
+    click("cmdNextQuestion");
+    QPlainTextEdit* answer = window_->answerBox();
+    answer->selectAll();
+    QTest::keyClicks(answer, QStringLiteral("Twelve centimetres"));
+    QTest::keyClick(answer, Qt::Key_Return);
+    qal::test::typeText(answer, QStringLiteral("in 40 s, façade"));
+    click("cmd_enter_response");
+    QCOMPARE(window_->questionBox()->toPlainText(), QString());
+    QCOMPARE(window_->answerBox()->toPlainText(), QString());
+
+    qal::test::typeText(answer, QStringLiteral("Ask about Ж"));
+    click("cmd_save_as_notes");
+
+    const QByteArray question = firstQuestion.toLatin1() + "\r\n";
+    const QByteArray response = "Twelve centimetres\r\nin 40 s, fa\xE7" "ade\r\n";
+    const QByteArray time = blanks36 + "14:03:09\r\n";
+    const QByteArray notes = opening + time + blanks36 + "12-07-202614:03:09\r\n" + question + opening +
+                             "NOTES -------> Ask about ?\r\n" + closing;
+    const QByteArray master = QByteArray::fromStdString(readBytes(file("masterFile_Ann_Lee.txt")));
+    const QByteArray send = QByteArray::fromStdString(readBytes(file("send_1207Ann_Lee.txt")));
+    QCOMPARE(withoutCodeLine(master),
+             headerAfterCodeLine(true) + opening + time + "\r\n\r\n`questionNumber 10000 \r\n" + question +
+                 opening + "RESPONSE -->  \r\n" + response + closing + notes);
+    QCOMPARE(withoutCodeLine(send),
+             headerAfterCodeLine(false) + opening + time + question + opening + "RESPONSE -->  \r\n" +
+                 response + closing + notes);
+    QCOMPARE(master.left(master.indexOf("\r\n")), send.left(send.indexOf("\r\n"))); // one code line
+    QCOMPARE(QByteArray::fromStdString(readBytes(file("notes_Ann_Lee.txt"))), notes);
+    QCOMPARE(answerer_->unexpected, 0);
+}
+
+void WindowRunTest::viewingCommands()
+{
+    load(QStringLiteral("1"));
+    click("cmdNextQuestion");
+    window_->answerBox()->selectAll();
+    QTest::keyClicks(window_->answerBox(), QStringLiteral("note"));
+    click("cmd_save_as_notes");
+
+    click("cmd_displayCumulativeText");
+    QCOMPARE(window_->questionBox()->toPlainText(),
+             QStringLiteral(" YOUR ANSWER  ->->->->  NOTES -------> note <-<-<-<-  Q/A:   ") + firstQuestion);
+
+    window_->questionBox()->setPlainText(QStringLiteral("Q"));
+    click("cmd_display_note_file");
+    // workingText held the note record's text; the notes file's lines follow, joined.
+    QVERIFY(window_->questionBox()->toPlainText().startsWith(QStringLiteral("QNOTES -------> note......!!!!!!!!")));
+    QVERIFY(window_->questionBox()->toPlainText().endsWith(QStringLiteral("NOTES -------> note.................................................")));
+
+    QTest::keyClicks(window_->answerBox(), QStringLiteral("typed"));
+    click("cmd_clear_answer_box");
+    QCOMPARE(window_->answerBox()->toPlainText(), QString());
+    click("cmd_next_picture"); // the built-in lesson has no routine lines after the question
+    QCOMPARE(answerer_->unexpected, 0);
+}
+
+void WindowRunTest::failedCommandIsReportedAndWindowGoesOn()
+{
+    load(QStringLiteral("1"));
+    window_->questionBox()->setPlainText(QStringLiteral("kept"));
+    answerer_->ok();
+    click("cmd_display_note_file"); // no notes file yet
+    QCOMPARE(answerer_->texts.last(), QStringLiteral("Run-time error '53':\n\nFile not found"));
+    QCOMPARE(window_->questionBox()->toPlainText(), QStringLiteral("kept"));
+    QVERIFY(!form_->ended());
+    QVERIFY(window_->isVisible());
+}
+
+void WindowRunTest::pendExpStartsTicksThatDrawCircles()
+{
+    load(QStringLiteral("1"));
+    qal::PicturePane* pane = window_->pane(Pane::Picture1);
+    QCOMPARE(pane->circlesShown(), 0);
+    click("cmd_pend_exp");
+    QTimer* timer = window_->pendulumTimer();
+    QVERIFY(timer->isActive());
+    const int id = timer->timerId();
+    click("cmd_pend_exp");
+    QCOMPARE(timer->timerId(), id);
+    QTRY_VERIFY(pane->circlesShown() >= 3);
+    QVERIFY(random_->draws > 0);
+    QCOMPARE(window_->pane(Pane::Picture2)->circlesShown(), 0);
+}
+
+void WindowRunTest::copyPictureButtonTakesClipboardPicture()
+{
+    load(QStringLiteral("1"));
+    QImage picture(30, 10, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QGuiApplication::clipboard()->setImage(picture);
+    click("cmd_copy_picture");
+    QCOMPARE(window_->pane(Pane::Picture2)->picture().convertToFormat(QImage::Format_RGB32), picture);
+    QVERIFY(window_->pane(Pane::Picture1)->picture().isNull());
+    QCOMPARE(answerer_->unexpected, 0);
+}
+
+void WindowRunTest::quitEndsAndQueuedEventsRunNothing()
+{
+    load(QStringLiteral("1"));
+    click("cmd_pend_exp");
+    qal::PicturePane* pane = window_->pane(Pane::Picture1);
+    QTRY_VERIFY(pane->circlesShown() >= 1);
+    QTest::keyClicks(window_->answerBox(), QStringLiteral("unrecorded"));
+    // A click that is already queued when the program ends.
+    QMetaObject::invokeMethod(button("cmdNextQuestion"), &QAbstractButton::click, Qt::QueuedConnection);
+    click("cmd_quit");
+    QVERIFY(form_->ended());
+    QVERIFY(!window_->isVisible());
+    const int circles = pane->circlesShown();
+    const int draws = random_->draws;
+    QTest::qWait(100);
+    QCOMPARE(pane->circlesShown(), circles);
+    QCOMPARE(random_->draws, draws);
+    QCOMPARE(window_->questionBox()->toPlainText(), QString());
+    QCOMPARE(answerer_->unexpected, 0);
+    QVERIFY(!files_->isOpen(1) && !files_->isOpen(2) && !files_->isOpen(3));
+    // Nothing was recorded: the master file holds the header only.
+    const QByteArray master = QByteArray::fromStdString(readBytes(file("masterFile_Ann_Lee.txt")));
+    QCOMPARE(withoutCodeLine(master), headerAfterCodeLine(true));
+}
+
+void WindowRunTest::wrongAssignmentEndsBeforeWindowShows()
+{
+    load(QStringLiteral("2"), true);
+    QVERIFY(form_->ended());
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(answerer_->texts.size(), 5);
+    QVERIFY(answerer_->texts.last().startsWith(QStringLiteral("You have probably not entered a valid assignment number.")));
+    QVERIFY(answerer_->texts.last().endsWith(QStringLiteral("'subscript out of range' error")));
+    QVERIFY(!std::filesystem::exists(file("masterFile_Ann_Lee.txt")));
+    QVERIFY(!std::filesystem::exists(file("send_1207Ann_Lee.txt")));
+}
+
+QTEST_MAIN(WindowRunTest)
+#include "WindowRunTest.moc"
