@@ -19,7 +19,10 @@ bool startsWith(const std::string& text, const std::string& prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // "HH:MM:SS" or "MM-DD-YYYY" by pattern: 9 a digit, anything else itself.
 bool matches(const std::string& text, std::size_t at, const std::string& pattern)
@@ -137,8 +140,7 @@ private:
     const std::string* line(std::size_t i) const { return i < limit_ ? &lines_[i] : nullptr; }
 
     // Checks line i with test: Short when it is missing, Wrong when it fails.
-    template <typename Test>
-    Fit check(std::size_t i, Test test) const
+    template <typename Test> Fit check(std::size_t i, Test test) const
     {
         const std::string* l = line(i);
         if (!l)

@@ -76,9 +76,11 @@ TEST_F(RecordLayoutTest, ProgramsOwnFilesParseIntoTheirBlocks)
         RecordFileKind kind;
         std::vector<RecordBlock::Kind> kinds;
     } cases[] = {
-        {&master, RecordFileKind::Master,
+        {&master,
+         RecordFileKind::Master,
          {RecordBlock::Header, RecordBlock::Response, RecordBlock::Notes, RecordBlock::Response}},
-        {&send, RecordFileKind::Send,
+        {&send,
+         RecordFileKind::Send,
          {RecordBlock::Header, RecordBlock::Response, RecordBlock::Notes, RecordBlock::Response}},
         {&notes, RecordFileKind::Notes, {RecordBlock::Notes}},
     };
@@ -127,7 +129,8 @@ TEST_F(RecordLayoutTest, RefusesMixedMissingAndCutLines)
              return joinCrLf(l);
          },
          0},
-        {"a line lost", [](Lines l) {
+        {"a line lost",
+         [](Lines l) {
              l.erase(l.begin() + 13);
              return joinCrLf(l);
          },

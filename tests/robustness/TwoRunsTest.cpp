@@ -119,9 +119,10 @@ protected:
         const fs::path go = drive.root() / "go";
         std::vector<pid_t> pids;
         for (const Expected& run : runs) {
-            std::vector<std::string> args{run.label, std::to_string(run.count), "--notes-every",
-                                          std::to_string(run.notesEvery), "--ready",
-                                          (drive.root() / (run.label + ".ready")).string(), "--go", go.string()};
+            std::vector<std::string> args{run.label,       std::to_string(run.count),
+                                          "--notes-every", std::to_string(run.notesEvery),
+                                          "--ready",       (drive.root() / (run.label + ".ready")).string(),
+                                          "--go",          go.string()};
             if (slow)
                 args.push_back("--slow");
             const pid_t pid = startWriter(args);
