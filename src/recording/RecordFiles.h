@@ -31,8 +31,7 @@ public:
 
     // Writes makeText() to every file, calling it once per file: for lines
     // that are coded per file or read the clock when written.
-    template <typename MakeText>
-    void writeEach(MakeText makeText)
+    template <typename MakeText> void writeEach(MakeText makeText)
     {
         for (int number : numbers_)
             files_.writeLine(number, makeText());

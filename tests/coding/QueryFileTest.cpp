@@ -56,7 +56,10 @@ struct QueryCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const QueryCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class QueryFileRuleTest : public QueryFileTest, public ::testing::WithParamInterface<QueryCase> {};
 
@@ -68,6 +71,8 @@ TEST_P(QueryFileRuleTest, CodesEachLineByItsKey)
     EXPECT_EQ(s.codeNumber, GetParam().codeNumber);
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, QueryFileRuleTest,
     ::testing::Values(
         QueryCase{"OneLineOf23", "Three questions on dep\xE9\r\n", "Three questions on dep\xE9\r\n", 23},
@@ -82,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Files, QueryFileRuleTest,
         QueryCase{"NoFinalLineEnd", "first\r\nquery 9 last", "first\r\nquery last\r\n", 5},
         QueryCase{"LinuxLineEnds", "first\nsecond\n", "first\r\nsecond\r\n", 5}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(QueryFileTest, EmptiesAnOldCodedFile)
 {
@@ -114,7 +120,10 @@ struct FailureCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class QueryFileFailureTest : public QueryFileTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -130,11 +139,14 @@ TEST_P(QueryFileFailureTest, FailsBeforeTheCodeNumberChanges)
     EXPECT_FALSE(files.isOpen(2));
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, QueryFileFailureTest,
     ::testing::Values(FailureCase{"MissingQueryFile", "c:\\drovnel", false, 53},
                       FailureCase{"EmptyQueryFile", "c:\\drovnel", true, 62},
                       FailureCase{"MissingBaseFolder", "c:\\nofolder", false, 53}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 } // namespace
 } // namespace qal::test

@@ -60,7 +60,10 @@ struct ClickCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const ClickCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ClickCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class NextQuestionClickTest : public PagingTest, public ::testing::WithParamInterface<ClickCase> {};
 
@@ -79,6 +82,8 @@ TEST_P(NextQuestionClickTest, RunsRoutineLinesOncePerClick)
     }
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lessons, NextQuestionClickTest,
     ::testing::Values(
         ClickCase{"OrdinaryLine", {"001.  H", "", "Text"}, "Q:Text", 3, false},
@@ -93,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Lessons, NextQuestionClickTest,
         ClickCase{"UnknownRoutineEnds", {"001.  H", "`routine picture9", "Text"}, "Q:", 2, true},
         ClickCase{"NoSeparatorDropsTheFirstLetter", {"001.  H", "`routinegraph1", "Text"}, "Q:", 2, true}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(NextQuestionTest, SecondReadAfterARoutinePutsThePromptBack)
 {
@@ -104,8 +110,7 @@ TEST_F(NextQuestionTest, SecondReadAfterARoutinePutsThePromptBack)
     form.cmdNextQuestion_Click();
     EXPECT_EQ(toolkit.answerBox, prompt);
     EXPECT_EQ(toolkit.questionBox, "AB");
-    EXPECT_EQ(s.cumulativeText,
-              " <-<-<-<-  Q/A:   B <-<-<-<-  Q/A:   `routine graph1 <-<-<-<-  Q/A:   A");
+    EXPECT_EQ(s.cumulativeText, " <-<-<-<-  Q/A:   B <-<-<-<-  Q/A:   `routine graph1 <-<-<-<-  Q/A:   A");
 }
 
 TEST_F(NextQuestionTest, FailedSecondReadShowsNothingNew)

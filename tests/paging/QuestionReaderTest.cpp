@@ -44,7 +44,10 @@ struct QuestionNumberCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const QuestionNumberCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const QuestionNumberCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class QuestionNumberTest : public PagingTest, public ::testing::WithParamInterface<QuestionNumberCase> {};
 
@@ -60,6 +63,8 @@ TEST_P(QuestionNumberTest, ReadsTheNumberFromTheThirdCharacter)
     EXPECT_EQ(s.questionNumber, GetParam().number);
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lines, QuestionNumberTest,
     ::testing::Values(
         QuestionNumberCase{"ThreeDigits", "`q003", "3"},
@@ -70,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, QuestionNumberTest,
         QuestionNumberCase{"BlanksBeforeNumber", "`q  004 text", "4"},
         QuestionNumberCase{"RecordMarkerReadsAsZero", "`questionNumber 10003 ", "0"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(QuestionReaderTest, LineWithoutMarkerLeavesTheQuestionNumber)
 {
@@ -129,7 +135,10 @@ struct EndCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EndCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ReaderEndTest : public PagingTest, public ::testing::WithParamInterface<EndCase> {};
 
@@ -150,6 +159,8 @@ TEST_P(ReaderEndTest, EndsOnlyAtNextHeaderOrEndMarker)
               GetParam().ends ? std::string("shown before") : std::string("shown before") + GetParam().line);
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lines, ReaderEndTest,
     ::testing::Values(
         EndCase{"NextAssignmentHeader", "002.  Part C", true},
@@ -163,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, ReaderEndTest,
         EndCase{"FourSignsAlone", "####", false},
         EndCase{"EndMarkerLaterInLine", " ####.#", false}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(QuestionReaderTest, RunningPastTheLastSlotShowsTheInvalidAssignmentMessageAndEnds)
 {

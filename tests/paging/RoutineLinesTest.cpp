@@ -16,7 +16,10 @@ struct RemSpacesCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const RemSpacesCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RemSpacesCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RemSpacesTest : public PagingTest, public ::testing::WithParamInterface<RemSpacesCase> {};
 
@@ -25,6 +28,8 @@ TEST_P(RemSpacesTest, DropsBlanksAndHyphensOnly)
     EXPECT_EQ(form.remSpaces(GetParam().in), GetParam().out);
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Texts, RemSpacesTest,
     ::testing::Values(
         RemSpacesCase{"Empty", "", ""},
@@ -34,6 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, RemSpacesTest,
         RemSpacesCase{"TabsUnderscoresAndCaseKept", "a\tB_c", "a\tB_c"},
         RemSpacesCase{"OtherDashesKept", "a\x96" "b\x97" "c", "a\x96" "b\x97" "c"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct RoutineCase {
     const char* name;
@@ -42,7 +48,10 @@ struct RoutineCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const RoutineCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoutineCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RunRoutineTest : public PagingTest, public ::testing::WithParamInterface<RoutineCase> {};
 
@@ -54,6 +63,8 @@ TEST_P(RunRoutineTest, EndsForExitAndForNamesOutsideTheTable)
         EXPECT_NO_THROW(form.runRoutine(GetParam().routine));
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Names, RunRoutineTest,
     ::testing::Values(
         RoutineCase{"Exit", "exitprog", true},
@@ -65,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Names, RunRoutineTest,
         RoutineCase{"GraphWithBlankIsNotCleanedHere", "graph 1", true},
         RoutineCase{"EmptyName", "", true}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct PictureCase {
     const char* name;
@@ -74,7 +86,10 @@ struct PictureCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PictureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class NextPictureTest : public PagingTest, public ::testing::WithParamInterface<PictureCase> {};
 
@@ -99,6 +114,8 @@ TEST_P(NextPictureTest, RunsRoutineLinesInTheTwoSlotsAhead)
     EXPECT_EQ(s.cumulativeText, "");
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Slots, NextPictureTest,
     ::testing::Values(
         PictureCase{"NoRoutineLines", "Text", "", "More", 10, false},
@@ -113,6 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Slots, NextPictureTest,
         PictureCase{"BareMarkerIsRunHere", "`routine", "", "", 0, true},
         PictureCase{"ExitInCapitals", "`Routine EXIT-PROG", "", "", 0, true}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(RoutineLinesTest, NextPictureOnTheBuiltInLessonChangesNothing)
 {
@@ -133,7 +151,10 @@ struct BoundCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const BoundCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BoundCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class NextPictureBoundTest : public PagingTest, public ::testing::WithParamInterface<BoundCase> {};
 
@@ -150,12 +171,15 @@ TEST_P(NextPictureBoundTest, FailsPastTheLastSlot)
     EXPECT_EQ(s.lineCounter, GetParam().lineCounter);
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Counters, NextPictureBoundTest,
     ::testing::Values(
         BoundCase{"At4999PassOneStillReadsSlot5000", 4999, "Text", 4999},
         BoundCase{"At4999RoutineInSlot5000IsRunFirst", 4999, "`routine graph1", 5000},
         BoundCase{"At5000", 5000, "`routine graph1", 5000}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(RoutineLinesTest, At4999AnExitRoutineInSlot5000EndsBeforeTheFailure)
 {

@@ -13,8 +13,7 @@ const std::string closing = ".................................................\r
 const std::string timeLine = "                                    14:03:09\r\n";
 const std::string dateTimeLine = "                                    12-07-202614:03:09\r\n";
 
-std::string responseInMaster(const std::string& question, const std::string& numberLine,
-                             const std::string& answer)
+std::string responseInMaster(const std::string& question, const std::string& numberLine, const std::string& answer)
 {
     return opening + timeLine + "\r\n" + "\r\n" + numberLine + "\r\n" + question + "\r\n" + opening +
            "RESPONSE -->  \r\n" + answer + "\r\n" + closing;
@@ -53,9 +52,9 @@ TEST_F(RecordsTest, EnterResponseAppendsToMasterAndSend)
     form.cmd_enter_response_Click();
 
     EXPECT_TRUE(toolkit.messages.empty());
-    EXPECT_EQ(master(), "header of the master\r\n" +
-                            responseInMaster("Sketch a graph of depth vs. clock time.", "`questionNumber 10003 ",
-                                             "The depth falls \xE9venly."));
+    EXPECT_EQ(master(),
+              "header of the master\r\n" + responseInMaster("Sketch a graph of depth vs. clock time.",
+                                                            "`questionNumber 10003 ", "The depth falls \xE9venly."));
     EXPECT_EQ(send(), "header of the send file\r\n" +
                           responseInSend("Sketch a graph of depth vs. clock time.", "The depth falls \xE9venly."));
     EXPECT_FALSE(std::filesystem::exists(notesPath()));
@@ -75,7 +74,10 @@ struct NumberCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NumberCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RecordNumberTest : public RecordingTest, public ::testing::WithParamInterface<NumberCase> {};
 
@@ -89,6 +91,8 @@ TEST_P(RecordNumberTest, WritesAssignmentTimesTenThousandPlusQuestion)
     EXPECT_EQ(master(), responseInMaster("Q", GetParam().line, "A"));
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Numbers, RecordNumberTest,
     ::testing::Values(
         NumberCase{"Question3", "001", "3", "`questionNumber 10003 "},
@@ -98,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, RecordNumberTest,
         NumberCase{"NonNumericAssignment", "abc", "", "`questionNumber 0 "},
         NumberCase{"LongAssignment", "0001", "7", "`questionNumber 10007 "}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(RecordsTest, ResponseOfSeveralLinesKeepsItsLineBreaks)
 {
@@ -149,8 +154,9 @@ TEST_F(RecordsTest, SaveAsNotesWritesTheSameRecordToAllThreeFiles)
     // A response after it starts on a line of its own.
     toolkit.answerBox = "R";
     form.cmd_enter_response_Click();
-    EXPECT_EQ(master(), "M\r\n" + record +
-                            responseInMaster("If a marble coasts halfway down an incline", "`questionNumber 10007 ", "R"));
+    EXPECT_EQ(master(),
+              "M\r\n" + record +
+                  responseInMaster("If a marble coasts halfway down an incline", "`questionNumber 10007 ", "R"));
     EXPECT_EQ(notes(), record);
 }
 
@@ -179,7 +185,10 @@ struct CommandCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CommandCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DefaultPromptTest : public RecordingTest, public ::testing::WithParamInterface<CommandCase> {};
 
@@ -219,10 +228,13 @@ TEST_P(DefaultPromptTest, AfterARecordTheNextReadLeavesTheAnswerBox)
     EXPECT_EQ(toolkit.answerBox, "");
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Commands, DefaultPromptTest,
     ::testing::Values(CommandCase{"EnterResponse", &LessonForm::cmd_enter_response_Click},
                       CommandCase{"SaveAsNotes", &LessonForm::cmd_save_as_notes_Click}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(RecordsTest, PromptWithAnythingChangedIsRecorded)
 {
@@ -259,7 +271,10 @@ struct FaultCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -303,6 +318,8 @@ TEST_P(RecordFaultTest, FailedRecordCanBeTriedAgain)
     EXPECT_EQ(toolkit.questionBox, "");
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Writes, RecordFaultTest,
     ::testing::Values(
         FaultCase{"ResponseFirstLine", &LessonForm::cmd_enter_response_Click, 1, "", "", "",
@@ -324,6 +341,7 @@ INSTANTIATE_TEST_SUITE_P(Writes, RecordFaultTest,
                   opening + timeLine + dateTimeLine + "Q\r\n" + opening, opening + timeLine + dateTimeLine + "Q\r\n" + opening,
                   notesRecord("Q", "A"), notesRecord("Q", "A"), notesRecord("Q", "A")}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(RecordsTest, FailedOpenLeavesNoFileOpen)
 {

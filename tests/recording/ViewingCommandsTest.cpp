@@ -29,7 +29,10 @@ struct NotesFileCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const NotesFileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NotesFileCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class NotesFileTest : public RecordingTest, public ::testing::WithParamInterface<NotesFileCase> {};
 
@@ -43,6 +46,8 @@ TEST_P(NotesFileTest, AppendsOldWorkingTextThenTheLines)
     EXPECT_EQ(s.workingText, "W" + GetParam().gathered);
 }
 
+// One case a row.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Files, NotesFileTest,
     ::testing::Values(
         NotesFileCase{"Empty", "", ""},
@@ -51,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Files, NotesFileTest,
         NotesFileCase{"BlanksKept", " a \r\n b\r\n", " a  b"},
         NotesFileCase{"CodePageBytesKept", "caf\xE9\r\n\x93quoted\x94\r\n", "caf\xE9\x93quoted\x94"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ViewingCommandsTest, DisplayNotesAfterNextQuestionShowsTheBoxTwice)
 {
@@ -67,15 +73,14 @@ TEST_F(ViewingCommandsTest, DisplayNotesShowsWhatSaveAsNotesWrote)
     toolkit.answerBox = "my note";
     form.cmd_save_as_notes_Click();
     form.cmd_display_note_file_Click();
-    EXPECT_EQ(toolkit.questionBox,
-              "NOTES -------> my note"
-              "......!!!!!!!!..................................."
-              "                                    14:03:09"
-              "                                    12-07-202614:03:09"
-              "Q"
-              "......!!!!!!!!..................................."
-              "NOTES -------> my note"
-              ".................................................");
+    EXPECT_EQ(toolkit.questionBox, "NOTES -------> my note"
+                                   "......!!!!!!!!..................................."
+                                   "                                    14:03:09"
+                                   "                                    12-07-202614:03:09"
+                                   "Q"
+                                   "......!!!!!!!!..................................."
+                                   "NOTES -------> my note"
+                                   ".................................................");
 }
 
 TEST_F(ViewingCommandsTest, MissingNotesFileLeavesTheBoxAndTheProgramRunning)
