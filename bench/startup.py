@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Start-up time and memory of qalesson against the smallest Qt Widgets program
+that shows one input box (minimal_input_box), measured side by side, in
+alternation, on one private X server.
+
+Start-up: from just before the process is started to the moment the X server
+maps its first window (the first prompt), seen by xev on the root window.
+Memory: resident and proportional set size half a second after that, with the
+prompt on screen; for qalesson also once the window is shown after start-up.
+
+Usage: bench/startup.py [BUILD_DIR] [RUNS]     (defaults: build, 10)
+"""
+
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xsession import XSession, memory_kib, wait_map  # noqa: E402
+
+
+def one_start(session, program):
+    watcher = session.start_map_watch()
+    try:
+        start = time.monotonic()
+        process = subprocess.Popen([program], env=session.env)
+        shown = wait_map(watcher)
+        time.sleep(0.5)
+        rss, pss = memory_kib(process.pid)
+        return process, (shown - start) * 1000, rss, pss
+    finally:
+        watcher.terminate()
+        watcher.wait()
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    programs = {"minimal input box": os.path.join(build, "bench", "minimal_input_box"),
+                "qalesson": os.path.join(build, "qalesson")}
+    results = {name: [] for name in programs}
+    window_memory = []
+    with XSession() as session:
+        for run in range(runs + 1):  # the first round warms the caches and is dropped
+            for name, program in programs.items():
+                process, ms, rss, pss = one_start(session, program)
+                if run > 0:
+                    results[name].append((ms, rss, pss))
+                if name == "qalesson" and run == runs:
+                    session.answer_prompts()
+                    session.wait_window("Form1")
+                    time.sleep(0.5)
+                    window_memory.append(memory_kib(process.pid))
+                process.terminate()
+                process.wait()
+
+    print("%-18s %14s %14s %14s" % ("program", "start-up ms", "RSS MiB", "PSS MiB"))
+    medians = {}
+    for name, rows in results.items():
+        ms = statistics.median(r[0] for r in rows)
+        rss = statistics.median(r[1] for r in rows) / 1024
+        pss = statistics.median(r[2] for r in rows) / 1024
+        medians[name] = (ms, rss, pss)
+        print("%-18s %14.1f %14.1f %14.1f" % (name, ms, rss, pss))
+    ref, ours = medians["minimal input box"], medians["qalesson"]
+    print("qalesson / minimal: start-up %.2f, RSS %.2f, PSS %.2f (medians of %d runs; aim: 1.2 or less)"
+          % (ours[0] / ref[0], ours[1] / ref[1], ours[2] / ref[2], runs))
+    if window_memory:
+        rss, pss = window_memory[-1]
+        print("qalesson with its window shown after start-up: RSS %.1f MiB, PSS %.1f MiB"
+              % (rss / 1024, pss / 1024))
+
+
+if __name__ == "__main__":
+    main()
