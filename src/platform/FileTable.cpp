@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -106,8 +107,14 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
     case FileMode::Output: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     }
     const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0)
-        throw RunError(openErrorNumber(errno, mode));
+    if (fd < 0) {
+        const int error = errno;
+        // A missing file is "file not found" only when its folder is there.
+        std::error_code ec;
+        if (error == ENOENT && mode == FileMode::Input && !std::filesystem::is_directory(std::filesystem::path(path).parent_path(), ec))
+            throw RunError(err::PathNotFound);
+        throw RunError(openErrorNumber(error, mode));
+    }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);

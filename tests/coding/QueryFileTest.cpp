@@ -144,7 +144,7 @@ TEST_P(QueryFileFailureTest, FailsBeforeTheCodeNumberChanges)
 INSTANTIATE_TEST_SUITE_P(Files, QueryFileFailureTest,
     ::testing::Values(FailureCase{"MissingQueryFile", "c:\\drovnel", false, 53},
                       FailureCase{"EmptyQueryFile", "c:\\drovnel", true, 62},
-                      FailureCase{"MissingBaseFolder", "c:\\nofolder", false, 53}),
+                      FailureCase{"MissingBaseFolder", "c:\\nofolder", false, 76}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 

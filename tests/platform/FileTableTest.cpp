@@ -110,6 +110,7 @@ TEST_F(FileTableTest, FailuresCarryThePlatformNumbers)
     } cases[] = {
         {"missing file for input", [&] { files.open(1, "c:\\drovnel\\none.txt", FileMode::Input); }, err::FileNotFound},
         {"missing folder on the way", [&] { files.open(1, "c:\\nofolder\\a.txt", FileMode::Append); }, err::PathNotFound},
+        {"missing folder for input", [&] { files.open(1, "c:\\nofolder\\a.txt", FileMode::Input); }, err::PathNotFound},
         {"unmapped drive", [&] { files.open(1, "q:\\a.txt", FileMode::Append); }, err::PathNotFound},
         {"a folder where the file should be", [&] { files.open(1, "c:\\drovnel\\folder.txt", FileMode::Append); }, err::PathFileAccessError},
         {"number out of range", [&] { files.open(0, "c:\\drovnel\\x.txt", FileMode::Append); }, err::BadFileNameOrNumber},
