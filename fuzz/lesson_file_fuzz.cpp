@@ -1,0 +1,54 @@
+// Fuzzes the lesson file reader: any bytes in a file either make lesson
+// lines without line breaks or are refused with a reason.
+
+#include "FuzzSupport.h"
+
+#include "run/LessonFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <unistd.h>
+
+using namespace qal;
+
+namespace {
+std::string lessonPath;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    lessonPath = "/tmp/qalesson-fuzz-lesson-" + std::to_string(getpid()) + ".txt";
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::vector<std::string> whole = splitLessonLines(bytes);
+    for (const auto& line : whole)
+        fuzz::require(line.find_first_of("\r\n") == std::string::npos, "no line break in a line");
+
+    // Fed in two pieces, anywhere, the lines are the same.
+    if (size > 0) {
+        const std::size_t cut = data[0] % (size + 1);
+        LessonLineSplitter splitter;
+        splitter.feed(bytes.substr(0, cut));
+        splitter.feed(bytes.substr(cut));
+        fuzz::require(splitter.finish() == whole, "split in pieces");
+    }
+
+    {
+        std::ofstream out(lessonPath, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    const LessonFile file = readLessonFile(lessonPath);
+    if (file.usable()) {
+        fuzz::require(file.lines == whole, "file lines are the split lines");
+        fuzz::require(!file.lines.empty() && file.lines.size() <= maxLessonLines, "line count");
+    } else {
+        fuzz::require(file.lines.empty(), "refused file has no lines");
+        fuzz::require(!lessonFileRefusalLine(lessonPath, file.refusal).empty(), "refusal line");
+    }
+    return 0;
+}
