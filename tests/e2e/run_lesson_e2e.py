@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""End-to-end test of qalesson with a lesson file, under Xvfb.
+
+Runs the real program on lessons/sample.txt and checks, byte for byte, what
+the student meets: in assignment 001 the question number of the line "`q003"
+reaches the record ("`questionNumber 10003 "), the graph1 routine line is run
+unseen (neither in the question box nor in any file), and the header of
+assignment 002 ends the run with status 0; assignment 002 ends at its exit
+routine. A missing lesson file is refused before any prompt with a box, a
+line on standard error and status 2. --help, --version and a wrong option
+answer without a display.
+
+The X server, the desktop helpers and the record patterns are those of
+run_e2e.py.
+
+Usage: run_lesson_e2e.py QALESSON_BINARY SAMPLE_LESSON
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run_e2e import (CLOSING, DATE, INDENT, OPENING, TIME, CODE_LINE, ANSWER_BOX, ENTER_RESPONSE,  # noqa: E402
+                     NEXT_QUESTION, SAVE_AS_NOTES, Desktop, Failure, check, read, start_x_server, wait_exit)
+
+# Centre of txt_question, in window pixels (twips / 15).
+QUESTION_BOX = (188, 223)
+
+Q002 = (b"`q002  Predict the period when the string is only one quarter as long.  "
+        b"Explain how you arrived at your prediction.")
+Q003 = (b"`q003  Shorten the string to one quarter of its length and time 10 swings again.  "
+        b"Was your prediction supported by your data?  Describe any insight you had or any error you made.")
+Q001_START = b"`q001  Hang a small weight on a string about 1 m long, pull it aside about 10\xb0 and let it go."
+ANSWER = b"Half the period"
+
+
+def header(number, title, master):
+    between = b"" if master else b" "
+    return (CODE_LINE + re.escape(b"Student Name:  Ann Lee\r\nassignment #" + number + b"\r\n" + title
+                                  + b"\r\nInitials:  ALX\r\nDate and Time ")
+            + DATE + re.escape(between) + TIME + b"\r\n")
+
+
+def notes_record(note):
+    return (re.escape(OPENING + INDENT) + TIME + b"\r\n" + re.escape(INDENT) + DATE + TIME + b"\r\n"
+            + re.escape(Q003 + b"\r\n" + OPENING + b"NOTES -------> ") + note + re.escape(b"\r\n" + CLOSING))
+
+
+def response_record():
+    return (re.escape(OPENING + INDENT) + TIME + b"\r\n"
+            + re.escape(b"\r\n\r\n`questionNumber 10003 \r\n" + Q003 + b"\r\n" + OPENING + b"RESPONSE -->  \r\n"
+                        + ANSWER + b"\r\n" + CLOSING))
+
+
+def start(desktop, binary, sample, env, assignment):
+    program = subprocess.Popen([binary, "--lesson", sample], env=env)
+    for reply in ("1", "Ann Lee", "ALX", assignment):
+        desktop.answer_prompt(program, reply)
+    return program, desktop.wait_window("Form1", program)
+
+
+def finish(program, what):
+    try:
+        status = wait_exit(program)
+    finally:
+        if program.poll() is None:
+            program.kill()
+    if status != 0:
+        raise Failure("%s ended with status %d" % (what, status))
+
+
+def assignment_one(desktop, binary, sample, env, master_path):
+    program, window = start(desktop, binary, sample, env, "1")
+    try:
+        # Question 1, question 2, then the graph routine runs and question 3
+        # follows in the same click.
+        for _ in range(3):
+            desktop.click(window, NEXT_QUESTION)
+        # Carry the question box over to the answer box and save it as a note,
+        # so the notes file shows exactly what the box held.
+        desktop.click(window, QUESTION_BOX)
+        desktop.xdotool("key", "ctrl+a", "ctrl+c")
+        desktop.click(window, ANSWER_BOX)
+        desktop.xdotool("key", "ctrl+a", "ctrl+v")
+        desktop.click(window, SAVE_AS_NOTES)
+        desktop.click(window, ANSWER_BOX)
+        desktop.xdotool("type", "--delay", "15", ANSWER.decode())
+        desktop.click(window, ENTER_RESPONSE)
+        # The next line is the header of assignment 002: the run ends.
+        desktop.click(window, NEXT_QUESTION)
+    except BaseException:
+        program.kill()
+        raise
+    finish(program, "the run at the header of 002")
+
+    # The question box held the three questions run together, no graph1.
+    box = re.escape(Q001_START) + rb"[^\r\n]*" + re.escape(Q002 + Q003)
+    master = read(master_path)
+    check(header(b"001", b"001.  Timing a pendulum", True) + notes_record(box) + response_record(), master,
+          "master file after assignment 001")
+    if b"graph1" in master:
+        raise Failure("the graph1 routine line reached the master file")
+    return master
+
+
+def assignment_two(desktop, binary, sample, env, master_path, before):
+    program, window = start(desktop, binary, sample, env, "2")
+    try:
+        for _ in range(3):  # question 1, question 2, then `ROUTINE EXIT-PROG
+            desktop.click(window, NEXT_QUESTION)
+    except BaseException:
+        program.kill()
+        raise
+    finish(program, "the run at the exit routine")
+    rest = read(master_path)[len(before):]
+    check(header(b"002", b"002.  A marble on an incline", True), rest, "master file after assignment 002")
+
+
+def refused_file(desktop, binary, env, work):
+    missing = os.path.join(work, "no such lesson.txt")
+    drive_before = sorted(os.listdir(env["QALESSON_DRIVE_C"]))
+    program = subprocess.Popen([binary, "--lesson", missing], env=env, stderr=subprocess.PIPE)
+    try:
+        box = desktop.wait_window("qalesson", program)
+        if desktop.visible("Form1"):
+            raise Failure("the window appeared although the lesson file was refused")
+        desktop.focus(box)
+        desktop.xdotool("key", "Return")
+        status = wait_exit(program)
+    finally:
+        if program.poll() is None:
+            program.kill()
+    error = program.stderr.read().decode()
+    expected = 'qalesson: cannot use the lesson file "%s": it does not exist.\n' % missing
+    if status != 2 or expected not in error:
+        raise Failure("refusal gave status %s and standard error %r" % (status, error))
+    if sorted(os.listdir(env["QALESSON_DRIVE_C"])) != drive_before:
+        raise Failure("a refused lesson file still touched drive C")
+
+
+def options(binary):
+    env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
+    env["QT_QPA_PLATFORM"] = "xcb"  # would fail at once if the toolkit started
+    cases = [(["--help"], 0, "Usage: qalesson", "stdout"), (["--version"], 0, "qalesson ", "stdout"),
+             (["--lessons", "x"], 2, "qalesson: unknown option: --lessons\nUsage: qalesson", "stderr")]
+    for arguments, status, start_text, stream in cases:
+        result = subprocess.run([binary, *arguments], env=env, capture_output=True, text=True, timeout=20)
+        text = result.stdout if stream == "stdout" else result.stderr
+        if result.returncode != status or not text.startswith(start_text):
+            raise Failure("%s gave status %d, stdout %r, stderr %r"
+                          % (arguments, result.returncode, result.stdout, result.stderr))
+
+
+def main():
+    binary, sample = sys.argv[1], os.path.abspath(sys.argv[2])
+    for tool in ("Xvfb", "xdotool"):
+        if not shutil.which(tool):
+            print("missing tool: " + tool)
+            return 1
+    work = tempfile.mkdtemp(prefix="qalesson-lesson-e2e-")
+    server = None
+    try:
+        options(binary)
+        server, display = start_x_server()
+        drive = os.path.join(work, "c")
+        home = os.path.join(work, "home")
+        runtime = os.path.join(work, "run")
+        for folder in (drive, home, runtime):
+            os.makedirs(folder, mode=0o700)
+        env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=drive,
+                   XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+        desktop = Desktop(env)
+        refused_file(desktop, binary, env, work)
+        master_path = os.path.join(drive, "drovnel", "masterFile_Ann_Lee.txt")
+        master = assignment_one(desktop, binary, sample, env, master_path)
+        assignment_two(desktop, binary, sample, env, master_path, master)
+        print("e2e: sample lesson runs, refused lesson file and options passed")
+        return 0
+    except Failure as failure:
+        print("FAIL: %s" % failure)
+        return 1
+    finally:
+        if server:
+            server.terminate()
+            server.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
