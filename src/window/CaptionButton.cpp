@@ -7,9 +7,7 @@
 
 namespace qal {
 
-CaptionButton::CaptionButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
-{
-}
+CaptionButton::CaptionButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
 void CaptionButton::paintEvent(QPaintEvent* /*event*/)
 {

@@ -39,8 +39,7 @@ void CodePageGuard::fixNewText()
 
     // Positions and lengths (in UTF-16 units) of the characters to replace.
     std::vector<std::pair<int, int>> bad;
-    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end;
-         block = block.next()) {
+    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
         const QString text = block.text();
         const int base = block.position();
         const int from = std::max(start - base, 0);

@@ -11,8 +11,7 @@ constexpr char32_t lineSeparator = 0x2028;
 
 // Calls visit(character, index, length) for each Unicode character of text;
 // a lone surrogate is a character of its own (one Windows-1252 lacks).
-template <typename Visit>
-void forEachCharacter(const QString& text, Visit visit)
+template <typename Visit> void forEachCharacter(const QString& text, Visit visit)
 {
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size;) {
@@ -70,8 +69,7 @@ std::string toCoreText(const QString& text)
 
 bool boxCanHold(char32_t character)
 {
-    return character == paragraphSeparator || character == lineSeparator ||
-           unicodeToCp1252(character) >= 0;
+    return character == paragraphSeparator || character == lineSeparator || unicodeToCp1252(character) >= 0;
 }
 
 QString limitToCodePage(const QString& text, int* cursor)

@@ -45,8 +45,7 @@ QFont boxFont()
 // Names the control, places it at its twips and returns it. index >= 0 marks
 // a member of a numbered group (all members share the name).
 template <typename Widget>
-Widget* place(Widget* widget, const char* name, int left, int top, int width, int height,
-              int index = -1)
+Widget* place(Widget* widget, const char* name, int left, int top, int width, int height, int index = -1)
 {
     const QString objectName = QString::fromLatin1(name);
     widget->setObjectName(objectName);
@@ -102,10 +101,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     setFont(controlFont());
     resize(pixels(clientWidthTwips), pixels(clientHeightTwips));
 
-    auto button = [this](const char* name, const char* caption, int left, int top, int width,
-                         int height, std::function<void()> FormHandlers::*handler) {
-        auto* b = place(new CaptionButton(QString::fromLatin1(caption), this), name, left, top,
-                        width, height);
+    auto button = [this](const char* name, const char* caption, int left, int top, int width, int height,
+                         std::function<void()> FormHandlers::*handler) {
+        auto* b = place(new CaptionButton(QString::fromLatin1(caption), this), name, left, top, width, height);
         if (handler)
             connect(b, &QPushButton::clicked, this, [this, handler] { run(handler); });
         return b;
@@ -114,22 +112,21 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     // In the order of the keyboard focus (Tab).
     txt_question = place(newLargeBox(this, QString()), "txt_question", 240, 720, 5175, 5255);
     txt_answer = place(newLargeBox(this, QStringLiteral(" ")), "txt_answer", 5640, 720, 5055, 5255);
-    auto* cmdNextQuestion = button("cmdNextQuestion", "Next Question / Answer", 240, 0, 975, 735,
-                                   &FormHandlers::cmdNextQuestion_Click);
-    auto* cmd_enter_response = button("cmd_enter_response", "Enter Response", 5640, 240, 855, 495,
-                                      &FormHandlers::cmd_enter_response_Click);
+    auto* cmdNextQuestion =
+        button("cmdNextQuestion", "Next Question / Answer", 240, 0, 975, 735, &FormHandlers::cmdNextQuestion_Click);
+    auto* cmd_enter_response =
+        button("cmd_enter_response", "Enter Response", 5640, 240, 855, 495, &FormHandlers::cmd_enter_response_Click);
     Picture1 = place(new PicturePane(this), "Picture1", 240, 6080, 5175, 1375);
     Picture2 = place(new PicturePane(this), "Picture2", 5640, 6080, 5055, 1375);
-    auto* cmd_save_as_notes = button("cmd_save_as_notes", "Save as Notes", 6480, 240, 855, 495,
-                                     &FormHandlers::cmd_save_as_notes_Click);
-    auto* cmd_Make_paragraph =
-        button("cmd_Make_paragraph", "Make Paragraph", 7320, 240, 975, 495, nullptr);
+    auto* cmd_save_as_notes =
+        button("cmd_save_as_notes", "Save as Notes", 6480, 240, 855, 495, &FormHandlers::cmd_save_as_notes_Click);
+    auto* cmd_Make_paragraph = button("cmd_Make_paragraph", "Make Paragraph", 7320, 240, 975, 495, nullptr);
     auto* cmd_Make_Paragraph_question =
         button("cmd_Make_Paragraph_question", "Make Paragraph", 1200, 240, 855, 495, nullptr);
     auto* txt_paragraph_goback =
         place(newSmallBox(this, QStringLiteral("1")), "txt_paragraph_goback", 3120, 240, 495, 495);
-    auto* lbl_paragraph_goback = place(newLabel(this, QStringLiteral("# sentences previous")),
-                                       "lbl_paragraph_goback", 2160, 240, 1095, 495);
+    auto* lbl_paragraph_goback =
+        place(newLabel(this, QStringLiteral("# sentences previous")), "lbl_paragraph_goback", 2160, 240, 1095, 495);
     auto* cmd_timerTrigger = button("cmd_timerTrigger", "Trigger Timer", 2400, 7560, 735, 495, nullptr);
     auto* List1 = place(new QListWidget(this), "List1", 3120, 7680, 1695, 840);
 
@@ -141,41 +138,60 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     QWidget* parameterControls[8];
     for (int i = 0; i < 4; ++i) {
         const Parameter& p = parameters[i];
-        parameterControls[2 * i] = place(newLabel(this, QStringLiteral("Parameter %1").arg(i + 1)),
-                                         "lbl_parameter", p.labelLeft, p.labelTop, p.labelWidth, 195, i);
-        parameterControls[2 * i + 1] = place(newSmallBox(this, QStringLiteral("1")), "txt_parameter",
-                                             p.boxLeft, p.labelTop, 300, 285, i);
+        parameterControls[2 * i] = place(newLabel(this, QStringLiteral("Parameter %1").arg(i + 1)), "lbl_parameter",
+                                         p.labelLeft, p.labelTop, p.labelWidth, 195, i);
+        parameterControls[2 * i + 1] =
+            place(newSmallBox(this, QStringLiteral("1")), "txt_parameter", p.boxLeft, p.labelTop, 300, 285, i);
     }
 
-    auto* cmd_displayCumulativeText = button("cmd_displayCumulativeText", "display everything", 3600,
-                                             240, 855, 495, &FormHandlers::cmd_displayCumulativeText_Click);
+    auto* cmd_displayCumulativeText = button("cmd_displayCumulativeText", "display everything", 3600, 240, 855, 495,
+                                             &FormHandlers::cmd_displayCumulativeText_Click);
     auto* cmd_display_note_file = button("cmd_display_note_file", "display notes", 4440, 240, 975, 495,
                                          &FormHandlers::cmd_display_note_file_Click);
     auto* cmd_quit = button("cmd_quit", "quit program", 10200, 0, 735, 495, &FormHandlers::cmd_quit_Click);
     auto* cmd_pend_exp = button("cmd_pend_exp", "pend exp", 8640, 7560, 495, 375, &FormHandlers::cmd_pend_exp_Click);
-    auto* cmd_next_picture = button("cmd_next_picture", "next picture", 1200, 7560, 855, 495,
-                                    &FormHandlers::cmd_next_picture_Click);
-    auto* lbl_only_if_prompted = place(newLabel(this, QStringLiteral("click only if prompted")),
-                                       "lbl_only_if_prompted", 240, 7560, 855, 495);
-    auto* cmd_copy_picture = button("cmd_copy_picture", "copy picture", 1200, 8160, 855, 495,
-                                    &FormHandlers::cmd_copy_picture_Click);
-    auto* cmd_clear_answer_box = button("cmd_clear_answer_box", "clear box", 8280, 240, 855, 495,
-                                        &FormHandlers::cmd_clear_answer_box_Click);
+    auto* cmd_next_picture =
+        button("cmd_next_picture", "next picture", 1200, 7560, 855, 495, &FormHandlers::cmd_next_picture_Click);
+    auto* lbl_only_if_prompted =
+        place(newLabel(this, QStringLiteral("click only if prompted")), "lbl_only_if_prompted", 240, 7560, 855, 495);
+    auto* cmd_copy_picture =
+        button("cmd_copy_picture", "copy picture", 1200, 8160, 855, 495, &FormHandlers::cmd_copy_picture_Click);
+    auto* cmd_clear_answer_box =
+        button("cmd_clear_answer_box", "clear box", 8280, 240, 855, 495, &FormHandlers::cmd_clear_answer_box_Click);
 
     // Panes take the focus like the original's picture boxes; labels never do.
     Picture1->setFocusPolicy(Qt::StrongFocus);
     Picture2->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* const tabOrder[] = {txt_question, txt_answer, cmdNextQuestion, cmd_enter_response,
-                                 Picture1, Picture2, cmd_save_as_notes, cmd_Make_paragraph,
-                                 cmd_Make_Paragraph_question, txt_paragraph_goback,
-                                 lbl_paragraph_goback, cmd_timerTrigger, List1,
-                                 parameterControls[0], parameterControls[1], parameterControls[2],
-                                 parameterControls[3], parameterControls[4], parameterControls[5],
-                                 parameterControls[6], parameterControls[7],
-                                 cmd_displayCumulativeText, cmd_display_note_file, cmd_quit,
-                                 cmd_pend_exp, cmd_next_picture, lbl_only_if_prompted,
-                                 cmd_copy_picture, cmd_clear_answer_box};
+    QWidget* const tabOrder[] = {txt_question,
+                                 txt_answer,
+                                 cmdNextQuestion,
+                                 cmd_enter_response,
+                                 Picture1,
+                                 Picture2,
+                                 cmd_save_as_notes,
+                                 cmd_Make_paragraph,
+                                 cmd_Make_Paragraph_question,
+                                 txt_paragraph_goback,
+                                 lbl_paragraph_goback,
+                                 cmd_timerTrigger,
+                                 List1,
+                                 parameterControls[0],
+                                 parameterControls[1],
+                                 parameterControls[2],
+                                 parameterControls[3],
+                                 parameterControls[4],
+                                 parameterControls[5],
+                                 parameterControls[6],
+                                 parameterControls[7],
+                                 cmd_displayCumulativeText,
+                                 cmd_display_note_file,
+                                 cmd_quit,
+                                 cmd_pend_exp,
+                                 cmd_next_picture,
+                                 lbl_only_if_prompted,
+                                 cmd_copy_picture,
+                                 cmd_clear_answer_box};
     for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     txt_question->setFocus();

@@ -25,8 +25,14 @@ PicturePane::PicturePane(QWidget* parent) : QFrame(parent)
     setPalette(colours);
 }
 
-void PicturePane::setScaleWidth(float units) { scaleWidth_ = units; }
-void PicturePane::setScaleHeight(float units) { scaleHeight_ = units; }
+void PicturePane::setScaleWidth(float units)
+{
+    scaleWidth_ = units;
+}
+void PicturePane::setScaleHeight(float units)
+{
+    scaleHeight_ = units;
+}
 
 float PicturePane::scaleWidth() const
 {
@@ -97,8 +103,9 @@ void PicturePane::paintEvent(QPaintEvent* event)
             painter.drawImage(inner.topLeft(), picture_);
         if (!drawing_.isNull()) {
             const QRect source = area.translated(-inner.topLeft());
-            painter.drawImage(area.topLeft(), drawing_, QRectF(source.topLeft() * drawing_.devicePixelRatio(),
-                                                               source.size() * drawing_.devicePixelRatio()));
+            painter.drawImage(
+                area.topLeft(), drawing_,
+                QRectF(source.topLeft() * drawing_.devicePixelRatio(), source.size() * drawing_.devicePixelRatio()));
         }
     }
     QFrame::paintEvent(event); // the border

@@ -63,8 +63,14 @@ void QtToolkit::messageBox(const std::string& text)
     box.exec();
 }
 
-std::string QtToolkit::questionBoxText() const { return boxText(window_.questionBox()); }
-std::string QtToolkit::answerBoxText() const { return boxText(window_.answerBox()); }
+std::string QtToolkit::questionBoxText() const
+{
+    return boxText(window_.questionBox());
+}
+std::string QtToolkit::answerBoxText() const
+{
+    return boxText(window_.answerBox());
+}
 
 void QtToolkit::setQuestionBoxText(const std::string& text)
 {
@@ -76,8 +82,14 @@ void QtToolkit::setAnswerBoxText(const std::string& text)
     window_.answerBox()->setPlainText(fromCoreText(text));
 }
 
-void QtToolkit::setPaneScaleHeight(Pane pane, float units) { window_.pane(pane)->setScaleHeight(units); }
-void QtToolkit::setPaneScaleWidth(Pane pane, float units) { window_.pane(pane)->setScaleWidth(units); }
+void QtToolkit::setPaneScaleHeight(Pane pane, float units)
+{
+    window_.pane(pane)->setScaleHeight(units);
+}
+void QtToolkit::setPaneScaleWidth(Pane pane, float units)
+{
+    window_.pane(pane)->setScaleWidth(units);
+}
 
 void QtToolkit::drawCircle(Pane pane, float x, float y, float radius)
 {
@@ -110,10 +122,19 @@ void QtToolkit::pasteClipboardIntoPane(Pane pane)
         window_.pane(pane)->setPicture(picture);
 }
 
-void QtToolkit::beep() { QApplication::beep(); }
+void QtToolkit::beep()
+{
+    QApplication::beep();
+}
 
-void QtToolkit::setTimerEnabled(bool on) { window_.setTimerEnabled(on); }
+void QtToolkit::setTimerEnabled(bool on)
+{
+    window_.setTimerEnabled(on);
+}
 
-void QtToolkit::endProgram() { window_.endProgram(); }
+void QtToolkit::endProgram()
+{
+    window_.endProgram();
+}
 
 } // namespace qal

@@ -63,7 +63,10 @@ const Control controls[] = {
     {"cmd_clear_answer_box", -1, "qal::CaptionButton", "clear box", 8280, 240, 855, 495},
 };
 
-int px(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+int px(int twips)
+{
+    return static_cast<int>(std::lround(twips / 15.0));
+}
 
 QWidget* control(const QWidget& window, const QString& name, int index)
 {
@@ -127,7 +130,10 @@ void MainWindowTest::init()
     recordHandlers();
 }
 
-void MainWindowTest::cleanup() { window_.reset(); }
+void MainWindowTest::cleanup()
+{
+    window_.reset();
+}
 
 void MainWindowTest::recordHandlers()
 {
@@ -172,9 +178,11 @@ void MainWindowTest::eachControl_data()
     for (const Control& c : controls) {
         const QString row = c.index < 0 ? QString::fromLatin1(c.name)
                                         : QStringLiteral("%1(%2)").arg(QLatin1String(c.name)).arg(c.index);
+        // clang-format off
         QTest::newRow(qPrintable(row)) << QString::fromLatin1(c.name) << c.index
                                         << QString::fromLatin1(c.kind) << QString::fromLatin1(c.text)
                                         << QRect(c.left, c.top, c.width, c.height);
+        // clang-format on
     }
 }
 
@@ -189,8 +197,7 @@ void MainWindowTest::eachControl()
     QWidget* w = control(*window_, name, index);
     QVERIFY2(w, qPrintable(name));
     QCOMPARE(QString::fromLatin1(w->metaObject()->className()), kind);
-    QCOMPARE(w->geometry(),
-             QRect(px(twips.left()), px(twips.top()), px(twips.width()), px(twips.height())));
+    QCOMPARE(w->geometry(), QRect(px(twips.left()), px(twips.top()), px(twips.width()), px(twips.height())));
     QCOMPARE(shownText(w), text);
     QCOMPARE(w->accessibleName(), index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index));
     QVERIFY(w->isEnabled());
@@ -303,6 +310,7 @@ void MainWindowTest::eventsRunTheirHandlers_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("handler"); // empty: the control is inert
+    // clang-format off
     QTest::newRow("Next Question") << "cmdNextQuestion" << "cmdNextQuestion_Click";
     QTest::newRow("Enter Response") << "cmd_enter_response" << "cmd_enter_response_Click";
     QTest::newRow("Save as Notes") << "cmd_save_as_notes" << "cmd_save_as_notes_Click";
@@ -323,6 +331,7 @@ void MainWindowTest::eventsRunTheirHandlers_data()
     QTest::newRow("Picture1") << "Picture1" << "";
     QTest::newRow("Picture2") << "Picture2" << "";
     QTest::newRow("question box") << "txt_question" << "";
+    // clang-format on
 }
 
 void MainWindowTest::eventsRunTheirHandlers()

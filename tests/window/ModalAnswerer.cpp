@@ -15,9 +15,18 @@ ModalAnswerer::ModalAnswerer()
     timer_.start();
 }
 
-void ModalAnswerer::type(const QString& reply) { script_.push_back({Step::Type, reply}); }
-void ModalAnswerer::cancel() { script_.push_back({Step::Cancel, {}}); }
-void ModalAnswerer::ok() { script_.push_back({Step::Ok, {}}); }
+void ModalAnswerer::type(const QString& reply)
+{
+    script_.push_back({Step::Type, reply});
+}
+void ModalAnswerer::cancel()
+{
+    script_.push_back({Step::Cancel, {}});
+}
+void ModalAnswerer::ok()
+{
+    script_.push_back({Step::Ok, {}});
+}
 
 void ModalAnswerer::poll()
 {

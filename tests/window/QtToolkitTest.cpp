@@ -105,11 +105,13 @@ void QtToolkitTest::inputBoxReturnsTypedReply_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QByteArray>("reply"); // Windows-1252
+    // clang-format off
     QTest::newRow("digit") << "1" << QByteArray("1");
     QTest::newRow("name with blanks") << " Ann  Lee " << QByteArray(" Ann  Lee ");
     QTest::newRow("accented") << QStringLiteral("Zoë Ćwik") << QByteArray("Zo\xEB ?wik");
     QTest::newRow("euro sign") << QStringLiteral("5 €") << QByteArray("5 \x80");
     QTest::newRow("nothing") << "" << QByteArray("");
+    // clang-format on
 }
 
 void QtToolkitTest::inputBoxReturnsTypedReply()
@@ -159,6 +161,7 @@ void QtToolkitTest::boxTextCrossesAsCodePage_data()
     QTest::addColumn<QByteArray>("core"); // what the core sets
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QByteArray>("back"); // what the core reads back
+    // clang-format off
     QTest::newRow("empty") << QByteArray("") << "" << QByteArray("");
     QTest::newRow("one blank") << QByteArray(" ") << " " << QByteArray(" ");
     QTest::newRow("CR LF") << QByteArray("a\r\n\r\nb") << "a\n\nb" << QByteArray("a\r\n\r\nb");
@@ -168,6 +171,7 @@ void QtToolkitTest::boxTextCrossesAsCodePage_data()
                                 << QByteArray("caf\xE9 \x80 \x93q\x94");
     QTest::newRow("no-break space") << QByteArray("a\xA0") << QStringLiteral("a\u00A0") << QByteArray("a\xA0");
     QTest::newRow("undefined byte") << QByteArray("\x81") << QStringLiteral("\u0081") << QByteArray("\x81");
+    // clang-format on
 }
 
 void QtToolkitTest::boxTextCrossesAsCodePage()
@@ -186,11 +190,13 @@ void QtToolkitTest::typedCharactersOutsideCodePageShowAsQuestionMarks_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
+    // clang-format off
     QTest::newRow("in the code page") << QStringLiteral("Façade €5") << QStringLiteral("Façade €5");
     QTest::newRow("Cyrillic") << QStringLiteral("Жук") << QStringLiteral("???");
     QTest::newRow("Greek among Latin") << QStringLiteral("a π b") << QStringLiteral("a ? b");
     QTest::newRow("outside the BMP is one character") << QStringLiteral("x\U0001F600y") << QStringLiteral("x?y");
     QTest::newRow("CJK") << QStringLiteral("漢字!") << QStringLiteral("?" "?!");
+    // clang-format on
 }
 
 void QtToolkitTest::typedCharactersOutsideCodePageShowAsQuestionMarks()

@@ -30,9 +30,9 @@ using qal::test::readBytes;
 
 namespace {
 
-const QString firstQuestion = QStringLiteral(
-    "Give your depth vs. clock time data and explain how you obtained it.  How do your results "
-    "differ from your predictions?");
+const QString firstQuestion =
+    QStringLiteral("Give your depth vs. clock time data and explain how you obtained it.  How do your results "
+                   "differ from your predictions?");
 const QByteArray opening = "......!!!!!!!!...................................\r\n";
 const QByteArray closing = ".................................................\r\n";
 const QByteArray blanks36(36, ' ');
@@ -196,18 +196,18 @@ void WindowRunTest::enterResponseAndSaveAsNotesWriteRecords()
     click("cmd_save_as_notes");
 
     const QByteArray question = firstQuestion.toLatin1() + "\r\n";
-    const QByteArray response = "Twelve centimetres\r\nin 40 s, fa\xE7" "ade\r\n";
+    const QByteArray response = "Twelve centimetres\r\nin 40 s, fa\xE7"
+                                "ade\r\n";
     const QByteArray time = blanks36 + "14:03:09\r\n";
     const QByteArray notes = opening + time + blanks36 + "12-07-202614:03:09\r\n" + question + opening +
                              "NOTES -------> Ask about ?\r\n" + closing;
     const QByteArray master = QByteArray::fromStdString(readBytes(file("masterFile_Ann_Lee.txt")));
     const QByteArray send = QByteArray::fromStdString(readBytes(file("send_1207Ann_Lee.txt")));
-    QCOMPARE(withoutCodeLine(master),
-             headerAfterCodeLine(true) + opening + time + "\r\n\r\n`questionNumber 10000 \r\n" + question +
-                 opening + "RESPONSE -->  \r\n" + response + closing + notes);
-    QCOMPARE(withoutCodeLine(send),
-             headerAfterCodeLine(false) + opening + time + question + opening + "RESPONSE -->  \r\n" +
-                 response + closing + notes);
+    QCOMPARE(withoutCodeLine(master), headerAfterCodeLine(true) + opening + time +
+                                          "\r\n\r\n`questionNumber 10000 \r\n" + question + opening +
+                                          "RESPONSE -->  \r\n" + response + closing + notes);
+    QCOMPARE(withoutCodeLine(send), headerAfterCodeLine(false) + opening + time + question + opening +
+                                        "RESPONSE -->  \r\n" + response + closing + notes);
     QCOMPARE(master.left(master.indexOf("\r\n")), send.left(send.indexOf("\r\n"))); // one code line
     QCOMPARE(QByteArray::fromStdString(readBytes(file("notes_Ann_Lee.txt"))), notes);
     QCOMPARE(answerer_->unexpected, 0);
@@ -229,7 +229,8 @@ void WindowRunTest::viewingCommands()
     click("cmd_display_note_file");
     // workingText held the note record's text; the notes file's lines follow, joined.
     QVERIFY(window_->questionBox()->toPlainText().startsWith(QStringLiteral("QNOTES -------> note......!!!!!!!!")));
-    QVERIFY(window_->questionBox()->toPlainText().endsWith(QStringLiteral("NOTES -------> note.................................................")));
+    QVERIFY(window_->questionBox()->toPlainText().endsWith(
+        QStringLiteral("NOTES -------> note.................................................")));
 
     QTest::keyClicks(window_->answerBox(), QStringLiteral("typed"));
     click("cmd_clear_answer_box");
@@ -309,7 +310,8 @@ void WindowRunTest::wrongAssignmentEndsBeforeWindowShows()
     QVERIFY(form_->ended());
     QVERIFY(!window_->isVisible());
     QCOMPARE(answerer_->texts.size(), 5);
-    QVERIFY(answerer_->texts.last().startsWith(QStringLiteral("You have probably not entered a valid assignment number.")));
+    QVERIFY(
+        answerer_->texts.last().startsWith(QStringLiteral("You have probably not entered a valid assignment number.")));
     QVERIFY(answerer_->texts.last().endsWith(QStringLiteral("'subscript out of range' error")));
     QVERIFY(!std::filesystem::exists(file("masterFile_Ann_Lee.txt")));
     QVERIFY(!std::filesystem::exists(file("send_1207Ann_Lee.txt")));
