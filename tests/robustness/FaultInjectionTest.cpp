@@ -235,7 +235,7 @@ TEST_F(FaultInjectionTest, FolderRemovedUnderTheRunningProgram)
     toolkit.messages.clear();
     toolkit.questionBox = "the question";
     form.cmd_display_note_file_Click();
-    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(53, "File not found")});
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(76, "Path not found")});
     EXPECT_EQ(toolkit.questionBox, "the question");
 
     // With the folder back, the same answer is recorded.
