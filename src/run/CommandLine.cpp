@@ -17,20 +17,17 @@ using namespace std::string_view_literals;
 // The toolkit's own options, without their dash. It accepts them with one
 // dash or two, and takes the value of most only as the next argument.
 constexpr std::array toolkitOptionsWithValue = {
-    "platform"sv, "platformpluginpath"sv, "platformtheme"sv, "plugin"sv, "qwindowgeometry"sv,
-    "qwindowicon"sv, "qwindowtitle"sv, "session"sv, "style"sv, "stylesheet"sv,
-    "display"sv, "geometry"sv, "icon"sv, "name"sv, "title"sv,
+    "platform"sv,    "platformpluginpath"sv, "platformtheme"sv, "plugin"sv, "qwindowgeometry"sv,
+    "qwindowicon"sv, "qwindowtitle"sv,       "session"sv,       "style"sv,  "stylesheet"sv,
+    "display"sv,     "geometry"sv,           "icon"sv,          "name"sv,   "title"sv,
 };
 constexpr std::array toolkitFlags = {
     "reverse"sv, "widgetcount"sv, "sync"sv, "nograb"sv, "dograb"sv, "testability"sv,
 };
 // The options the toolkit also reads as -option=value.
-constexpr std::array toolkitOptionsWithJoinedValue = {
-    "style"sv, "stylesheet"sv, "qmljsdebugger"sv,
-};
+constexpr std::array toolkitOptionsWithJoinedValue = {"style"sv, "stylesheet"sv, "qmljsdebugger"sv};
 
-template <std::size_t N>
-bool contains(const std::array<std::string_view, N>& names, std::string_view name)
+template <std::size_t N> bool contains(const std::array<std::string_view, N>& names, std::string_view name)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -116,19 +113,19 @@ std::string usageText()
 
 std::string helpText()
 {
-    return usageText() +
-           "\n"
-           "A question-and-answer lesson: answer the start-up questions, then page\n"
-           "through the assignment's questions and record your responses.\n"
-           "\n"
-           "Options:\n"
-           "  --lesson FILE   use the lesson in FILE (Windows-1252 text, CR LF or LF\n"
-           "                  line ends, at most 5000 lines) instead of the built-in one\n"
-           "  -h, --help      print this help and exit\n"
-           "  -v, --version   print the version and exit\n"
-           "\n"
-           "The toolkit's own options, such as -platform NAME or -style NAME, are\n"
-           "passed on to it.\n";
+    const char* const description = "\n"
+                                    "A question-and-answer lesson: answer the start-up questions, then page\n"
+                                    "through the assignment's questions and record your responses.\n"
+                                    "\n"
+                                    "Options:\n"
+                                    "  --lesson FILE   use the lesson in FILE (Windows-1252 text, CR LF or LF\n"
+                                    "                  line ends, at most 5000 lines) instead of the built-in one\n"
+                                    "  -h, --help      print this help and exit\n"
+                                    "  -v, --version   print the version and exit\n"
+                                    "\n"
+                                    "The toolkit's own options, such as -platform NAME or -style NAME, are\n"
+                                    "passed on to it.\n";
+    return usageText() + description;
 }
 
 std::string versionText()

@@ -22,7 +22,10 @@ struct ParseCase {
     std::string problem;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const ParseCase parseCases[] = {
     {"Nothing", {}, Action::Run, "", {}, ""},
@@ -42,22 +45,40 @@ const ParseCase parseCases[] = {
      {"-platform", "offscreen", "-style", "fusion"},
      ""},
     {"ToolkitOptionWithTwoDashes", {"--platform", "xcb"}, Action::Run, "", {"--platform", "xcb"}, ""},
-    {"ToolkitOptionJoined", {"-style=fusion", "-qmljsdebugger=port:1234"}, Action::Run, "",
-     {"-style=fusion", "-qmljsdebugger=port:1234"}, ""},
+    {"ToolkitOptionJoined",
+     {"-style=fusion", "-qmljsdebugger=port:1234"},
+     Action::Run,
+     "",
+     {"-style=fusion", "-qmljsdebugger=port:1234"},
+     ""},
     {"ToolkitFlags", {"-reverse", "--widgetcount"}, Action::Run, "", {"-reverse", "--widgetcount"}, ""},
     {"ToolkitValueMayLookLikeOurOption", {"-display", "--lesson"}, Action::Run, "", {"-display", "--lesson"}, ""},
     {"UnknownLongOption", {"--lessons", "a.txt"}, Action::Refuse, "", {}, "unknown option: --lessons"},
     {"UnknownShortOption", {"-x"}, Action::Refuse, "", {}, "unknown option: -x"},
     {"FlagWithValue", {"-reverse=1"}, Action::Refuse, "", {}, "unknown option: -reverse=1"},
     // The toolkit would silently ignore -platform=NAME, so it is refused.
-    {"JoinedValueTheToolkitIgnores", {"-platform=offscreen"}, Action::Refuse, "", {}, "unknown option: -platform=offscreen"},
+    {"JoinedValueTheToolkitIgnores",
+     {"-platform=offscreen"},
+     Action::Refuse,
+     "",
+     {},
+     "unknown option: -platform=offscreen"},
     {"JoinedOnlyOptionAlone", {"-qmljsdebugger"}, Action::Refuse, "", {}, "unknown option: -qmljsdebugger"},
     {"BareFileName", {"a.txt"}, Action::Refuse, "", {}, "unexpected argument: a.txt"},
     {"LoneDash", {"-"}, Action::Refuse, "", {}, "unexpected argument: -"},
     {"LessonWithoutFile", {"--lesson"}, Action::Refuse, "", {}, "--lesson needs a file name"},
     {"LessonWithEmptyFile", {"--lesson="}, Action::Refuse, "", {}, "--lesson needs a file name"},
-    {"LessonTwice", {"--lesson", "a.txt", "--lesson=b.txt"}, Action::Refuse, "b.txt", {}, "--lesson given more than once"},
-    {"ToolkitOptionWithoutValue", {"--lesson", "a.txt", "-platform"}, Action::Refuse, "a.txt", {},
+    {"LessonTwice",
+     {"--lesson", "a.txt", "--lesson=b.txt"},
+     Action::Refuse,
+     "b.txt",
+     {},
+     "--lesson given more than once"},
+    {"ToolkitOptionWithoutValue",
+     {"--lesson", "a.txt", "-platform"},
+     Action::Refuse,
+     "a.txt",
+     {},
      "-platform needs a value"},
     {"ProblemWinsOverHelp", {"--help", "--bogus"}, Action::Refuse, "", {}, "unknown option: --bogus"},
     {"FirstProblemIsNamed", {"--bogus", "extra"}, Action::Refuse, "", {}, "unknown option: --bogus"},

@@ -26,7 +26,10 @@ struct SplitCase {
     Lines lines;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SplitCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const SplitCase splitCases[] = {
     {"CrLfWithFinalLineEnd", "a\r\nb\r\n", {"a", "b"}},
@@ -95,11 +98,21 @@ TEST_F(LessonFileTest, RefusesWhatCannotBeALesson)
         {"5001 lines", numbered(5001, "\r\n"), "it has more than 5000 lines"},
         {"5000 lines and a blank one", numbered(5000, "\r\n") + "\r\n", "it has more than 5000 lines"},
         {"5000 lines and one without a line end", numbered(5000, "\n") + "x", "it has more than 5000 lines"},
-        {"utf-8 mark", "\xEF\xBB\xBF" "001.  A\r\n",
+        {"utf-8 mark",
+         "\xEF\xBB\xBF"
+         "001.  A\r\n",
          "it is UTF-8 text with a byte order mark; save it as Windows-1252 (ANSI) text"},
-        {"utf-16 little-endian", std::string("\xFF\xFE" "0\0" "0\0", 6),
+        {"utf-16 little-endian",
+         std::string("\xFF\xFE"
+                     "0\0"
+                     "0\0",
+                     6),
          "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
-        {"utf-16 big-endian", std::string("\xFE\xFF\0" "0", 4), "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
+        {"utf-16 big-endian",
+         std::string("\xFE\xFF\0"
+                     "0",
+                     4),
+         "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
         {"nul in line 3", std::string("001.  A\r\n\r\nab\0c\r\n", 16),
          "line 3 holds a NUL byte, so it is not Windows-1252 text"},
         {"nul first", std::string("\0", 1), "line 1 holds a NUL byte, so it is not Windows-1252 text"},
@@ -215,8 +228,8 @@ protected:
     static std::string response(const std::string& numberLine, const std::string& question, const std::string& text)
     {
         const std::string opening = "......!!!!!!!!...................................\r\n";
-        return opening + "                                    14:03:09\r\n\r\n\r\n" + numberLine + "\r\n" +
-               question + "\r\n" + opening + "RESPONSE -->  \r\n" + text + "\r\n" +
+        return opening + "                                    14:03:09\r\n\r\n\r\n" + numberLine + "\r\n" + question +
+               "\r\n" + opening + "RESPONSE -->  \r\n" + text + "\r\n" +
                ".................................................\r\n";
     }
     static std::string header(const std::string& number, const std::string& title)
