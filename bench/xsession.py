@@ -14,23 +14,35 @@ class XSession:
     with drive C and the home folder in a temporary folder."""
 
     def __enter__(self):
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb did not start")
-            number += chunk
-        os.close(read_end)
+        # The server names its display once it listens; a client must then be
+        # able to connect, or the server is started again.
+        for _ in range(5):
+            read_end, write_end = os.pipe()
+            self.server = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_end)
+            number = b""
+            while not number.endswith(b"\n"):
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    break
+                number += chunk
+            os.close(read_end)
+            display = ":" + number.decode().strip()
+            if number.endswith(b"\n") and subprocess.run(
+                    ["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL, timeout=TIMEOUT).returncode == 0:
+                break
+            self.server.terminate()
+            self.server.wait()
+        else:
+            raise RuntimeError("Xvfb did not start")
         self.work = tempfile.TemporaryDirectory(prefix="qalesson-bench-")
         folders = {name: os.path.join(self.work.name, name) for name in ("c", "home", "run")}
         for folder in folders.values():
             os.makedirs(folder, mode=0o700)
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip(), QALESSON_DRIVE_C=folders["c"],
+        self.env = dict(os.environ, DISPLAY=display, QALESSON_DRIVE_C=folders["c"],
                         HOME=folders["home"], XDG_RUNTIME_DIR=folders["run"], QT_QPA_PLATFORM="xcb",
                         LANG="C.UTF-8")
         return self

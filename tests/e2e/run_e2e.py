@@ -45,23 +45,32 @@ class Failure(Exception):
 
 
 def start_x_server():
-    """Starts Xvfb on a display it picks itself and returns (process, display)."""
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    deadline = time.monotonic() + TIMEOUT
-    while not number.endswith(b"\n"):
-        if time.monotonic() > deadline or server.poll() is not None:
-            raise Failure("Xvfb did not start")
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            raise Failure("Xvfb closed its display pipe")
-        number += chunk
-    os.close(read_end)
-    return server, ":" + number.decode().strip()
+    """Starts Xvfb on a display it picks itself and returns (process, display).
+
+    The server names its display once it listens; a client must then be able
+    to connect (another server starting at the same moment can take the same
+    number), or the server is started again."""
+    for _ in range(5):
+        read_end, write_end = os.pipe()
+        server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        display = ":" + number.decode().strip()
+        if number.endswith(b"\n") and server.poll() is None and subprocess.run(
+                ["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, timeout=TIMEOUT).returncode == 0 and server.poll() is None:
+            return server, display
+        server.terminate()
+        server.wait()
+    raise Failure("Xvfb did not start")
 
 
 class Desktop:
@@ -225,7 +234,7 @@ def wrong_assignment_run(desktop, binary, env, drovnel):
 
 def main():
     binary, out_dir = sys.argv[1], sys.argv[2]
-    for tool in ("Xvfb", "xdotool", "import"):
+    for tool in ("Xvfb", "xdotool", "xdpyinfo", "import"):
         if not shutil.which(tool):
             print("missing tool: " + tool)
             return 1
