@@ -65,8 +65,10 @@ def main():
         medians[name] = (ms, rss, pss)
         print("%-18s %14.1f %14.1f %14.1f" % (name, ms, rss, pss))
     ref, ours = medians["minimal input box"], medians["qalesson"]
-    print("qalesson / minimal: start-up %.2f, RSS %.2f, PSS %.2f (medians of %d runs; aim: 1.2 or less)"
-          % (ours[0] / ref[0], ours[1] / ref[1], ours[2] / ref[2], runs))
+    # PSS splits shared libraries among every process that maps them, so it
+    # moves with whatever else runs on the machine; RSS is the comparison.
+    print("qalesson / minimal: start-up %.2f, RSS %.2f (medians of %d runs; aim: 1.2 or less)"
+          % (ours[0] / ref[0], ours[1] / ref[1], runs))
     if window_memory:
         rss, pss = window_memory[-1]
         print("qalesson with its window shown after start-up: RSS %.1f MiB, PSS %.1f MiB"
