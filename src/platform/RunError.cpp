@@ -19,6 +19,7 @@ std::string errorText(int number)
     case err::PermissionDenied: return "Permission denied";
     case err::PathFileAccessError: return "Path/File access error";
     case err::PathNotFound: return "Path not found";
+    case err::CantOpenClipboard: return "Can't open Clipboard";
     default: return "Application-defined or object-defined error";
     }
 }

@@ -22,6 +22,7 @@ constexpr int TooManyFiles = 67;
 constexpr int PermissionDenied = 70;
 constexpr int PathFileAccessError = 75;
 constexpr int PathNotFound = 76;
+constexpr int CantOpenClipboard = 521;
 } // namespace err
 
 // The platform's text for an error number, e.g. 61 -> "Disk full".

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/RunError.h"
 #include "run/Toolkit.h"
 
 class QWidget;
@@ -36,7 +37,7 @@ public:
     void endProgram() override;
 
     // The platform's error number for a clipboard that cannot be used.
-    static constexpr int cantOpenClipboard = 521;
+    static constexpr int cantOpenClipboard = err::CantOpenClipboard;
 
 private:
     // Dialogs belong to the window once it is on screen; before that (during
