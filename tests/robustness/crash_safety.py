@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Crash safety of the real program: killed at any moment, it loses nothing.
+
+Runs qalesson under a private X server (the helpers of the end-to-end test),
+records responses and notes by typing and clicking, and kills the program
+with SIGKILL right around the click of a record, again and again, starting it
+anew each time on the same files; the last run quits normally. Then every
+record whose command had finished (it was seen in the master file before the
+next one was started) must be in the master and send files (notes also in the
+notes file) exactly once and whole, in the order recorded, with at most one
+record cut short per kill and no other damage.
+
+Usage: crash_safety.py QALESSON RECORD_CHECK [--records N] [--kills K] [--seed S]
+"""
+
+import argparse
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import run_e2e as e2e  # noqa: E402
+
+CLOSING = b"." * 49 + b"\r\n"
+
+
+def record_bytes(text, note):
+    """The tail of a record as it stands in the master file."""
+    marker = b"NOTES -------> " if note else b"RESPONSE -->  \r\n"
+    return marker + text.encode() + b"\r\n" + CLOSING
+
+
+def wait_recorded(path, tail, program, timeout=10.0):
+    """True once the file holds tail; False if the program died first."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        try:
+            with open(path, "rb") as f:
+                if tail in f.read():
+                    return True
+        except FileNotFoundError:
+            pass
+        if program.poll() is not None:
+            return False
+        time.sleep(0.01)
+    raise e2e.Failure("record %r not written within %ss" % (tail, timeout))
+
+
+def blocks(checker, kind, path):
+    result = subprocess.run([checker, kind, path, "--allow-torn"], capture_output=True, text=True,
+                            encoding="latin-1")
+    if result.returncode != 0:
+        raise e2e.Failure("%s file is damaged: %s" % (kind, result.stderr.strip()))
+    lines = result.stdout.splitlines()
+    torn = int(lines[-1].split()[1])
+    return [(line[0], line[2:]) for line in lines[:-1]], torn
+
+
+def start_run(desktop, binary, env, lesson, log):
+    """Starts the program and answers the start-up prompts; its output goes to log."""
+    with open(log, "ab") as out:
+        program = subprocess.Popen([binary, "--lesson", lesson], env=env, stdout=out, stderr=out)
+    try:
+        for reply in ("1", "Ann Lee", "ALX", "1"):
+            desktop.answer_prompt(program, reply)
+        return program, desktop.wait_window("Form1", program)
+    except e2e.Failure as failure:
+        with open(log, "rb") as f:
+            raise e2e.Failure("%s; the program wrote:\n%s" % (failure, f.read().decode("latin-1")))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("checker")
+    parser.add_argument("--records", type=int, default=30)
+    parser.add_argument("--kills", type=int, default=3)
+    parser.add_argument("--seed", type=int, default=None)
+    args = parser.parse_args()
+    seed = args.seed if args.seed is not None else random.randrange(1 << 30)
+    rng = random.Random(seed)
+    print("crash safety: %d records, %d kills, seed %d" % (args.records, args.kills, seed))
+
+    for tool in ("Xvfb", "xdotool"):
+        if not shutil.which(tool):
+            print("missing tool: " + tool)
+            return 1
+    work = tempfile.mkdtemp(prefix="qalesson-crash-")
+    server = None
+    program = None
+    try:
+        server, display = e2e.start_x_server()
+        drive = os.path.join(work, "c")
+        home = os.path.join(work, "home")
+        runtime = os.path.join(work, "run")
+        for folder in (drive, home, runtime):
+            os.makedirs(folder, mode=0o700)
+        env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=drive,
+                   XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+        desktop = e2e.Desktop(env)
+        drovnel = os.path.join(drive, "drovnel")
+        master = os.path.join(drovnel, "masterFile_Ann_Lee.txt")
+
+        # One question a record, more than any run can use.
+        lesson = os.path.join(work, "lesson.txt")
+        with open(lesson, "wb") as f:
+            f.write(b"001.  Crash safety\r\n")
+            for k in range(1, args.records + 2):
+                f.write(b"\r\nquestion %d\r\n" % k)
+
+        # Each killed run dies around a record drawn from its fair share; the
+        # last run records whatever is left and quits.
+        runs = args.kills + 1
+        share = max(args.records // runs, 1)
+        clicked = []    # (text, note) in the order clicked
+        finished = []   # those seen in the master file before the next click
+        for run in range(runs):
+            program, window = start_run(desktop, args.binary, env, lesson,
+                                        os.path.join(work, "run%d.log" % (run + 1)))
+            killed = run < args.kills
+            kill_at = rng.randint(1, share) if killed else None
+            k = 0
+            while len(clicked) < args.records:
+                k += 1
+                note = rng.random() < 0.3
+                text = "run %d %s %d" % (run + 1, "note" if note else "answer", k)
+                desktop.click(window, e2e.NEXT_QUESTION)
+                desktop.click(window, e2e.ANSWER_BOX)
+                desktop.xdotool("key", "ctrl+a")
+                desktop.xdotool("type", "--delay", "5", text)
+                if k == kill_at and rng.random() < 0.25:
+                    # Killed with the answer typed but not yet recorded.
+                    program.send_signal(signal.SIGKILL)
+                    program.wait()
+                    break
+                desktop.click(window, e2e.SAVE_AS_NOTES if note else e2e.ENTER_RESPONSE)
+                clicked.append((text, note))
+                if k == kill_at:
+                    # From before the command runs to after it ends: it takes
+                    # a few milliseconds once the click arrives.
+                    time.sleep(rng.uniform(0.0, 0.008))
+                    program.send_signal(signal.SIGKILL)
+                    program.wait()
+                    break
+                if wait_recorded(master, record_bytes(text, note), program):
+                    finished.append((text, note))
+                else:
+                    raise e2e.Failure("the program ended by itself (status %s)" % program.returncode)
+            if killed and program.poll() is None:
+                program.kill()  # all records done before its moment came
+                program.wait()
+            elif not killed:
+                desktop.click(window, e2e.QUIT)
+                if e2e.wait_exit(program) != 0:
+                    raise e2e.Failure("quit program ended with status %d" % program.returncode)
+            program = None
+
+        send_name = [n for n in os.listdir(drovnel) if n.startswith("send_")]
+        if len(send_name) != 1:
+            raise e2e.Failure("expected one send file: %s" % os.listdir(drovnel))
+        found = {}
+        torn = {}
+        for kind, path in (("master", master), ("send", os.path.join(drovnel, send_name[0])),
+                           ("notes", os.path.join(drovnel, "notes_Ann_Lee.txt"))):
+            found[kind], torn[kind] = blocks(args.checker, kind, path)
+            if torn[kind] > args.kills:
+                raise e2e.Failure("%s file: %d records cut short by %d kills" % (kind, torn[kind], args.kills))
+
+        headers = [t for k, t in found["master"] if k == "H"]
+        if len(headers) != runs or any(t != "Ann Lee" for t in headers):
+            raise e2e.Failure("master file holds %d header blocks for %d runs" % (len(headers), runs))
+        records = [(t, k == "N") for k, t in found["master"] if k != "H"]
+        if [(t, k == "N") for k, t in found["send"] if k != "H"] != records:
+            raise e2e.Failure("send file's records differ from the master file's")
+        if [(t, True) for k, t in found["notes"]] != [r for r in records if r[1]]:
+            raise e2e.Failure("notes file's notes differ from the master file's")
+        # Each record at most once, in the order clicked, and every finished one there.
+        positions = [clicked.index(r) if r in clicked else -1 for r in records]
+        if -1 in positions or positions != sorted(set(positions)):
+            raise e2e.Failure("records out of order, twice or never clicked: %s" % records)
+        missing = [r for r in finished if r not in records]
+        if missing:
+            raise e2e.Failure("finished records lost: %s" % missing)
+        in_flight = len(clicked) - len(finished)
+        print("crash safety: %d records finished, %d kills, %d of the %d in flight kept whole, "
+              "%d cut short (master)" % (len(finished), args.kills, len(records) - len(finished),
+                                          in_flight, torn["master"]))
+        return 0
+    except e2e.Failure as failure:
+        print("FAIL (seed %d): %s" % (seed, failure))
+        return 1
+    finally:
+        if program and program.poll() is None:
+            program.kill()
+        if server:
+            server.terminate()
+            server.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
