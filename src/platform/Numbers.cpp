@@ -91,6 +91,8 @@ double standardNumber(std::string_view text)
 
 std::string numberText(double value)
 {
+    if (!std::isfinite(value))
+        throw RunError(err::Overflow);
     if (value == 0.0)
         return "0"; // also for -0.0
     char buffer[400];

@@ -6,6 +6,7 @@ std::string errorText(int number)
 {
     switch (number) {
     case err::InvalidProcedureCall: return "Invalid procedure call or argument";
+    case err::Overflow: return "Overflow";
     case err::SubscriptOutOfRange: return "Subscript out of range";
     case err::TypeMismatch: return "Type mismatch";
     case err::BadFileNameOrNumber: return "Bad file name or number";

@@ -9,6 +9,7 @@ namespace qal {
 // the program carry one of these, and the messages the student sees quote it.
 namespace err {
 constexpr int InvalidProcedureCall = 5;
+constexpr int Overflow = 6;
 constexpr int SubscriptOutOfRange = 9;
 constexpr int TypeMismatch = 13;
 constexpr int BadFileNameOrNumber = 52;

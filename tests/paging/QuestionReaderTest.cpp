@@ -77,6 +77,18 @@ INSTANTIATE_TEST_SUITE_P(Lines, QuestionNumberTest,
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
+TEST_F(QuestionReaderTest, QuestionNumberTooLargeIsAnOverflowNotAWrongNumber)
+{
+    setLesson({"001.  Part B", "`q" + std::string(400, '9'), "", "Next"});
+    s.questionNumber = "3";
+    form.cmdNextQuestion_Click();
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{std::string(LessonForm::generalErrorMessage) + "6"});
+    EXPECT_FALSE(form.ended());
+    EXPECT_EQ(s.questionNumber, "3");
+    // The reader went no further: the line was not prepared for showing.
+    EXPECT_EQ(toolkit.questionBox, "");
+}
+
 TEST_F(QuestionReaderTest, LineWithoutMarkerLeavesTheQuestionNumber)
 {
     setLesson({"001.  Part B", "q003 has no backtick", "", "x`q004 marker later"});

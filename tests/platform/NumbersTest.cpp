@@ -59,5 +59,18 @@ TEST(NumberText, WritesTheShortestDecimalForm)
         EXPECT_EQ(numberText(c.value), c.text) << c.value;
 }
 
+TEST(NumberText, TooLargeAValueIsAnOverflow)
+{
+    const double huge = lenientNumber(std::string(400, '9'));
+    for (double value : {huge, -huge, huge - huge}) {
+        try {
+            numberText(value);
+            ADD_FAILURE() << value << " was written";
+        } catch (const RunError& e) {
+            EXPECT_EQ(e.number(), err::Overflow);
+        }
+    }
+}
+
 } // namespace
 } // namespace qal
