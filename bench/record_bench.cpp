@@ -5,6 +5,7 @@
 // 100 MB must cost what an empty one does. Display notes reads the whole
 // notes file, so its cost grows with the file, and should grow linearly.
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "platform/FileTable.h"
@@ -22,7 +23,7 @@ using namespace qal::test;
 
 // A form after start-up for Ann Lee, assignment 1, its files in a temporary
 // drive C that is removed afterwards.
-struct Run {
+struct Run : FakeForm {
     Run()
     {
         drive.drovnel();
@@ -52,13 +53,6 @@ struct Run {
             files.writeLine(9, line);
         files.close(9);
     }
-
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
 };
 
 // Argument: the master file's size in MB before the first record.

@@ -1,3 +1,4 @@
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "platform/FileTable.h"
@@ -16,7 +17,7 @@ namespace {
 
 // The query files live in the base folder of a temporary drive C; the code
 // number starts at a start-up value so a change is visible.
-class QueryFileTest : public ::testing::Test {
+class QueryFileTest : public ::testing::Test, protected FakeForm {
 protected:
     QueryFileTest()
     {
@@ -38,14 +39,6 @@ protected:
         }
         return 0;
     }
-
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-    RunState& s = form.state();
 };
 
 struct QueryCase {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
@@ -15,7 +16,7 @@ namespace qal::test {
 // A form in the state start-up leaves for assignment 1, but with a lesson the
 // test writes itself, so every test states exactly the lines it reads.
 // Paging touches no file, so no drive is needed.
-class PagingTest : public ::testing::Test {
+class PagingTest : public ::testing::Test, protected FakeForm {
 protected:
     static constexpr const char* prompt = "Enter an answer.\r\n\r\nAlways critique.";
 
@@ -38,17 +39,6 @@ protected:
         s.lineCounter = 1;
     }
 
-    static std::string runtimeError(int number, const std::string& text)
-    {
-        return "Run-time error '" + std::to_string(number) + "':\r\n\r\n" + text;
-    }
-
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-    RunState& s = form.state();
 };
 
 } // namespace qal::test

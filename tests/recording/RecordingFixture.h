@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "platform/FileTable.h"
@@ -16,7 +17,7 @@ namespace qal::test {
 // A form in the state start-up leaves for Ann Lee and assignment 1, with its
 // files in a temporary drive C and the clock fixed, so the bytes of every
 // record are known.
-class RecordingTest : public ::testing::Test {
+class RecordingTest : public ::testing::Test, protected FakeForm {
 protected:
     static constexpr const char* prompt = "Enter an answer.\r\n\r\nAlways critique.";
     static constexpr const char* questionLabel = " <-<-<-<-  Q/A:   ";
@@ -49,18 +50,6 @@ protected:
     std::string send() const { return readBytes(sendPath()); }
     std::string notes() const { return readBytes(notesPath()); }
 
-    static std::string runtimeError(int number, const std::string& text)
-    {
-        return "Run-time error '" + std::to_string(number) + "':\r\n\r\n" + text;
-    }
-
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-    RunState& s = form.state();
 };
 
 // Fails the nth line written (counting every line to every file from the

@@ -6,6 +6,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -24,14 +25,7 @@ const std::string general = LessonForm::generalErrorMessage;
 const std::string invalid = LessonForm::invalidAssignmentMessage;
 
 // One run on a fresh temporary drive C.
-struct StudentRun {
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-
+struct StudentRun : FakeForm {
     explicit StudentRun(std::deque<std::string> replies, std::vector<std::string> lesson = {})
     {
         if (!lesson.empty())

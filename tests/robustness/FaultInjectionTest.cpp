@@ -5,6 +5,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -19,11 +20,6 @@ namespace qal::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string runtimeError(int number, const std::string& text)
-{
-    return "Run-time error '" + std::to_string(number) + "':\r\n\r\n" + text;
-}
 
 // Fails one operation: the nth write (counted over all files, from when it
 // is installed), every open of one number, or every close of one number.
@@ -48,15 +44,8 @@ const RecordFileKind fileKinds[] = {RecordFileKind::Master, RecordFileKind::Send
 
 // A run of Ann Lee on assignment 1 that has recorded one response and one
 // note, and shows the next question: every file holds something to lose.
-class FaultInjectionTest : public ::testing::Test {
+class FaultInjectionTest : public ::testing::Test, protected FakeForm {
 protected:
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-
     void SetUp() override
     {
         toolkit.replies = {"1", "Ann Lee", "ALX", "1"};

@@ -5,6 +5,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -38,15 +39,8 @@ std::string joinCrLf(const std::vector<std::string>& lines)
 
 // Files written by the program itself: a header, a response, a note and a
 // response of two lines, so that the checker is tried on the real layout.
-class RecordLayoutTest : public ::testing::Test {
-protected:
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-    std::string master, send, notes;
+class RecordLayoutTest : public ::testing::Test, protected FakeForm {
+protected:    std::string master, send, notes;
 
     void SetUp() override
     {

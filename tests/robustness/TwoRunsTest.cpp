@@ -6,6 +6,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -220,15 +221,8 @@ private:
 
 // A started run whose next record finds one of its files held by another run
 // longer than it waits.
-class HeldLockTest : public ::testing::Test {
+class HeldLockTest : public ::testing::Test, protected FakeForm {
 protected:
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-
     void SetUp() override
     {
         toolkit.replies = {"1", "Ann Lee", "ALX", "1"};

@@ -1,6 +1,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 
@@ -10,6 +11,7 @@ namespace qal {
 namespace {
 
 using test::FakeClock;
+using test::FakeForm;
 using test::FakeToolkit;
 using test::ScriptedRandom;
 using test::TempDrive;
@@ -17,15 +19,8 @@ using test::TempDrive;
 const char* const lanFolder = "i:\\bkp_000416\\My Documents\\distance students\\interactive problems\\lb1";
 
 // Start-up on fakes, in a temporary drive C:, so every run starts afresh.
-class StartUpTest : public ::testing::Test {
+class StartUpTest : public ::testing::Test, protected FakeForm {
 protected:
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
-
     void start(std::initializer_list<const char*> replies)
     {
         for (const char* r : replies)
