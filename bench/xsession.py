@@ -3,8 +3,13 @@
 import os
 import re
 import subprocess
+import sys
 import tempfile
 import time
+
+# The end-to-end tests already know how to start a private X server.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from run_e2e import start_x_server  # noqa: E402
 
 TIMEOUT = 20.0
 
@@ -14,30 +19,7 @@ class XSession:
     with drive C and the home folder in a temporary folder."""
 
     def __enter__(self):
-        # The server names its display once it listens; a client must then be
-        # able to connect, or the server is started again.
-        for _ in range(5):
-            read_end, write_end = os.pipe()
-            self.server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            os.close(write_end)
-            number = b""
-            while not number.endswith(b"\n"):
-                chunk = os.read(read_end, 16)
-                if not chunk:
-                    break
-                number += chunk
-            os.close(read_end)
-            display = ":" + number.decode().strip()
-            if number.endswith(b"\n") and subprocess.run(
-                    ["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
-                    stderr=subprocess.DEVNULL, timeout=TIMEOUT).returncode == 0:
-                break
-            self.server.terminate()
-            self.server.wait()
-        else:
-            raise RuntimeError("Xvfb did not start")
+        self.server, display = start_x_server()
         self.work = tempfile.TemporaryDirectory(prefix="qalesson-bench-")
         folders = {name: os.path.join(self.work.name, name) for name in ("c", "home", "run")}
         for folder in folders.values():
