@@ -282,8 +282,8 @@ TEST_F(FaultInjectionTest, SendFileOnAFullDisk)
 
 TEST_F(FaultInjectionTest, ReadOnlyFolderAndFiles)
 {
-    // Permission bits do not stop root, as the CI runs; the injected faults
-    // above cover the same reports there.
+    // Permission bits do not stop root, as the CI runs; CTest runs this case
+    // again as an ordinary user (tests/unprivileged.sh).
     if (geteuid() == 0)
         GTEST_SKIP() << "running as root: permission bits do not stop writes";
     const auto before = contents();
