@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""Runs every benchmark and prints each figure as a ratio to its reference.
+
+  record cost with a 100 MB master file   / the same record with an empty one   (aim: 1.1 or less)
+  display notes over a 10 MB notes file   / over a 1 MB one                     (linear: about 10)
+  start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
+  pendulum tick cost, last 500 ticks      / first 500 ticks                     (flat: about 1)
+
+Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS]   (defaults: build, 60)
+The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
+"""
+
+import json
+import os
+import re
+import subprocess
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, here)
+from xsession import XSession  # noqa: E402
+
+
+def record_figures(build):
+    out = subprocess.run([os.path.join(build, "bench", "record_bench"), "--benchmark_format=json",
+                          "--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"],
+                         check=True, capture_output=True, text=True).stdout
+    medians = {b["run_name"]: b["real_time"] for b in json.loads(out)["benchmarks"]
+               if b.get("aggregate_name") == "median"}
+
+    def find(prefix):
+        return next(v for k, v in medians.items() if k.startswith(prefix))
+
+    empty, full = find("BM_EnterResponse/0"), find("BM_EnterResponse/100")
+    small, large = find("BM_DisplayNotes/1048576"), find("BM_DisplayNotes/10485760")
+    return [
+        ("Enter Response, 100 MB master / empty master", "%.2f ms / %.2f ms" % (full, empty), full / empty, "<= 1.1"),
+        ("display notes, 10 MB / 1 MB notes file", "%.1f ms / %.1f ms" % (large, small), large / small, "~10 (linear)"),
+    ]
+
+
+def startup_figures(build):
+    out = subprocess.run([sys.executable, os.path.join(here, "startup.py"), build],
+                         check=True, capture_output=True, text=True).stdout
+    rows = {m.group(1).strip(): (float(m.group(2)), float(m.group(3)))
+            for m in re.finditer(r"^(minimal input box|qalesson)\s+([\d.]+)\s+([\d.]+)", out, re.M)}
+    ref, ours = rows["minimal input box"], rows["qalesson"]
+    return [
+        ("start-up to first prompt / minimal Qt", "%.0f ms / %.0f ms" % (ours[0], ref[0]), ours[0] / ref[0], "<= 1.2"),
+        ("memory (RSS) / minimal Qt", "%.1f MiB / %.1f MiB" % (ours[1], ref[1]), ours[1] / ref[1], "<= 1.2"),
+    ]
+
+
+def pendulum_figures(build, seconds):
+    with XSession() as session:
+        out = subprocess.run([os.path.join(build, "bench", "pendulum_bench"), str(seconds)], env=session.env,
+                             check=True, capture_output=True, text=True).stdout
+    core = float(re.search(r"= ([\d.]+) % of one core", out).group(1))
+    rate = float(re.search(r"= ([\d.]+) a second", out).group(1))
+    buckets = [float(m.group(1)) for m in re.finditer(r"^\s*\d+ - \d+\s+([\d.]+)", out, re.M)]
+    first, last = buckets[0], buckets[-1]
+    return [
+        ("pendulum tick cost, last / first 500 ticks", "%.0f us / %.0f us" % (last, first), last / first, "~1 (flat)"),
+        ("pendulum, %.1f ticks a second" % rate, "%.2f %% of one core" % core, core / 5.0, "< 1 (5 % of a core)"),
+    ]
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
+    rows = record_figures(build) + startup_figures(build) + pendulum_figures(build, seconds)
+    print("| figure | measured | ratio | aim |")
+    print("|---|---|---|---|")
+    for name, measured, ratio, aim in rows:
+        print("| %s | %s | %.2f | %s |" % (name, measured, ratio, aim))
+
+
+if __name__ == "__main__":
+    main()
