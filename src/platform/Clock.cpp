@@ -18,7 +18,8 @@ ClockReading SystemClock::now() const
     std::snprintf(time, sizeof time, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
     const auto sinceEpoch = now.time_since_epoch();
     const double fraction =
-        std::chrono::duration<double>(sinceEpoch - std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch)).count();
+        std::chrono::duration<double>(sinceEpoch - std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch))
+            .count();
     ClockReading reading;
     reading.date = date;
     reading.time = time;

@@ -89,7 +89,10 @@ const FileTable::Slot* FileTable::find(int number) const
     return s.fd >= 0 ? &s : nullptr;
 }
 
-bool FileTable::isOpen(int number) const { return find(number) != nullptr; }
+bool FileTable::isOpen(int number) const
+{
+    return find(number) != nullptr;
+}
 
 void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
 {
@@ -102,16 +105,23 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
     const std::string path = hostPath(windowsPath).string();
     int flags = O_CLOEXEC;
     switch (mode) {
-    case FileMode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
-    case FileMode::Input: flags |= O_RDONLY; break;
-    case FileMode::Output: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case FileMode::Append:
+        flags |= O_WRONLY | O_CREAT | O_APPEND;
+        break;
+    case FileMode::Input:
+        flags |= O_RDONLY;
+        break;
+    case FileMode::Output:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
     }
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
         const int error = errno;
         // A missing file is "file not found" only when its folder is there.
         std::error_code ec;
-        if (error == ENOENT && mode == FileMode::Input && !std::filesystem::is_directory(std::filesystem::path(path).parent_path(), ec))
+        if (error == ENOENT && mode == FileMode::Input &&
+            !std::filesystem::is_directory(std::filesystem::path(path).parent_path(), ec))
             throw RunError(err::PathNotFound);
         throw RunError(openErrorNumber(error, mode));
     }
@@ -295,9 +305,12 @@ void FileTable::createFolder(std::string_view windowsPath)
     if (::mkdir(path.c_str(), 0777) != 0) {
         switch (errno) {
         case ENOENT:
-        case ENOTDIR: throw RunError(err::PathNotFound);
-        case ENOSPC: throw RunError(err::DiskFull);
-        default: throw RunError(err::PathFileAccessError);
+        case ENOTDIR:
+            throw RunError(err::PathNotFound);
+        case ENOSPC:
+            throw RunError(err::DiskFull);
+        default:
+            throw RunError(err::PathFileAccessError);
         }
     }
 }

@@ -68,11 +68,11 @@ private:
     struct Slot {
         int fd = -1;
         FileMode mode = FileMode::Input;
-        std::string path;      // host path, for messages and tests
-        std::string buffer;    // Input: read-ahead bytes not yet handed out
-        std::size_t pos = 0;   // Input: position in buffer
-        bool atEnd = false;    // Input: nothing left to read from fd
-        bool written = false;  // something was written since open
+        std::string path;     // host path, for messages and tests
+        std::string buffer;   // Input: read-ahead bytes not yet handed out
+        std::size_t pos = 0;  // Input: position in buffer
+        bool atEnd = false;   // Input: nothing left to read from fd
+        bool written = false; // something was written since open
     };
 
     Slot& slot(int number);

@@ -11,7 +11,10 @@ namespace qal {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Parses the characters [begin, end) as a double; they are known to form a
 // plain decimal number.

@@ -5,29 +5,45 @@ namespace qal {
 std::string errorText(int number)
 {
     switch (number) {
-    case err::InvalidProcedureCall: return "Invalid procedure call or argument";
-    case err::Overflow: return "Overflow";
-    case err::SubscriptOutOfRange: return "Subscript out of range";
-    case err::TypeMismatch: return "Type mismatch";
-    case err::BadFileNameOrNumber: return "Bad file name or number";
-    case err::FileNotFound: return "File not found";
-    case err::BadFileMode: return "Bad file mode";
-    case err::FileAlreadyOpen: return "File already open";
-    case err::DeviceIOError: return "Device I/O error";
-    case err::DiskFull: return "Disk full";
-    case err::InputPastEndOfFile: return "Input past end of file";
-    case err::TooManyFiles: return "Too many files";
-    case err::PermissionDenied: return "Permission denied";
-    case err::PathFileAccessError: return "Path/File access error";
-    case err::PathNotFound: return "Path not found";
-    case err::CantOpenClipboard: return "Can't open Clipboard";
-    default: return "Application-defined or object-defined error";
+    case err::InvalidProcedureCall:
+        return "Invalid procedure call or argument";
+    case err::Overflow:
+        return "Overflow";
+    case err::SubscriptOutOfRange:
+        return "Subscript out of range";
+    case err::TypeMismatch:
+        return "Type mismatch";
+    case err::BadFileNameOrNumber:
+        return "Bad file name or number";
+    case err::FileNotFound:
+        return "File not found";
+    case err::BadFileMode:
+        return "Bad file mode";
+    case err::FileAlreadyOpen:
+        return "File already open";
+    case err::DeviceIOError:
+        return "Device I/O error";
+    case err::DiskFull:
+        return "Disk full";
+    case err::InputPastEndOfFile:
+        return "Input past end of file";
+    case err::TooManyFiles:
+        return "Too many files";
+    case err::PermissionDenied:
+        return "Permission denied";
+    case err::PathFileAccessError:
+        return "Path/File access error";
+    case err::PathNotFound:
+        return "Path not found";
+    case err::CantOpenClipboard:
+        return "Can't open Clipboard";
+    default:
+        return "Application-defined or object-defined error";
     }
 }
 
 RunError::RunError(int number)
-    : std::runtime_error("Run-time error " + std::to_string(number) + ": " + errorText(number)),
-      number_(number)
+    : std::runtime_error("Run-time error " + std::to_string(number) + ": " + errorText(number)), number_(number)
 {
 }
 

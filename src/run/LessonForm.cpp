@@ -62,8 +62,7 @@ void LessonForm::dispatch(const std::function<void()>& handler)
             // The command had no failure handling of its own. Report it the way
             // the platform words a run-time error, and keep the program running:
             // whatever the student typed is still in the boxes.
-            toolkit_.messageBox("Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" +
-                                errorText(e.number()));
+            toolkit_.messageBox("Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" + errorText(e.number()));
         }
     } catch (const EndProgram&) {
         ended_ = true;
@@ -87,6 +86,7 @@ void LessonForm::Form_Load()
     });
 }
 
+// clang-format off
 void LessonForm::cmdNextQuestion_Click() { dispatch([this] { nextQuestion(); }); }
 void LessonForm::cmd_enter_response_Click() { dispatch([this] { enterResponse(); }); }
 void LessonForm::cmd_save_as_notes_Click() { dispatch([this] { saveAsNotes(); }); }
@@ -96,6 +96,7 @@ void LessonForm::cmd_clear_answer_box_Click() { dispatch([this] { clearBox(); })
 void LessonForm::cmd_next_picture_Click() { dispatch([this] { nextPicture(); }); }
 void LessonForm::cmd_copy_picture_Click() { dispatch([this] { copyPicture(); }); }
 void LessonForm::cmd_quit_Click() { dispatch([this] { endProgram(); }); }
+// clang-format on
 
 void LessonForm::cmd_pend_exp_Click()
 {

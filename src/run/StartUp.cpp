@@ -8,14 +8,14 @@
 #include "run/Toolkit.h"
 
 #include <cmath>
+#include <string_view>
 
 namespace qal {
 
 namespace {
 
 const char* const localBaseFolder = "c:\\drovnel";
-const char* const lanBaseFolder =
-    "i:\\bkp_000416\\My Documents\\distance students\\interactive problems\\lb1";
+const char* const lanBaseFolder = "i:\\bkp_000416\\My Documents\\distance students\\interactive problems\\lb1";
 
 // The name as it goes into a file name: blanks become "_", and so does every
 // character that cannot stand in a Windows file name, so that no name can
@@ -23,18 +23,10 @@ const char* const lanBaseFolder =
 std::string fileNameForm(const std::string& name)
 {
     std::string form = name;
-    for (char& c : form) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-        case ' ': case '\\': case '/': case ':': case '*':
-        case '?': case '"': case '<': case '>': case '|':
+    constexpr std::string_view replaced = " \\/:*?\"<>|";
+    for (char& c : form)
+        if (static_cast<unsigned char>(c) < 32 || replaced.find(c) != std::string_view::npos)
             c = '_';
-            break;
-        default:
-            if (u < 32)
-                c = '_';
-        }
-    }
     return form;
 }
 

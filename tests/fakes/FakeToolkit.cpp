@@ -5,7 +5,10 @@
 namespace qal::test {
 
 namespace {
-const char* paneName(Pane pane) { return pane == Pane::Picture1 ? "Picture1" : "Picture2"; }
+const char* paneName(Pane pane)
+{
+    return pane == Pane::Picture1 ? "Picture1" : "Picture2";
+}
 } // namespace
 
 std::string FakeToolkit::inputBox(const std::string& prompt)

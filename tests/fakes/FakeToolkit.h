@@ -20,14 +20,17 @@ public:
     std::string questionBox;             // txt_question
     std::string answerBox = " ";         // txt_answer starts with one blank
     std::vector<std::string> scaleCalls; // e.g. "Picture1 height 1000"
-    struct Circle { Pane pane; float x, y, r; };
+    struct Circle {
+        Pane pane;
+        float x, y, r;
+    };
     std::vector<Circle> circles;
     int beeps = 0;
     bool timerOn = false;
     int endCalls = 0;
     int copyCalls = 0;
     int pasteCalls = 0;
-    int clipboardError = 0;              // non-zero: clipboard operations fail with it
+    int clipboardError = 0; // non-zero: clipboard operations fail with it
 
     std::string inputBox(const std::string& prompt) override;
     void messageBox(const std::string& text) override { messages.push_back(text); }
@@ -37,10 +40,7 @@ public:
     void setAnswerBoxText(const std::string& text) override { answerBox = text; }
     void setPaneScaleHeight(Pane pane, float units) override;
     void setPaneScaleWidth(Pane pane, float units) override;
-    void drawCircle(Pane pane, float x, float y, float radius) override
-    {
-        circles.push_back({pane, x, y, radius});
-    }
+    void drawCircle(Pane pane, float x, float y, float radius) override { circles.push_back({pane, x, y, radius}); }
     void copyPaneToClipboard(Pane pane) override;
     void pasteClipboardIntoPane(Pane pane) override;
     void beep() override { ++beeps; }

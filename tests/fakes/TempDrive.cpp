@@ -31,8 +31,8 @@ TempDrive::~TempDrive()
     // Give back write permission first, in case a test took it away.
     for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
     std::filesystem::remove_all(root_, ec);
 }
 
