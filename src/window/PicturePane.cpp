@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QShowEvent>
 
 #include <cmath>
 
@@ -114,6 +115,14 @@ void PicturePane::paintEvent(QPaintEvent* event)
 void PicturePane::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
+    clearDrawing();
+}
+
+void PicturePane::showEvent(QShowEvent* event)
+{
+    // Shown again (the window restored, or shown after being hidden): the
+    // pane is painted afresh, with its background and picture only.
+    QFrame::showEvent(event);
     clearDrawing();
 }
 

@@ -10,7 +10,8 @@ namespace qal {
 //
 // The picture and the drawing are kept apart: drawing never changes the
 // picture, and what is drawn stays on the pane only until the pane is next
-// repainted as a whole (a resize, a new picture). Each circle is drawn once
+// repainted as a whole (shown again after being hidden or minimised, a
+// resize, a new picture). Each circle is drawn once
 // onto the drawing and only its own rectangle is repainted, so the cost of a
 // circle does not grow with the number already drawn.
 class PicturePane : public QFrame {
@@ -43,6 +44,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void clearDrawing();

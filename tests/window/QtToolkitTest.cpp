@@ -308,6 +308,13 @@ void QtToolkitTest::circlesPileUpAndStayOffThePicture()
     QCOMPARE(pane->picture(), picture);
     // What reaches the screen shows them too.
     QTRY_VERIFY(countPixels(pane->grab().toImage(), Qt::black) >= two);
+    // Shown afresh after being hidden, the pane has its picture only.
+    window_->hide();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QCOMPARE(pane->circlesShown(), 0);
+    QCOMPARE(countPixels(pane->shownImage(), Qt::black), 0);
+    QCOMPARE(pane->picture(), picture);
 }
 
 void QtToolkitTest::copyPictureWithoutPictureTakesClipboardPicture()
