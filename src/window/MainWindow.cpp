@@ -159,6 +159,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     auto* cmd_clear_answer_box =
         button("cmd_clear_answer_box", "clear box", 8280, 240, 855, 495, &FormHandlers::cmd_clear_answer_box_Click);
 
+    // The right-hand end of the "# sentences previous" label lies under its box.
+    txt_paragraph_goback->raise();
+
     // Panes take the focus like the original's picture boxes; labels never do.
     Picture1->setFocusPolicy(Qt::StrongFocus);
     Picture2->setFocusPolicy(Qt::StrongFocus);

@@ -108,6 +108,7 @@ private slots:
     void initialState();
     void boxFonts();
     void resizingMovesNothing();
+    void boxCoversTheEndOfItsLabel();
     void eventsRunTheirHandlers_data();
     void eventsRunTheirHandlers();
     void typingIntoInertBoxesRunsNothing();
@@ -289,6 +290,16 @@ void MainWindowTest::boxFonts()
         QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
+}
+
+void MainWindowTest::boxCoversTheEndOfItsLabel()
+{
+    // The label's right-hand 135 twips lie under the "# sentences previous"
+    // box, so a click there reaches the box.
+    auto* box = window_->findChild<QWidget*>(QStringLiteral("txt_paragraph_goback"));
+    QVERIFY(box);
+    const QPoint leftEdge = box->geometry().topLeft() + QPoint(2, box->height() / 2);
+    QCOMPARE(window_->childAt(leftEdge), box);
 }
 
 void MainWindowTest::resizingMovesNothing()
