@@ -98,22 +98,11 @@ std::string numberText(double value)
         throw RunError(err::Overflow);
     if (value == 0.0)
         return "0"; // also for -0.0
+    // Plain digits however large, so the text always reads back as the same
+    // number (an exponent form would read back leniently as its mantissa).
     char buffer[400];
-    if (std::fabs(value) < 1e15) {
-        auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-        return std::string(buffer, end);
-    }
-    // Very large numbers in the platform's exponent form, e.g. 1E+15.
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    std::string text(buffer, end);
-    const auto e = text.find('e');
-    std::string mantissa = text.substr(0, e);
-    std::string exponent = text.substr(e + 1);
-    const char sign = exponent[0];
-    exponent = exponent.substr(1);
-    while (exponent.size() > 2 && exponent[0] == '0')
-        exponent.erase(0, 1);
-    return mantissa + "E" + sign + exponent;
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return std::string(buffer, end);
 }
 
 } // namespace qal

@@ -18,7 +18,7 @@ double standardNumber(std::string_view text);
 
 // A number as plain decimal text in its shortest form that reads back to the
 // same value, with a minus sign when negative and no leading blank:
-// 3, 10003, 2.5, -7. Numbers of 1e15 and above use the form 1E+15.
+// 3, 10003, 2.5, -7, 1000000000000000, however large.
 // A value too large for a number (a lenient reading of some 309 digits or
 // more) fails with error 6 (overflow) rather than writing a wrong number.
 std::string numberText(double value);
