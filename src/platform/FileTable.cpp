@@ -159,7 +159,9 @@ void FileTable::lock(Slot& s)
         if (std::chrono::steady_clock::now() >= deadline)
             throw RunError(err::PermissionDenied);
         std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        // Short pauses: the other run lets go between two of its records,
+        // and a waiter that sleeps long would keep missing that moment.
+        pause = std::min(pause * 2, std::chrono::milliseconds(4));
     }
 }
 

@@ -130,6 +130,10 @@ int main(int argc, char** argv)
             form.cmd_enter_response_Click();
         if (failed(toolkit, form, "record " + std::to_string(k)))
             return 1;
+        // A student takes a moment between two records; without it one run
+        // could take its files back the instant it let them go, every time,
+        // and the two runs would merely take turns by the hundred.
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     return 0;
 }
