@@ -4,12 +4,11 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 import time
 
-# The end-to-end tests already know how to start a private X server.
+# The end-to-end tests already know how to set up a private X server.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from run_e2e import start_x_server  # noqa: E402
+from run_e2e import Session  # noqa: E402
 
 TIMEOUT = 20.0
 
@@ -19,20 +18,12 @@ class XSession:
     with drive C and the home folder in a temporary folder."""
 
     def __enter__(self):
-        self.server, display = start_x_server()
-        self.work = tempfile.TemporaryDirectory(prefix="qalesson-bench-")
-        folders = {name: os.path.join(self.work.name, name) for name in ("c", "home", "run")}
-        for folder in folders.values():
-            os.makedirs(folder, mode=0o700)
-        self.env = dict(os.environ, DISPLAY=display, QALESSON_DRIVE_C=folders["c"],
-                        HOME=folders["home"], XDG_RUNTIME_DIR=folders["run"], QT_QPA_PLATFORM="xcb",
-                        LANG="C.UTF-8")
+        self.session = Session("qalesson-bench-")
+        self.env = dict(self.session.env, LANG="C.UTF-8")
         return self
 
     def __exit__(self, *exc):
-        self.server.terminate()
-        self.server.wait()
-        self.work.cleanup()
+        self.session.close()
 
     def xdotool(self, *args):
         result = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,

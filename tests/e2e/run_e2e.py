@@ -73,6 +73,39 @@ def start_x_server():
     raise Failure("Xvfb did not start")
 
 
+class Session:
+    """A private X server, and temporary drive C, home and runtime folders for
+    the program, in a work folder that close() removes with the server."""
+
+    def __init__(self, prefix, tools=("Xvfb", "xdotool")):
+        missing = [tool for tool in tools if not shutil.which(tool)]
+        if missing:
+            raise Failure("missing tool: " + ", ".join(missing))
+        self.work = tempfile.mkdtemp(prefix=prefix)
+        self.server = None
+        try:
+            self.server, display = start_x_server()
+        except BaseException:
+            self.close()
+            raise
+        self.drive = os.path.join(self.work, "c")
+        home = os.path.join(self.work, "home")
+        runtime = os.path.join(self.work, "run")
+        for folder in (self.drive, home, runtime):
+            os.makedirs(folder, mode=0o700)
+        self.env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=self.drive,
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+        self.drovnel = os.path.join(self.drive, "drovnel")
+        self.desktop = Desktop(self.env)
+
+    def close(self):
+        if self.server:
+            self.server.terminate()
+            self.server.wait()
+            self.server = None
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
 class Desktop:
     def __init__(self, env):
         self.env = env
@@ -234,35 +267,19 @@ def wrong_assignment_run(desktop, binary, env, drovnel):
 
 def main():
     binary, out_dir = sys.argv[1], sys.argv[2]
-    for tool in ("Xvfb", "xdotool", "xdpyinfo", "import"):
-        if not shutil.which(tool):
-            print("missing tool: " + tool)
-            return 1
-    work = tempfile.mkdtemp(prefix="qalesson-e2e-")
-    server = None
+    session = None
     try:
-        server, display = start_x_server()
-        drive = os.path.join(work, "c")
-        home = os.path.join(work, "home")
-        runtime = os.path.join(work, "run")
-        for folder in (drive, home, runtime):
-            os.makedirs(folder, mode=0o700)
-        env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=drive,
-                   XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        desktop = Desktop(env)
-        drovnel = os.path.join(drive, "drovnel")
-        lesson_run(desktop, binary, env, drovnel, os.path.join(out_dir, "window.png"))
-        wrong_assignment_run(desktop, binary, env, drovnel)
+        session = Session("qalesson-e2e-", tools=("Xvfb", "xdotool", "xdpyinfo", "import"))
+        lesson_run(session.desktop, binary, session.env, session.drovnel, os.path.join(out_dir, "window.png"))
+        wrong_assignment_run(session.desktop, binary, session.env, session.drovnel)
         print("e2e: lesson run and wrong-assignment run passed")
         return 0
     except Failure as failure:
         print("FAIL: %s" % failure)
         return 1
     finally:
-        if server:
-            server.terminate()
-            server.wait()
-        shutil.rmtree(work, ignore_errors=True)
+        if session:
+            session.close()
 
 
 if __name__ == "__main__":

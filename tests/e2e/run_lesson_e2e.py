@@ -18,14 +18,12 @@ Usage: run_lesson_e2e.py QALESSON_BINARY SAMPLE_LESSON
 
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from run_e2e import (CLOSING, DATE, INDENT, OPENING, TIME, CODE_LINE, ANSWER_BOX, ENTER_RESPONSE,  # noqa: E402
-                     NEXT_QUESTION, SAVE_AS_NOTES, Desktop, Failure, check, read, start_x_server, wait_exit)
+                     NEXT_QUESTION, SAVE_AS_NOTES, Failure, Session, check, read, wait_exit)
 
 # Centre of txt_question, in window pixels (twips / 15).
 QUESTION_BOX = (188, 223)
@@ -157,25 +155,13 @@ def options(binary):
 
 def main():
     binary, sample = sys.argv[1], os.path.abspath(sys.argv[2])
-    for tool in ("Xvfb", "xdotool"):
-        if not shutil.which(tool):
-            print("missing tool: " + tool)
-            return 1
-    work = tempfile.mkdtemp(prefix="qalesson-lesson-e2e-")
-    server = None
+    session = None
     try:
         options(binary)
-        server, display = start_x_server()
-        drive = os.path.join(work, "c")
-        home = os.path.join(work, "home")
-        runtime = os.path.join(work, "run")
-        for folder in (drive, home, runtime):
-            os.makedirs(folder, mode=0o700)
-        env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=drive,
-                   XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        desktop = Desktop(env)
-        refused_file(desktop, binary, env, work)
-        master_path = os.path.join(drive, "drovnel", "masterFile_Ann_Lee.txt")
+        session = Session("qalesson-lesson-e2e-")
+        desktop, env = session.desktop, session.env
+        refused_file(desktop, binary, env, session.work)
+        master_path = os.path.join(session.drovnel, "masterFile_Ann_Lee.txt")
         master = assignment_one(desktop, binary, sample, env, master_path)
         assignment_two(desktop, binary, sample, env, master_path, master)
         print("e2e: sample lesson runs, refused lesson file and options passed")
@@ -184,10 +170,8 @@ def main():
         print("FAIL: %s" % failure)
         return 1
     finally:
-        if server:
-            server.terminate()
-            server.wait()
-        shutil.rmtree(work, ignore_errors=True)
+        if session:
+            session.close()
 
 
 if __name__ == "__main__":

@@ -16,11 +16,9 @@ Usage: crash_safety.py QALESSON RECORD_CHECK [--records N] [--kills K] [--seed S
 import argparse
 import os
 import random
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -86,24 +84,11 @@ def main():
     rng = random.Random(seed)
     print("crash safety: %d records, %d kills, seed %d" % (args.records, args.kills, seed))
 
-    for tool in ("Xvfb", "xdotool"):
-        if not shutil.which(tool):
-            print("missing tool: " + tool)
-            return 1
-    work = tempfile.mkdtemp(prefix="qalesson-crash-")
-    server = None
+    session = None
     program = None
     try:
-        server, display = e2e.start_x_server()
-        drive = os.path.join(work, "c")
-        home = os.path.join(work, "home")
-        runtime = os.path.join(work, "run")
-        for folder in (drive, home, runtime):
-            os.makedirs(folder, mode=0o700)
-        env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=drive,
-                   XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        desktop = e2e.Desktop(env)
-        drovnel = os.path.join(drive, "drovnel")
+        session = e2e.Session("qalesson-crash-")
+        work, env, desktop, drovnel = session.work, session.env, session.desktop, session.drovnel
         master = os.path.join(drovnel, "masterFile_Ann_Lee.txt")
 
         # One question a record, more than any run can use.
@@ -197,10 +182,8 @@ def main():
     finally:
         if program and program.poll() is None:
             program.kill()
-        if server:
-            server.terminate()
-            server.wait()
-        shutil.rmtree(work, ignore_errors=True)
+        if session:
+            session.close()
 
 
 if __name__ == "__main__":
