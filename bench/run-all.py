@@ -22,14 +22,18 @@ from xsession import XSession  # noqa: E402
 
 
 def record_figures(build):
-    # The least of ten repetitions: a record's cost is mostly fsync, and the
-    # disk adds delays of its own that have nothing to do with the record.
+    # Ten repetitions. A record's cost is mostly fsync, and the disk adds
+    # delays of its own that drift from second to second: the figure that
+    # counts has both records take turns in one loop (the median of its ten
+    # ratios); the separate runs are shown by their least.
     out = subprocess.run([os.path.join(build, "bench", "record_bench"), "--benchmark_format=json",
                           "--benchmark_repetitions=10"],
                          check=True, capture_output=True, text=True).stdout
-    least, cpu = {}, {}
+    least, cpu, side = {}, {}, []
     for b in json.loads(out)["benchmarks"]:
-        if b.get("run_type") == "iteration":
+        if b.get("run_type") == "iteration" and b["run_name"].startswith("BM_EnterResponseSideBySide"):
+            side.append((b["full_per_empty"], b["full_ms"], b["empty_ms"]))
+        elif b.get("run_type") == "iteration":
             least[b["run_name"]] = min(least.get(b["run_name"], float("inf")), b["real_time"])
             cpu[b["run_name"]] = min(cpu.get(b["run_name"], float("inf")), b["cpu_time"])
 
@@ -39,8 +43,11 @@ def record_figures(build):
     empty, full = find("BM_EnterResponse/0"), find("BM_EnterResponse/100")
     cpu_empty, cpu_full = find("BM_EnterResponse/0", cpu), find("BM_EnterResponse/100", cpu)
     small, large = find("BM_DisplayNotes/1048576"), find("BM_DisplayNotes/10485760")
+    ratio, full_ms, empty_ms = sorted(side)[len(side) // 2]
     return [
-        ("Enter Response, 100 MB master / empty master", "%.2f ms / %.2f ms" % (full, empty), full / empty, "<= 1.1"),
+        ("Enter Response, 100 MB master / empty master, taking turns in one loop",
+         "%.2f ms / %.2f ms" % (full_ms, empty_ms), ratio, "<= 1.1"),
+        ("the same, each in a run of its own", "%.2f ms / %.2f ms" % (full, empty), full / empty, "<= 1.1"),
         ("the same, processor time only (no disk wait)", "%.2f ms / %.2f ms" % (cpu_full, cpu_empty),
          cpu_full / cpu_empty, "<= 1.1"),
         ("display notes, 10 MB / 1 MB notes file", "%.1f ms / %.1f ms" % (large, small), large / small, "~10 (linear)"),
