@@ -5,7 +5,15 @@
 // the beep), for each run of 500 ticks, so that a cost growing with the
 // number of circles on the pane shows as a rising column.
 //
-// Needs a display (bench/pendulum.py starts Xvfb). Usage: pendulum_bench [seconds]
+// With --side-by-side N, two windows instead take turns: one with a fresh
+// pane, one whose pane already holds 4000 circles; each gets N ticks, one
+// after the other's, and the processor time of a tick is given for both. The
+// machine's speed drifts from one minute to the next, but it is the same for
+// both windows, so their ratio shows whether a tick's cost grows with the
+// circles drawn.
+//
+// Needs a display (bench/pendulum.py starts Xvfb).
+// Usage: pendulum_bench [seconds] | pendulum_bench --side-by-side N
 
 #include "platform/Clock.h"
 #include "platform/FileTable.h"
@@ -23,6 +31,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace {
@@ -41,9 +50,80 @@ double wallSeconds()
 
 } // namespace
 
+// One window with its own core, as the program has it.
+struct Lesson {
+    qal::FileTable files;
+    qal::SystemClock clock;
+    qal::Random random;
+    qal::MainWindow window;
+    qal::QtToolkit toolkit{window};
+    qal::LessonForm form{toolkit, files, clock, random};
+
+    Lesson()
+    {
+        // The scale start-up gives the panes.
+        for (qal::Pane pane : {qal::Pane::Picture1, qal::Pane::Picture2}) {
+            toolkit.setPaneScaleHeight(pane, 1000);
+            toolkit.setPaneScaleWidth(pane, 1000);
+        }
+        window.setHandlers(qal::FormHandlers::of(form));
+        random.seed(12345.0f);
+    }
+    // One tick, drawn and on the screen before it returns.
+    void tick()
+    {
+        form.tmr_pend_exp_Timer();
+        QCoreApplication::processEvents();
+    }
+};
+
+int sideBySide(int ticks)
+{
+    Lesson fresh, full;
+    for (Lesson* lesson : {&fresh, &full}) {
+        lesson->window.show();
+        if (!QTest::qWaitForWindowExposed(&lesson->window))
+            return 1;
+        lesson->form.cmd_pend_exp_Click();
+        lesson->window.setTimerEnabled(false); // ticks are given by hand here
+    }
+    // Circles drawn past the form, so that both windows' ticks then draw the
+    // same radii from the same sequence.
+    qal::Random other;
+    other.seed(54321.0f);
+    for (int i = 0; i < 4000; ++i) {
+        full.toolkit.drawCircle(qal::Pane::Picture1, 500, 500, other.next() * 500);
+        QCoreApplication::processEvents();
+    }
+    // The window on top costs more to draw on than the one under it, so each
+    // is on top for half of the ticks.
+    double cpu[2] = {0, 0};
+    for (int i = 0; i < ticks; ++i) {
+        if (i == 0 || i == ticks / 2) {
+            (i == 0 ? fresh : full).window.raise();
+            QCoreApplication::processEvents();
+        }
+        for (int k = 0; k < 2; ++k) {
+            const int which = (k + i) % 2; // each goes first every other time
+            const double start = processCpuSeconds();
+            (which ? full : fresh).tick();
+            cpu[which] += processCpuSeconds() - start;
+        }
+    }
+    std::printf("side by side: %d ticks each\n", ticks);
+    std::printf("fresh pane: %.1f us/tick cpu, %d circles at the end\n", 1e6 * cpu[0] / ticks,
+                fresh.window.pane(qal::Pane::Picture1)->circlesShown());
+    std::printf("full pane: %.1f us/tick cpu, %d circles at the end\n", 1e6 * cpu[1] / ticks,
+                full.window.pane(qal::Pane::Picture1)->circlesShown());
+    std::printf("full / fresh: %.2f\n", cpu[1] / cpu[0]);
+    return 0;
+}
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    if (argc > 2 && std::string(argv[1]) == "--side-by-side")
+        return sideBySide(std::atoi(argv[2]));
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     constexpr int bucket = 500;
 
