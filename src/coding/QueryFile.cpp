@@ -1,27 +1,12 @@
 #include "run/LessonForm.h"
 
+#include "paging/LessonLineText.h"
 #include "platform/FileTable.h"
 #include "platform/RunError.h"
 
 #include <string>
-#include <string_view>
 
 namespace qal {
-
-namespace {
-
-// The first six characters, ASCII letters lower-cased: the keys compared
-// with are ASCII, and no other letter of the code page lower-cases into ASCII.
-std::string lineKey(std::string_view line)
-{
-    std::string key(line.substr(0, 6));
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return key;
-}
-
-} // namespace
 
 void LessonForm::codeFile()
 {
@@ -39,7 +24,8 @@ void LessonForm::codeFile()
         files_.open(2, codedPath, FileMode::Output);
         while (!files_.eof(1)) {
             const std::string line = files_.readLine(1);
-            const std::string key = lineKey(line);
+            // The key: the first six characters, lower-cased.
+            const std::string key = lowerPrefix(line, 6);
             if (key == "assign") {
                 files_.writeLine(2, line);
             } else if (key == "query ") {
