@@ -8,6 +8,7 @@
 #include "run/LessonForm.h"
 #include "window/FormHandlers.h"
 #include "window/MainWindow.h"
+#include "window/ProgramIcon.h"
 #include "window/QtToolkit.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ int main(int argc, char* argv[])
     QApplication app(toolkitArgc, toolkitArgv.data());
     // The input and message boxes carry the program's name as their title.
     QApplication::setApplicationName(QStringLiteral("qalesson"));
+    qal::useProgramIcon();
     // The program ends when the lesson window closes or the lesson ends it,
     // not when a start-up box closes before the window was ever shown.
     QApplication::setQuitOnLastWindowClosed(false);

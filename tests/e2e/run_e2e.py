@@ -149,6 +149,13 @@ class Desktop:
         self.xdotool("key", "Return")
         self.wait_gone(box, "qalesson")
 
+    def require_icon(self, window, what):
+        """The window offers the window manager an icon (_NET_WM_ICON) of its own."""
+        result = subprocess.run(["xprop", "-id", window, "_NET_WM_ICON"], env=self.env,
+                                capture_output=True, text=True, timeout=TIMEOUT)
+        if "Icon (" not in result.stdout:
+            raise Failure("%s has no icon: %s" % (what, (result.stdout + result.stderr).strip()))
+
     def click(self, window, point):
         self.xdotool("mousemove", "--window", window, str(point[0]), str(point[1]), "click", "1")
 
@@ -211,6 +218,7 @@ def lesson_run(desktop, binary, env, drovnel, shot_path):
         for reply in ("1", "Ann Lee", "ALX", "1"):
             desktop.answer_prompt(program, reply)
         window = desktop.wait_window("Form1", program)
+        desktop.require_icon(window, "the lesson window")
         desktop.screenshot(window, shot_path)
 
         desktop.click(window, NEXT_QUESTION)
@@ -269,7 +277,7 @@ def main():
     binary, out_dir = sys.argv[1], sys.argv[2]
     session = None
     try:
-        session = Session("qalesson-e2e-", tools=("Xvfb", "xdotool", "xdpyinfo", "import"))
+        session = Session("qalesson-e2e-", tools=("Xvfb", "xdotool", "xdpyinfo", "import", "xprop"))
         lesson_run(session.desktop, binary, session.env, session.drovnel, os.path.join(out_dir, "window.png"))
         wrong_assignment_run(session.desktop, binary, session.env, session.drovnel)
         print("e2e: lesson run and wrong-assignment run passed")

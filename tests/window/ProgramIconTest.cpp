@@ -1,0 +1,77 @@
+// The program's icon: drawn from the built-in SVG at every size a desktop
+// asks for, and carried by the lesson window and by the start-up dialogs.
+
+#include "window/MainWindow.h"
+#include "window/ProgramIcon.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTest>
+
+namespace {
+
+// The icon's frame colour and the answer box's paper, as the SVG fills them.
+const QColor frameBlue(0x2b, 0x5c, 0x8a);
+const QColor answerPaper(0xff, 0xf6, 0xd5);
+
+bool near(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) <= 8 && std::abs(a.green() - b.green()) <= 8 &&
+           std::abs(a.blue() - b.blue()) <= 8;
+}
+
+// Whether icon draws as the program's icon at size: the frame at the left
+// edge and the answer box's paper, at the SVG's places scaled to size.
+QString drawsAsProgramIcon(const QIcon& icon, int size)
+{
+    if (icon.isNull())
+        return QStringLiteral("the icon is null");
+    const QImage image = icon.pixmap(QSize(size, size)).toImage();
+    if (image.size() != QSize(size, size))
+        return QStringLiteral("drawn at %1x%2").arg(image.width()).arg(image.height());
+    auto at = [&](double x, double y) { return image.pixelColor(int(x * size / 64), int(y * size / 64)); };
+    if (!near(at(7, 32), frameBlue))
+        return QStringLiteral("frame is %1").arg(at(7, 32).name());
+    if (!near(at(38, 50), answerPaper))
+        return QStringLiteral("answer box is %1").arg(at(38, 50).name());
+    return {};
+}
+
+} // namespace
+
+class ProgramIconTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void drawnAtEverySize_data();
+    void drawnAtEverySize();
+    void windowAndDialogsCarryIt();
+};
+
+void ProgramIconTest::drawnAtEverySize_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%dx%d", size, size) << size;
+}
+
+void ProgramIconTest::drawnAtEverySize()
+{
+    QFETCH(int, size);
+    QCOMPARE(drawsAsProgramIcon(qal::programIcon(), size), QString());
+}
+
+void ProgramIconTest::windowAndDialogsCarryIt()
+{
+    qal::useProgramIcon();
+    qal::MainWindow window;
+    QInputDialog input; // the start-up boxes have no parent: the window is not shown yet
+    QMessageBox message;
+    QCOMPARE(drawsAsProgramIcon(window.windowIcon(), 32), QString());
+    QCOMPARE(drawsAsProgramIcon(input.windowIcon(), 32), QString());
+    QCOMPARE(drawsAsProgramIcon(message.windowIcon(), 32), QString());
+}
+
+QTEST_MAIN(ProgramIconTest)
+#include "ProgramIconTest.moc"
