@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks that the program, its
-# desktop entry and its icon are there and fit together: the entry validates,
-# and its Exec and Icon name the installed program and icon.
+# desktop entry, its icons, manual page, metadata and sample lesson are there
+# and fit together: the entry validates, and its Exec and Icon name the
+# installed program and icon.
 #
 # Usage: check-install.sh BUILD_DIR BINDIR DATADIR [DESKTOP_FILE_VALIDATE]
 set -euo pipefail
@@ -19,6 +20,18 @@ icon=$prefix/$datadir/icons/hicolor/scalable/apps/qalesson.svg
 [ -f "$entry" ] || fail "no desktop entry at $entry"
 [ -s "$icon" ] || fail "no icon at $icon"
 [ -f "$prefix/$datadir/qalesson/lessons/sample.txt" ] || fail "no sample lesson"
+for size in 16 22 24 32 48 64 128 256; do
+  png=$prefix/$datadir/icons/hicolor/${size}x$size/apps/qalesson.png
+  [ -s "$png" ] || fail "no ${size}x$size icon"
+  [ "$(identify -format '%m %wx%h' "$png")" = "PNG ${size}x$size" ] || fail "$png: $(identify "$png")"
+done
+gzip -t "$prefix/$datadir/man/man1/qalesson.1.gz" || fail "no manual page"
+if [ -x "$build/qalesson-report" ]; then
+  gzip -t "$prefix/$datadir/man/man1/qalesson-report.1.gz" || fail "no manual page of qalesson-report"
+  [ -x "$prefix/$bindir/qalesson-report" ] || fail "qalesson-report not installed"
+fi
+ls "$prefix/$datadir"/metainfo/*.metainfo.xml >/dev/null || fail "no AppStream metadata"
+[ -s "$prefix/$datadir/doc/qalesson/copyright" ] || fail "no copyright file"
 
 if [ -n "$validate" ]; then
   "$validate" "$entry" || fail "desktop entry does not validate"
