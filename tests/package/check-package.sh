@@ -65,7 +65,11 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
 done
 [ "$("$root/usr/bin/qalesson" --version)" = "qalesson $version" ] || fail "the packaged program does not run"
 file_of() { readelf --section-headers "$1" | grep -q '\.symtab' && echo unstripped || echo stripped; }
-[ "$(file_of "$root/usr/bin/qalesson")" = stripped ] || fail "the program is not stripped"
+for program in "$root"/usr/bin/*; do
+  [ "$(file_of "$program")" = stripped ] || fail "$program is not stripped"
+  readelf --dynamic "$program" | grep -E 'RPATH|RUNPATH' >&2 && fail "$program has its own library search path"
+  readelf --dynamic "$program" | grep -q 'Flags: NOW PIE' || fail "$program is not built hardened (PIE, bind now)"
+done
 
 # Run-time dependencies only: no compiler, -dev package or test tool, among
 # the package's own dependencies nor among everything apt would install on a
