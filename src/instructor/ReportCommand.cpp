@@ -3,12 +3,14 @@
 #include "instructor/CsvReport.h"
 #include "instructor/HtmlReport.h"
 #include "instructor/RecordFileReader.h"
+#include "platform/CodePage.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <string_view>
 #include <system_error>
 
 #ifndef QALESSON_VERSION
@@ -78,6 +80,29 @@ bool readWhole(const std::string& path, std::string& bytes, std::string& reason)
     return true;
 }
 
+// True when text is well-formed UTF-8.
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + n > text.size())
+            return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
+// A file's name for the report, which is UTF-8: the program names a
+// student's files after the name typed, so a name may be Windows-1252.
+std::string reportName(const std::string& path)
+{
+    return isUtf8(path) ? path : cp1252ToUtf8(path);
+}
+
 } // namespace
 
 int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
@@ -122,9 +147,10 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
             status = 2;
             continue;
         }
-        RecordFileContents contents = readRecordText(bytes, file);
+        const std::string name = reportName(file);
+        RecordFileContents contents = readRecordText(bytes, name);
         for (const SkippedPiece& piece : contents.skipped)
-            err << file << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+            err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
         if (!contents.skipped.empty() && status == 0)
             status = 1;
         if (html) {
@@ -142,7 +168,12 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
     if (html)
-        out << htmlReport(all, files);
+    {
+        std::vector<std::string> names;
+        for (const std::string& file : files)
+            names.push_back(reportName(file));
+        out << htmlReport(all, names);
+    }
     out.flush();
     if (!out) {
         err << "qalesson-report: cannot write the report\n";
