@@ -32,8 +32,16 @@ std::string csvHeader()
 void appendCsvRow(std::string& out, const ReportRecord& r)
 {
     const std::string_view fields[] = {
-        r.file, r.student, r.initials, r.assignment, r.date, r.time,
-        r.kind == ReportRecord::Kind::Notes ? "notes" : "response", r.record, r.question, r.text,
+        r.file,
+        r.student,
+        r.initials,
+        r.assignment,
+        r.date,
+        r.time,
+        r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
+        r.record,
+        r.question,
+        r.text,
     };
     bool first = true;
     for (std::string_view field : fields) {

@@ -53,15 +53,14 @@ bool isTimeLine(std::string_view line)
 // The 36 blanks, the date and the time run together: a note's date line.
 bool isDateTimeLine(std::string_view line)
 {
-    return line.size() == timeIndent + 18 && isIndent(line) &&
-           matches(line.substr(timeIndent, 10), datePattern) && matches(line.substr(timeIndent + 10), timePattern);
+    return line.size() == timeIndent + 18 && isIndent(line) && matches(line.substr(timeIndent, 10), datePattern) &&
+           matches(line.substr(timeIndent + 10), timePattern);
 }
 
 // MM-DD-YYYY as YYYY-MM-DD.
 std::string isoDate(std::string_view date)
 {
-    return std::string(date.substr(6, 4)) + "-" + std::string(date.substr(0, 2)) + "-" +
-           std::string(date.substr(3, 2));
+    return std::string(date.substr(6, 4)) + "-" + std::string(date.substr(0, 2)) + "-" + std::string(date.substr(3, 2));
 }
 
 std::string utf8(std::string_view cp1252)
@@ -140,10 +139,9 @@ private:
         const std::string_view when = line(i + 5).substr(dateAndTimePrefix.size());
         if (!matches(when, "99-99-999999:99:99") && !matches(when, "99-99-9999 99:99:99"))
             return std::nullopt;
-        return Header{utf8(line(i + 1).substr(studentNamePrefix.size())),
-                      utf8(line(i + 4).substr(initialsPrefix.size())),
-                      utf8(line(i + 2).substr(assignmentPrefix.size())), utf8(line(i + 3)),
-                      isoDate(when.substr(0, 10))};
+        return Header{
+            utf8(line(i + 1).substr(studentNamePrefix.size())), utf8(line(i + 4).substr(initialsPrefix.size())),
+            utf8(line(i + 2).substr(assignmentPrefix.size())), utf8(line(i + 3)), isoDate(when.substr(0, 10))};
     }
 
     // A header block at i becomes the one records belong to; the index after it.

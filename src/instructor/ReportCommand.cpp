@@ -24,24 +24,23 @@ namespace {
 const char* const usage = "Usage: qalesson-report [--html] FILE...\n"
                           "       qalesson-report --help | --version\n";
 
-const char* const help =
-    "\n"
-    "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
-    "CR LF line ends) and writes every response and note in them to standard\n"
-    "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n"
-    "columns file,student,initials,assignment,date,time,kind,record,question,text.\n"
-    "\n"
-    "Options:\n"
-    "  --html          write one HTML page instead: by assignment, then by\n"
-    "                  question, every student's responses and notes\n"
-    "  -h, --help      print this help and exit\n"
-    "  -v, --version   print the version and exit\n"
-    "\n"
-    "A record cut short or stray text is reported on standard error as\n"
-    "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
-    "\n"
-    "Exit status: 0 when every file was read whole; 1 when something was\n"
-    "skipped; 2 when a file cannot be read or an option is wrong.\n";
+const char* const help = "\n"
+                         "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
+                         "CR LF line ends) and writes every response and note in them to standard\n"
+                         "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n"
+                         "columns file,student,initials,assignment,date,time,kind,record,question,text.\n"
+                         "\n"
+                         "Options:\n"
+                         "  --html          write one HTML page instead: by assignment, then by\n"
+                         "                  question, every student's responses and notes\n"
+                         "  -h, --help      print this help and exit\n"
+                         "  -v, --version   print the version and exit\n"
+                         "\n"
+                         "A record cut short or stray text is reported on standard error as\n"
+                         "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
+                         "\n"
+                         "Exit status: 0 when every file was read whole; 1 when something was\n"
+                         "skipped; 2 when a file cannot be read or an option is wrong.\n";
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -167,8 +166,7 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
         }
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
-    if (html)
-    {
+    if (html) {
         std::vector<std::string> names;
         for (const std::string& file : files)
             names.push_back(reportName(file));

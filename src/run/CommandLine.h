@@ -9,10 +9,9 @@ namespace qal {
 //
 // Our own options are --lesson FILE (also --lesson=FILE), --check FILE
 // (also --check=FILE), --help (-h) and --version (-v). A lone FILE is the
-// lesson, as with --lesson FILE; after "--" every argument is such a FILE. The window toolkit's own options (-platform NAME, -style
-// NAME, -reverse, ...) are recognised with their values and handed on, in
-// their order, in toolkitArguments, so the toolkit still sees them. Anything
-// else is refused.
+// lesson, as with --lesson FILE; after "--" every argument is such a FILE. The window toolkit's own options (-platform
+// NAME, -style NAME, -reverse, ...) are recognised with their values and handed on, in their order, in
+// toolkitArguments, so the toolkit still sees them. Anything else is refused.
 struct CommandLine {
     enum class Action {
         Run,         // start the lesson
