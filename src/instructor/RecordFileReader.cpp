@@ -76,15 +76,15 @@ class Reader {
 public:
     Reader(std::string_view bytes, const std::string& fileName) : fileName_(fileName)
     {
-        // Lines end at LF; the CR of a CR LF is dropped with it.
+        // Lines end at LF; the CR of a CR LF is dropped with it, and so is
+        // the CR of a last line cut short after it.
         std::size_t start = 0;
         while (start < bytes.size()) {
             std::size_t end = bytes.find('\n', start);
-            const bool ended = end != std::string_view::npos;
-            if (!ended)
+            if (end == std::string_view::npos)
                 end = bytes.size();
             std::string_view line = bytes.substr(start, end - start);
-            if (ended && !line.empty() && line.back() == '\r')
+            if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
             lines_.push_back(line);
             start = end + 1;
@@ -232,9 +232,9 @@ private:
         std::size_t last = end; // 1-based number of the piece's last line
         while (last > i + 1 && line(last - 1).empty())
             --last;
-        const char* what = recordStartsAt(i)     ? "a record cut short"
-                           : headerMayStartAt(i) ? "a header block cut short"
-                                                 : "text that is not a header block or record";
+        const char* what = line(i) == openingSeparator ? "a record cut short"
+                           : headerMayStartAt(i)       ? "a header block cut short"
+                                                       : "text that is not a header block or record";
         contents_.skipped.push_back({i + 1, last, what});
         return end;
     }
