@@ -12,11 +12,17 @@ void appendField(std::string& out, std::string_view field)
         out += field;
         return;
     }
+    // Each quote doubled.
     out += '"';
-    for (char c : field) {
-        if (c == '"')
-            out += '"';
-        out += c;
+    for (std::size_t at = 0;;) {
+        const std::size_t quote = field.find('"', at);
+        if (quote == std::string_view::npos) {
+            out += field.substr(at);
+            break;
+        }
+        out += field.substr(at, quote + 1 - at);
+        out += '"';
+        at = quote + 1;
     }
     out += '"';
 }

@@ -63,9 +63,33 @@ std::string isoDate(std::string_view date)
     return std::string(date.substr(6, 4)) + "-" + std::string(date.substr(0, 2)) + "-" + std::string(date.substr(3, 2));
 }
 
+// Windows-1252 to UTF-8. Most of a file is ASCII, the same in both, and is
+// copied in runs; only the other characters are converted one by one.
 std::string utf8(std::string_view cp1252)
 {
-    return cp1252ToUtf8(cp1252);
+    std::string out;
+    out.reserve(cp1252.size());
+    std::size_t at = 0;
+    while (at < cp1252.size()) {
+        std::size_t end = at;
+        while (end < cp1252.size() && static_cast<unsigned char>(cp1252[end]) < 0x80)
+            ++end;
+        out.append(cp1252.data() + at, end - at);
+        if (end == cp1252.size())
+            break;
+        const char32_t c = cp1252ToUnicode(static_cast<unsigned char>(cp1252[end]));
+        // Every character of the code page lies below U+10000.
+        if (c < 0x800) {
+            const char two[] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+            out.append(two, 2);
+        } else {
+            const char three[] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                                  static_cast<char>(0x80 | (c & 0x3F))};
+            out.append(three, 3);
+        }
+        at = end + 1;
+    }
+    return out;
 }
 
 struct Header {
@@ -74,7 +98,8 @@ struct Header {
 
 class Reader {
 public:
-    Reader(std::string_view bytes, const std::string& fileName) : fileName_(fileName)
+    Reader(std::string_view bytes, const std::string& fileName, const RecordSink& sink)
+        : fileName_(fileName), sink_(sink)
     {
         // Lines end at LF; the CR of a CR LF is dropped with it, and so is
         // the CR of a last line cut short after it.
@@ -91,7 +116,7 @@ public:
         }
     }
 
-    RecordFileContents read()
+    std::vector<SkippedPiece> read()
     {
         std::size_t i = 0;
         while (i < lines_.size()) {
@@ -109,7 +134,7 @@ public:
             }
             i = skip(i);
         }
-        return std::move(contents_);
+        return std::move(skipped_);
     }
 
 private:
@@ -218,7 +243,7 @@ private:
             next = textUntilClosing(j + 3, 0, r.text);
         }
         if (next)
-            contents_.records.push_back(std::move(r));
+            sink_(std::move(r));
         return next;
     }
 
@@ -235,14 +260,15 @@ private:
         const char* what = line(i) == openingSeparator ? "a record cut short"
                            : headerMayStartAt(i)       ? "a header block cut short"
                                                        : "text that is not a header block or record";
-        contents_.skipped.push_back({i + 1, last, what});
+        skipped_.push_back({i + 1, last, what});
         return end;
     }
 
     const std::string& fileName_;
     std::vector<std::string_view> lines_;
+    const RecordSink& sink_;
     std::optional<Header> header_;
-    RecordFileContents contents_;
+    std::vector<SkippedPiece> skipped_;
 };
 
 } // namespace
@@ -255,9 +281,17 @@ std::string SkippedPiece::warning() const
     return what + " (" + where + "): skipped";
 }
 
+std::vector<SkippedPiece> readRecordText(std::string_view bytes, const std::string& fileName, const RecordSink& sink)
+{
+    return Reader(bytes, fileName, sink).read();
+}
+
 RecordFileContents readRecordText(std::string_view bytes, const std::string& fileName)
 {
-    return Reader(bytes, fileName).read();
+    RecordFileContents contents;
+    contents.skipped =
+        readRecordText(bytes, fileName, [&contents](ReportRecord&& r) { contents.records.push_back(std::move(r)); });
+    return contents;
 }
 
 } // namespace qal

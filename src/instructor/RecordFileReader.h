@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +47,10 @@ struct RecordFileContents {
 // their lines. A torn block or stray text is skipped and reported, and every
 // whole block after it is still read. Linear in the size of the text.
 RecordFileContents readRecordText(std::string_view bytes, const std::string& fileName);
+
+// The same, handing each record to sink as soon as it is read, so that a
+// large file's records need not all be held at once.
+using RecordSink = std::function<void(ReportRecord&&)>;
+std::vector<SkippedPiece> readRecordText(std::string_view bytes, const std::string& fileName, const RecordSink& sink);
 
 } // namespace qal

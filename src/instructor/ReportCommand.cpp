@@ -147,23 +147,23 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
             continue;
         }
         const std::string name = reportName(file);
-        RecordFileContents contents = readRecordText(bytes, name);
-        for (const SkippedPiece& piece : contents.skipped)
-            err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
-        if (!contents.skipped.empty() && status == 0)
-            status = 1;
-        if (html) {
-            std::move(contents.records.begin(), contents.records.end(), std::back_inserter(all));
-            continue;
-        }
+        // Rows go out as their records are read, a megabyte at a time.
         text.clear();
-        for (const ReportRecord& record : contents.records) {
+        const std::vector<SkippedPiece> skipped = readRecordText(bytes, name, [&](ReportRecord&& record) {
+            if (html) {
+                all.push_back(std::move(record));
+                return;
+            }
             appendCsvRow(text, record);
             if (text.size() > (1 << 20)) {
                 out.write(text.data(), static_cast<std::streamsize>(text.size()));
                 text.clear();
             }
-        }
+        });
+        for (const SkippedPiece& piece : skipped)
+            err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+        if (!skipped.empty() && status == 0)
+            status = 1;
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
     if (html) {

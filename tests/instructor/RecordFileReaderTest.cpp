@@ -2,6 +2,7 @@
 
 #include "ReportScenario.h"
 #include "fakes/TempDrive.h"
+#include "platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,23 @@ TEST(ReaderTextTest, ResponseLinesThatLookLikeBlocks)
     EXPECT_EQ(read.records[0].text, "Student Name:  Eve\nassignment #9\n" + sep.substr(0, 49) + "\nNOTES -------> x\n");
     EXPECT_EQ(read.records[0].date, "");
     EXPECT_EQ(read.records[0].record, "");
+}
+
+// Every character of the code page comes out as the code page's own
+// conversion gives it.
+TEST(ReaderTextTest, EveryCharacterToUtf8)
+{
+    std::string all;
+    for (int c = 1; c < 256; ++c)
+        if (c != '\r' && c != '\n')
+            all += static_cast<char>(c);
+    const std::string sep = "......!!!!!!!!...................................\r\n";
+    const std::string bytes = sep + std::string(36, ' ') + "09:00:00\r\n" + all + "\r\n" + sep + "RESPONSE -->  \r\n" +
+                              all + "\r\n.................................................\r\n";
+    const RecordFileContents read = readRecordText(bytes, "f");
+    ASSERT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.records[0].question, cp1252ToUtf8(all));
+    EXPECT_EQ(read.records[0].text, cp1252ToUtf8(all));
 }
 
 TEST(ReaderTextTest, NothingAndEmptyLines)
