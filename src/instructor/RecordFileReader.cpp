@@ -234,7 +234,7 @@ private:
                     number.remove_prefix(1);
                 while (!number.empty() && number.back() == ' ')
                     number.remove_suffix(1);
-                r.record = std::string(number);
+                r.record = utf8(number);
                 j += 3;
             }
             if (!exists(j + 2) || line(j + 1) != openingSeparator || line(j + 2) != responseMarker)

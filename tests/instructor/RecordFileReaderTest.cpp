@@ -227,6 +227,14 @@ TEST(ReaderTextTest, EveryCharacterToUtf8)
     ASSERT_EQ(read.records.size(), 1u);
     EXPECT_EQ(read.records[0].question, cp1252ToUtf8(all));
     EXPECT_EQ(read.records[0].text, cp1252ToUtf8(all));
+
+    // The master file's question number line, as written, whatever it holds.
+    const std::string master = sep + std::string(36, ' ') + "09:00:00\r\n\r\n\r\n`questionNumber \xB9" + all +
+                               " \r\nq\r\n" + sep +
+                               "RESPONSE -->  \r\nx\r\n.................................................";
+    const RecordFileContents fromMaster = readRecordText(master, "f");
+    ASSERT_EQ(fromMaster.records.size(), 1u);
+    EXPECT_EQ(fromMaster.records[0].record, cp1252ToUtf8("\xB9" + all));
 }
 
 TEST(ReaderTextTest, NothingAndEmptyLines)
