@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -378,6 +380,92 @@ TEST(CheckCommandTest, SampleLessonIsClean)
     std::ostringstream out, err;
     EXPECT_EQ(checkLessonCommand(QALESSON_SOURCE_DIR "/lessons/sample.txt", out, err), 0) << out.str();
     EXPECT_EQ(out.str(), "");
+}
+
+} // namespace
+} // namespace qal
+
+namespace qal {
+namespace {
+
+// Random lessons from the kinds of line the checker knows about, each
+// assignment run on the fakes until it ends: the checker says "no end" for
+// exactly the assignments whose run ends in the invalid-assignment message,
+// and a run that ends without a message ends on a line the checker named
+// (an unknown routine, a line beginning with the next number) or on a line
+// that is meant to end it.
+TEST(CheckAgainstRandomRunsTest, AgreesWithTheProgram)
+{
+    const Lines pool = {"",
+                        "",
+                        "text",
+                        " ",
+                        "`q001  a question",
+                        "`q1  a question",
+                        "`routine graph1",
+                        "`ROUTINE Graph-2",
+                        "`routine grpah1",
+                        "`routine exitprog",
+                        "`routineexitprog",
+                        "`routine",
+                        "002 kg of sand",
+                        "003.  Another",
+                        "####.#",
+                        "####. not the end"};
+    const Lines headers = {"000.  Zero", "001.  One", "002.  Two", "099.  Ninety-nine", "100.  Hundred"};
+    std::mt19937 random(20261207);
+    for (int lessonNumber = 0; lessonNumber < 100; ++lessonNumber) {
+        Lines lesson;
+        const int assignments = 1 + static_cast<int>(random() % 3);
+        for (int a = 0; a < assignments; ++a) {
+            lesson.push_back(headers[random() % headers.size()]);
+            const int length = static_cast<int>(random() % 8);
+            for (int i = 0; i < length; ++i)
+                lesson.push_back(pool[random() % pool.size()]);
+        }
+        const std::vector<Finding> findings = checkLessonLines(lesson);
+        auto named = [&findings](std::size_t line, const std::string& part) {
+            return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
+                return f.line == line && f.text.find(part) != std::string::npos;
+            });
+        };
+        std::string context;
+        for (const std::string& line : lesson)
+            context += line + "\n";
+
+        for (std::size_t h = 0; h < lesson.size(); ++h) {
+            const std::string& header = lesson[h];
+            if (!(header.size() > 3 && header[3] == '.' && header[0] >= '0' && header[0] <= '9'))
+                continue;
+            const std::string number = header.substr(0, 3);
+            if (std::find_if(lesson.begin(), lesson.begin() + static_cast<std::ptrdiff_t>(h),
+                             [&](const std::string& l) { return l.starts_with(number + "."); }) !=
+                lesson.begin() + static_cast<std::ptrdiff_t>(h))
+                continue; // a later header of the same number is never opened
+
+            test::FakeForm run;
+            run.form.setLessonLines(lesson);
+            run.toolkit.replies = {"1", "Ann Lee", "AL", number};
+            run.form.Form_Load();
+            for (int click = 0; click < 200 && !run.form.ended(); ++click)
+                run.form.cmdNextQuestion_Click();
+            ASSERT_TRUE(run.form.ended()) << context;
+
+            const bool invalid = !run.toolkit.messages.empty();
+            EXPECT_EQ(named(h + 1, "has no end"), invalid) << "assignment " << number << " of\n" << context;
+            if (invalid)
+                continue;
+            const std::size_t at = static_cast<std::size_t>(run.s.lineCounter);
+            ASSERT_GE(at, 1u);
+            ASSERT_LE(at, lesson.size()) << context;
+            const std::string& last = lesson[at - 1];
+            const bool meantToEnd = last.starts_with("####.#") || last == "`routine exitprog" ||
+                                    last.starts_with(run.s.nextAssignmentMarker + ".");
+            EXPECT_TRUE(meantToEnd || named(at, "unknown routine") || named(at, "begins with"))
+                << "line " << at << " of\n"
+                << context;
+        }
+    }
 }
 
 } // namespace
