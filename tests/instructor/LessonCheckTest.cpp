@@ -300,12 +300,6 @@ TEST(CheckTest, LessonOfFullLength)
     expectFindings(checkLessonLines(lesson), {{1, E, "has no end"}});
 }
 
-TEST(CheckTest, FindingLineIsTheCompilersForm)
-{
-    EXPECT_EQ(findingLine("lessons/a b.txt", {E, 12, "text"}), "lessons/a b.txt:12: error: text");
-    EXPECT_EQ(findingLine("a.txt", {W, 3, "text"}), "a.txt:3: warning: text");
-}
-
 // The command: refusals of the lesson reader are findings at their line; a
 // file that cannot be read at all is exit status 2.
 struct CommandCase {

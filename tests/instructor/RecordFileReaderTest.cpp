@@ -244,11 +244,5 @@ TEST(ReaderTextTest, NothingAndEmptyLines)
     EXPECT_TRUE(readRecordText("\r\n\r\n\n", "f").skipped.empty());
 }
 
-TEST(ReaderTextTest, SkippedPieceWarning)
-{
-    EXPECT_EQ((SkippedPiece{3, 3, "a record cut short"}).warning(), "a record cut short (line 3): skipped");
-    EXPECT_EQ((SkippedPiece{3, 9, "a record cut short"}).warning(), "a record cut short (lines 3 to 9): skipped");
-}
-
 } // namespace
 } // namespace qal
