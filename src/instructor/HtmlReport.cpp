@@ -106,7 +106,7 @@ std::string htmlReport(const std::vector<ReportRecord>& records, const std::vect
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                       "<title>Responses and notes</title>\n<style>";
     out += style;
-    out += "</style>\n</head>\n<body>\n<h1>Responses and notes</h1>\n<p class=\"files\">";
+    out += "</style>\n</head>\n<body>\n<main>\n<h1>Responses and notes</h1>\n<p class=\"files\">";
     out += std::to_string(records.size()) + (records.size() == 1 ? " record" : " records") + " from ";
     for (std::size_t i = 0; i < files.size(); ++i)
         out += (i == 0 ? "" : ", ") + htmlEscaped(files[i]);
@@ -134,7 +134,7 @@ std::string htmlReport(const std::vector<ReportRecord>& records, const std::vect
     }
     if (records.empty())
         out += "<p class=\"empty\">No records.</p>\n";
-    out += "</body>\n</html>\n";
+    out += "</main>\n</body>\n</html>\n";
     return out;
 }
 

@@ -130,10 +130,8 @@ private:
             const int number = headerNumber(line);
             const std::string digits(line.substr(0, 3));
             if (number > highestAssignment)
-                error(i, "assignment " + digits +
-                             " can never be opened: assignment numbers run from 000 to 100, "
-                             "and a student who types " +
-                             digits + " gets the invalid-assignment message");
+                error(i, "assignment " + digits + " can never be opened: assignment numbers run from 000 to 100, " +
+                             std::string("and a student who types ") + digits + " gets the invalid-assignment message");
             const auto [first, inserted] = firstHeader_.emplace(number, i);
             if (!inserted)
                 warning(i, "a second header of assignment " + digits + " (the first is on line " +
@@ -148,9 +146,8 @@ private:
             }
             const std::string name = routineName(line);
             if (line[routineMarker.size()] != ' ')
-                warning(i, "the ninth character of a routine line is skipped, whatever it is, so the routine's "
-                           "name is read as " +
-                               inQuotes(name) + "; write one blank after `routine");
+                warning(i, "the ninth character of a routine line is skipped, whatever it is, so the routine's " +
+                               std::string("name is read as ") + inQuotes(name) + "; write one blank after `routine");
             if (!isKnownRoutine(name))
                 error(i, "unknown routine " + inQuotes(name) +
                              ": the student's run ends here (the routines are exitprog, graph1, graph2 and graph3)");
@@ -183,14 +180,12 @@ private:
     {
         const std::string_view line = slot(i);
         if (line.substr(0, 3) == next) {
-            if (!(line.size() >= 4 && line[3] == '.'))
-                warning(i, "this line begins with " + next +
-                               ", the number of the next assignment, so the student's "
-                               "run of assignment " +
-                               digits +
-                               " ends here before it is shown; write it another way, "
-                               "or with a point after the number (\"" +
-                               next + ".  Title\") if it starts assignment " + next);
+            if (!(line.size() >= 4 && line[3] == '.')) {
+                std::string text = "this line begins with " + next + ", the number of the next assignment, so ";
+                text += "the student's run of assignment " + digits + " ends here before it is shown; write it ";
+                text += "another way, or with a point after the number (\"" + next + ".  Title\") if it starts ";
+                warning(i, text + "assignment " + next);
+            }
             return true;
         }
         if (line.substr(0, endMarker.size()) == endMarker)
@@ -238,12 +233,10 @@ private:
         if (endedByUnknownRoutine)
             return;
         const std::string message = LessonForm::invalidAssignmentMessage;
+        const std::string firstSentence = message.substr(0, message.find('.') + 1);
         error(header, "assignment " + digits + " has no end: after its last question the student gets the message \"" +
-                          message.substr(0, message.find('.') + 1) +
-                          " ...\" and the run ends; end it with \"`routine exitprog\", the end marker \"####.#\" or "
-                          "the header of "
-                          "assignment " +
-                          next);
+                          firstSentence + " ...\" and the run ends; end it with \"`routine exitprog\", the end " +
+                          "marker \"####.#\" or the header of assignment " + next);
     }
 
     const std::vector<std::string>& lines_;
