@@ -287,6 +287,30 @@ TEST_P(CheckAgainstRunTest, FindingIsWhatTheStudentMeets)
 INSTANTIATE_TEST_SUITE_P(Lessons, CheckAgainstRunTest, ::testing::ValuesIn(runCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A routine line without a name: Next Question shows it, next picture ends
+// the run on it.
+TEST(CheckAgainstRunTest, BareMarkerIsShownThenEndsNextPicture)
+{
+    const Lines lesson = {"001.  A", "one", "`routine", "two", "####.#"};
+    expectFindings(checkLessonLines(lesson), {{3, W, "without a routine name"}});
+    for (const bool picture : {false, true}) {
+        test::FakeForm run;
+        run.form.setLessonLines(lesson);
+        run.toolkit.replies = {"1", "Ann Lee", "AL", "1"};
+        run.form.Form_Load();
+        run.form.cmdNextQuestion_Click();
+        if (picture)
+            run.form.cmd_next_picture_Click();
+        else
+            run.form.cmdNextQuestion_Click();
+        EXPECT_EQ(run.form.ended(), picture);
+        EXPECT_TRUE(run.toolkit.messages.empty());
+        if (!picture) {
+            EXPECT_EQ(run.toolkit.questionBox, "one`routine");
+        }
+    }
+}
+
 // The same walk over a real lesson of the full length: a lesson of 5000
 // lines whose last line ends it is whole; one line short of that, it is not.
 TEST(CheckTest, LessonOfFullLength)
