@@ -5,6 +5,7 @@
   display notes over a 10 MB notes file   / over a 1 MB one                     (linear: about 10)
   start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
+  qalesson-report over a 100 MB master    / cat of the same file, and / a 10 MB one (linear: about 10)
 
 Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS]   (defaults: build, 60)
 The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
@@ -19,6 +20,7 @@ import sys
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, here)
 from xsession import XSession  # noqa: E402
+import report_speed  # noqa: E402
 
 
 def record_figures(build):
@@ -87,10 +89,21 @@ def pendulum_figures(build, seconds):
     ]
 
 
+def report_figures(build):
+    # cat and the report take turns over the same file in the page cache.
+    m = report_speed.measure(build)
+    return [
+        ("qalesson-report, %.0f MB master file (%.0f MB/s) / cat of it" % (m["mb"], m["mbps"]),
+         "%.3f s / %.3f s" % (m["report"], m["cat"]), m["ratio"], "linear in the size"),
+        ("qalesson-report, 100 MB / 10 MB master file", "%.3f s / %.3f s" % (m["report"], m["small"]), m["linear"],
+         "~10 (linear)"),
+    ]
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
-    rows = record_figures(build) + startup_figures(build) + pendulum_figures(build, seconds)
+    rows = record_figures(build) + report_figures(build) + startup_figures(build) + pendulum_figures(build, seconds)
     print("| figure | measured | ratio | aim |")
     print("|---|---|---|---|")
     for name, measured, ratio, aim in rows:

@@ -1,5 +1,6 @@
 // The lesson program: one window, its core, and the platform services.
 
+#include "instructor/LessonCheck.h"
 #include "platform/Clock.h"
 #include "platform/FileTable.h"
 #include "platform/Random.h"
@@ -21,8 +22,8 @@
 
 int main(int argc, char* argv[])
 {
-    // Our options are read before the toolkit starts, so --help and --version
-    // work without a display; the toolkit gets only its own options.
+    // Our options are read before the toolkit starts, so --help, --version
+    // and --check work without a display; the toolkit gets only its own options.
     qal::CommandLine command = qal::parseCommandLine(std::vector<std::string>(argv, argv + argc));
     switch (command.action) {
     case qal::CommandLine::Action::ShowHelp:
@@ -34,6 +35,8 @@ int main(int argc, char* argv[])
     case qal::CommandLine::Action::Refuse:
         std::cerr << "qalesson: " << command.problem << "\n" << qal::usageText();
         return 2;
+    case qal::CommandLine::Action::Check:
+        return qal::checkLessonCommand(command.lessonPath, std::cout, std::cerr);
     case qal::CommandLine::Action::Run:
         break;
     }

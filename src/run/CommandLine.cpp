@@ -47,35 +47,52 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
     result.toolkitArguments.push_back(arguments.empty() ? std::string("qalesson") : arguments.front());
     bool help = false;
     bool version = false;
-    bool lessonGiven = false;
+    bool check = false;
+    // How the lesson file was given, for the refusal of a second one.
+    std::string lessonGivenBy;
     auto refuse = [&result](std::string problem) {
         if (result.problem.empty())
             result.problem = std::move(problem);
     };
-    auto setLesson = [&](const std::string& path) {
-        if (lessonGiven)
-            refuse("--lesson given more than once");
-        else if (path.empty())
-            refuse("--lesson needs a file name");
-        lessonGiven = true;
+    auto setLesson = [&](const std::string& path, const std::string& by) {
+        if (path.empty())
+            refuse(by + " needs a file name");
+        else if (lessonGivenBy == by && by != "a file name")
+            refuse(by + " given more than once");
+        else if (!lessonGivenBy.empty())
+            refuse("two lesson files given: \"" + result.lessonPath + "\" and \"" + path + "\"");
+        if (lessonGivenBy.empty())
+            lessonGivenBy = by;
         result.lessonPath = path;
     };
 
+    bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
         const bool hasNext = i + 1 < arguments.size();
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "-" || arg.empty()) {
+            refuse("unexpected argument: " + arg); // no lesson from standard input
+        } else if (optionsEnded || arg[0] != '-') {
+            setLesson(arg, "a file name");
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
             help = true;
         } else if (arg == "--version" || arg == "-v") {
             version = true;
-        } else if (arg == "--lesson") {
+        } else if (arg == "--lesson" || arg == "--check") {
+            if (arg == "--check")
+                check = true;
             if (!hasNext)
-                refuse("--lesson needs a file name");
+                refuse(arg + " needs a file name");
             else
-                setLesson(arguments[++i]);
-        } else if (arg.starts_with("--lesson=")) {
-            setLesson(arg.substr(std::string_view("--lesson=").size()));
-        } else if (arg.size() > 1 && arg[0] == '-') {
+                setLesson(arguments[++i], arg);
+        } else if (arg.starts_with("--lesson=") || arg.starts_with("--check=")) {
+            const std::size_t equals = arg.find('=');
+            if (arg.starts_with("--check="))
+                check = true;
+            setLesson(arg.substr(equals + 1), arg.substr(0, equals));
+        } else {
             const std::string_view option = withoutDashes(arg);
             const std::string_view name = option.substr(0, option.find('='));
             const bool joined = name.size() != option.size();
@@ -91,8 +108,6 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
             } else {
                 refuse("unknown option: " + arg);
             }
-        } else {
-            refuse("unexpected argument: " + arg);
         }
     }
 
@@ -102,12 +117,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments)
         result.action = CommandLine::Action::ShowHelp;
     else if (version)
         result.action = CommandLine::Action::ShowVersion;
+    else if (check)
+        result.action = CommandLine::Action::Check;
     return result;
 }
 
 std::string usageText()
 {
-    return "Usage: qalesson [--lesson FILE] [toolkit options]\n"
+    return "Usage: qalesson [--lesson] [FILE] [toolkit options]\n"
+           "       qalesson --check FILE\n"
            "       qalesson --help | --version\n";
 }
 
@@ -118,13 +136,26 @@ std::string helpText()
                                     "through the assignment's questions and record your responses.\n"
                                     "\n"
                                     "Options:\n"
-                                    "  --lesson FILE   use the lesson in FILE (Windows-1252 text, CR LF or LF\n"
+                                    "  FILE, --lesson FILE\n"
+                                    "                  use the lesson in FILE (Windows-1252 text, CR LF or LF\n"
                                     "                  line ends, at most 5000 lines) instead of the built-in one\n"
+                                    "  --check FILE    check the lesson in FILE and print what a student would\n"
+                                    "                  run into, one \"FILE:LINE: error: ...\" or \"warning\" a\n"
+                                    "                  line; runs nothing, writes nothing, needs no display\n"
                                     "  -h, --help      print this help and exit\n"
                                     "  -v, --version   print the version and exit\n"
                                     "\n"
                                     "The toolkit's own options, such as -platform NAME or -style NAME, are\n"
-                                    "passed on to it.\n";
+                                    "passed on to it.\n"
+                                    "\n"
+                                    "Files: the master, send and notes files go to c:\\drovnel (a home user),\n"
+                                    "which is ~/drovnel, or to a folder on drive I: (a LAN user). Drive C: is\n"
+                                    "your home folder unless QALESSON_DRIVE_C names another folder; any other\n"
+                                    "drive X: is the folder QALESSON_DRIVE_X names (QALESSON_DRIVE_I=/mnt/lan).\n"
+                                    "\n"
+                                    "Exit status: 0 when the lesson ends or the window is closed; 2 for a wrong\n"
+                                    "option or a lesson file that cannot be used. With --check: 0 when nothing\n"
+                                    "was found, 1 when something was, 2 when the file cannot be read.\n";
     return usageText() + description;
 }
 

@@ -6,7 +6,7 @@ the student meets: in assignment 001 the question number of the line "`q003"
 reaches the record ("`questionNumber 10003 "), the graph1 routine line is run
 unseen (neither in the question box nor in any file), and the header of
 assignment 002 ends the run with status 0; assignment 002 ends at its exit
-routine. A missing lesson file is refused before any prompt with a box, a
+routine (started as "qalesson FILE"). A missing lesson file is refused before any prompt with a box, a
 line on standard error and status 2. --help, --version and a wrong option
 answer without a display.
 
@@ -54,8 +54,9 @@ def response_record():
                         + ANSWER + b"\r\n" + CLOSING))
 
 
-def start(desktop, binary, sample, env, assignment):
-    program = subprocess.Popen([binary, "--lesson", sample], env=env)
+def start(desktop, binary, sample, env, assignment, as_argument=False):
+    # "qalesson FILE", as a file manager's "Open with" starts it, or --lesson FILE.
+    program = subprocess.Popen([binary, sample] if as_argument else [binary, "--lesson", sample], env=env)
     for reply in ("1", "Ann Lee", "ALX", assignment):
         desktop.answer_prompt(program, reply)
     return program, desktop.wait_window("Form1", program)
@@ -106,7 +107,7 @@ def assignment_one(desktop, binary, sample, env, master_path):
 
 
 def assignment_two(desktop, binary, sample, env, master_path, before):
-    program, window = start(desktop, binary, sample, env, "2")
+    program, window = start(desktop, binary, sample, env, "2", as_argument=True)
     try:
         for _ in range(3):  # question 1, question 2, then `ROUTINE EXIT-PROG
             desktop.click(window, NEXT_QUESTION)

@@ -64,8 +64,52 @@ const ParseCase parseCases[] = {
      {},
      "unknown option: -platform=offscreen"},
     {"JoinedOnlyOptionAlone", {"-qmljsdebugger"}, Action::Refuse, "", {}, "unknown option: -qmljsdebugger"},
-    {"BareFileName", {"a.txt"}, Action::Refuse, "", {}, "unexpected argument: a.txt"},
+    // A lone file name is the lesson, as a file manager's "Open with" gives it.
+    {"BareFileName", {"a.txt"}, Action::Run, "a.txt", {}, ""},
+    {"BareFileNameBesideToolkitOptions",
+     {"-platform", "offscreen", "my lessons/a b.txt"},
+     Action::Run,
+     "my lessons/a b.txt",
+     {"-platform", "offscreen"},
+     ""},
+    {"FileNameAfterDoubleDash", {"--", "-odd.txt"}, Action::Run, "-odd.txt", {}, ""},
+    {"TwoFileNames", {"a.txt", "b.txt"}, Action::Refuse, "", {}, "two lesson files given: \"a.txt\" and \"b.txt\""},
+    {"LessonAndFileName",
+     {"--lesson", "a.txt", "b.txt"},
+     Action::Refuse,
+     "",
+     {},
+     "two lesson files given: \"a.txt\" and \"b.txt\""},
+    {"FileNameAndLesson",
+     {"a.txt", "--lesson=b.txt"},
+     Action::Refuse,
+     "",
+     {},
+     "two lesson files given: \"a.txt\" and \"b.txt\""},
+    {"EmptyFileName", {""}, Action::Refuse, "", {}, "unexpected argument: "},
     {"LoneDash", {"-"}, Action::Refuse, "", {}, "unexpected argument: -"},
+    {"Check", {"--check", "a.txt"}, Action::Check, "a.txt", {}, ""},
+    {"CheckJoined", {"--check=a b.txt"}, Action::Check, "a b.txt", {}, ""},
+    {"CheckIgnoresToolkitOptions",
+     {"--check", "a.txt", "-platform", "xcb"},
+     Action::Check,
+     "a.txt",
+     {"-platform", "xcb"},
+     ""},
+    {"HelpWinsOverCheck", {"--check", "a.txt", "--help"}, Action::ShowHelp, "a.txt", {}, ""},
+    {"CheckWithoutFile", {"--check"}, Action::Refuse, "", {}, "--check needs a file name"},
+    {"CheckAndLesson",
+     {"--check", "a.txt", "--lesson", "b.txt"},
+     Action::Refuse,
+     "",
+     {},
+     "two lesson files given: \"a.txt\" and \"b.txt\""},
+    {"CheckAndFileName",
+     {"--check", "a.txt", "b.txt"},
+     Action::Refuse,
+     "",
+     {},
+     "two lesson files given: \"a.txt\" and \"b.txt\""},
     {"LessonWithoutFile", {"--lesson"}, Action::Refuse, "", {}, "--lesson needs a file name"},
     {"LessonWithEmptyFile", {"--lesson="}, Action::Refuse, "", {}, "--lesson needs a file name"},
     {"LessonTwice",
@@ -81,7 +125,7 @@ const ParseCase parseCases[] = {
      {},
      "-platform needs a value"},
     {"ProblemWinsOverHelp", {"--help", "--bogus"}, Action::Refuse, "", {}, "unknown option: --bogus"},
-    {"FirstProblemIsNamed", {"--bogus", "extra"}, Action::Refuse, "", {}, "unknown option: --bogus"},
+    {"FirstProblemIsNamed", {"--bogus", "-x"}, Action::Refuse, "", {}, "unknown option: --bogus"},
 };
 
 class ParseTest : public ::testing::TestWithParam<ParseCase> {};
@@ -109,7 +153,8 @@ TEST(CommandLineTexts, HelpNamesEveryOptionAfterTheUsage)
 {
     const std::string help = helpText();
     EXPECT_EQ(help.substr(0, usageText().size()), usageText());
-    for (const char* option : {"--lesson FILE", "-h, --help", "-v, --version", "-platform"})
+    for (const char* option : {"--lesson FILE", "--check FILE", "-h, --help", "-v, --version", "-platform", "~/drovnel",
+                               "QALESSON_DRIVE_C", "QALESSON_DRIVE_X", "Exit status"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     for (const std::string& text : {usageText(), help, versionText()})
         EXPECT_EQ(text.back(), '\n');

@@ -1,0 +1,312 @@
+#include "instructor/LessonCheck.h"
+
+#include "paging/LessonLineText.h"
+#include "platform/CodePage.h"
+#include "platform/Numbers.h"
+#include "run/LessonFile.h"
+#include "run/LessonForm.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <regex>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <tuple>
+#include <utility>
+
+namespace qal {
+
+namespace {
+
+using Severity = Finding::Severity;
+
+// The routines the program knows; any other name ends the student's run.
+constexpr std::array knownRoutines = {std::string_view("exitprog"), std::string_view("graph1"),
+                                      std::string_view("graph2"), std::string_view("graph3")};
+constexpr std::string_view endMarker = "####.#";
+constexpr std::string_view questionNumberMarker = "`q";
+// Assignment numbers a student can open: the start-question table has rows
+// 0 to 100, and a header found for any other number fails there.
+constexpr int highestAssignment = 100;
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Three digits and a point: the form of an assignment header.
+bool isHeader(std::string_view line)
+{
+    return line.size() >= 4 && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) && line[3] == '.';
+}
+
+int headerNumber(std::string_view line)
+{
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+std::string threeDigits(int number)
+{
+    std::string text = std::to_string(number);
+    return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
+}
+
+// The routine name as Next Question and next picture form it: the line from
+// its tenth character, blanks and hyphens dropped, lower-cased.
+std::string routineName(std::string_view line)
+{
+    std::string kept;
+    for (char c : routineNamePart(line))
+        if (c != ' ' && c != '-')
+            kept += c;
+    return lowerCased(kept);
+}
+
+bool isKnownRoutine(std::string_view name)
+{
+    return std::find(knownRoutines.begin(), knownRoutines.end(), name) != knownRoutines.end();
+}
+
+// Next Question runs a routine line only when it is longer than the marker.
+bool runByNextQuestion(std::string_view line)
+{
+    return line.size() > routineMarker.size() && startsWithRoutineMarker(line);
+}
+
+std::string inQuotes(std::string_view cp1252)
+{
+    return "\"" + cp1252ToUtf8(cp1252) + "\"";
+}
+
+class Checker {
+public:
+    explicit Checker(const std::vector<std::string>& lines)
+        : lines_(lines), last_(std::min(lines.size(), maxLessonLines))
+    {
+    }
+
+    std::vector<Finding> run()
+    {
+        for (std::size_t i = 1; i <= last_; ++i)
+            checkLine(i);
+        if (firstHeader_.empty() && !lines_.empty())
+            error(1, "the lesson has no assignment header (three digits and a point: \"001.  Title\"), so every "
+                     "student gets the invalid-assignment message at start-up");
+        for (const auto& [number, line] : firstHeader_)
+            if (number <= highestAssignment)
+                walkAssignment(number, line);
+
+        std::vector<Finding> sorted(found_.begin(), found_.end());
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const Finding& a, const Finding& b) { return a.line < b.line; });
+        return sorted;
+    }
+
+private:
+    struct Order {
+        bool operator()(const Finding& a, const Finding& b) const
+        {
+            return std::tie(a.line, a.severity, a.text) < std::tie(b.line, b.severity, b.text);
+        }
+    };
+
+    // Slot i of the lesson line table: lines past the file's end are empty.
+    std::string_view slot(std::size_t i) const { return i >= 1 && i <= last_ ? lines_[i - 1] : std::string_view(); }
+
+    void error(std::size_t line, std::string text) { found_.insert({Severity::Error, line, std::move(text)}); }
+    void warning(std::size_t line, std::string text) { found_.insert({Severity::Warning, line, std::move(text)}); }
+
+    // What holds for a line wherever it stands.
+    void checkLine(std::size_t i)
+    {
+        const std::string_view line = slot(i);
+        if (isHeader(line)) {
+            const int number = headerNumber(line);
+            const std::string digits(line.substr(0, 3));
+            if (number > highestAssignment)
+                error(i, "assignment " + digits + " can never be opened: assignment numbers run from 000 to 100, " +
+                             std::string("and a student who types ") + digits + " gets the invalid-assignment message");
+            const auto [first, inserted] = firstHeader_.emplace(number, i);
+            if (!inserted)
+                warning(i, "a second header of assignment " + digits + " (the first is on line " +
+                               std::to_string(first->second) + "): a student who types " + std::to_string(number) +
+                               " always opens the first, so this one is never opened");
+        }
+        if (startsWithRoutineMarker(line)) {
+            if (line.size() == routineMarker.size()) {
+                warning(i, "a routine line without a routine name: Next Question shows it as text, and next "
+                           "picture ends the student's run on it");
+                return;
+            }
+            const std::string name = routineName(line);
+            if (line[routineMarker.size()] != ' ')
+                warning(i, "the ninth character of a routine line is skipped, whatever it is, so the routine's " +
+                               std::string("name is read as ") + inQuotes(name) + "; write one blank after `routine");
+            if (!isKnownRoutine(name))
+                error(i, "unknown routine " + inQuotes(name) +
+                             ": the student's run ends here (the routines are exitprog, graph1, graph2 and graph3)");
+        }
+        if (lowerPrefix(line, questionNumberMarker.size()) == questionNumberMarker) {
+            const std::string_view rest = line.substr(questionNumberMarker.size());
+            std::size_t digits = 0;
+            while (digits < rest.size() && isDigit(rest[digits]))
+                ++digits;
+            const bool fraction = digits + 1 < rest.size() && rest[digits] == '.' && isDigit(rest[digits + 1]);
+            if (digits != 3 || fraction)
+                warning(i, "the question number is not written with three digits (`q003): the program reads it as " +
+                               numberText(lenientNumber(rest)) + ", and the records of this question carry that");
+        }
+    }
+
+    // The next non-blank slot after i, as the question reader finds it, or 0
+    // when the reader runs off the table.
+    std::size_t nextNonBlank(std::size_t i) const
+    {
+        for (std::size_t j = i + 1; j <= maxLessonLines; ++j)
+            if (!slot(j).empty())
+                return j;
+        return 0;
+    }
+
+    // One line handed out by the reader in assignment `digits`. True when the
+    // reader ends the run on it.
+    bool endsRun(std::size_t i, const std::string& digits, const std::string& next)
+    {
+        const std::string_view line = slot(i);
+        if (line.substr(0, 3) == next) {
+            if (!(line.size() >= 4 && line[3] == '.')) {
+                std::string text = "this line begins with " + next + ", the number of the next assignment, so ";
+                text += "the student's run of assignment " + digits + " ends here before it is shown; write it ";
+                text += "another way, or with a point after the number (\"" + next + ".  Title\") if it starts ";
+                warning(i, text + "assignment " + next);
+            }
+            return true;
+        }
+        if (line.substr(0, endMarker.size()) == endMarker)
+            return true;
+        if (isHeader(line))
+            warning(i, "the header of assignment " + std::string(line.substr(0, 3)) + " inside assignment " + digits +
+                           ": only a line beginning with " + next + " ends assignment " + digits +
+                           ", so the student is shown this header as a question and reads on");
+        return false;
+    }
+
+    // Pages through the assignment as a student clicking Next Question would
+    // and notes how the run ends.
+    void walkAssignment(int number, std::size_t header)
+    {
+        const std::string digits = threeDigits(number);
+        const std::string next = threeDigits(number + 1);
+        bool endedByUnknownRoutine = false;
+        for (std::size_t i = header;;) {
+            i = nextNonBlank(i);
+            if (i == 0)
+                break;
+            if (endsRun(i, digits, next))
+                return;
+            if (!runByNextQuestion(slot(i)))
+                continue;
+            // The exit routine ends the run. So does an unknown name, but
+            // that is an error of its own: read on as if it were mended, so
+            // that one check finds what lies behind it too.
+            const std::string name = routineName(slot(i));
+            if (name == "exitprog")
+                return;
+            endedByUnknownRoutine = endedByUnknownRoutine || !isKnownRoutine(name);
+            // The same click reads the next line and shows it, even a
+            // routine line.
+            i = nextNonBlank(i);
+            if (i == 0)
+                break;
+            if (endsRun(i, digits, next))
+                return;
+            if (runByNextQuestion(slot(i)))
+                warning(i, "a routine line right after another: the first runs, and this one is shown to the "
+                           "student as text");
+        }
+        if (endedByUnknownRoutine)
+            return;
+        const std::string message = LessonForm::invalidAssignmentMessage;
+        const std::string firstSentence = message.substr(0, message.find('.') + 1);
+        error(header, "assignment " + digits + " has no end: after its last question the student gets the message \"" +
+                          firstSentence + " ...\" and the run ends; end it with \"`routine exitprog\", the end " +
+                          "marker \"####.#\" or the header of assignment " + next);
+    }
+
+    const std::vector<std::string>& lines_;
+    std::size_t last_;
+    std::map<int, std::size_t> firstHeader_; // assignment number -> line of its first header
+    std::set<Finding, Order> found_;
+};
+
+// The line a refusal of the lesson reader names ("line 12 holds ..."), or 1.
+std::size_t refusalLine(const std::string& refusal)
+{
+    static const std::regex lineNumber(R"(\bline (\d{1,9})\b)");
+    std::smatch match;
+    if (std::regex_search(refusal, match, lineNumber))
+        return std::max<std::size_t>(1, std::stoul(match[1].str()));
+    if (refusal.find("more than " + std::to_string(maxLessonLines)) != std::string::npos)
+        return maxLessonLines + 1;
+    return 1;
+}
+
+// Why the file cannot be read at all, or empty text.
+std::string unreadable(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found)
+        return "it does not exist";
+    if (ec)
+        return "it cannot be opened: " + ec.message();
+    if (status.type() == fs::file_type::directory)
+        return "it is a folder, not a file";
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return "it cannot be opened: " + std::generic_category().message(errno);
+    std::fclose(file);
+    return {};
+}
+
+} // namespace
+
+std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines)
+{
+    return Checker(lines).run();
+}
+
+std::string findingLine(const std::string& path, const Finding& finding)
+{
+    return path + ":" + std::to_string(finding.line) +
+           (finding.severity == Severity::Error ? ": error: " : ": warning: ") + finding.text;
+}
+
+int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream& err)
+{
+    if (const std::string reason = unreadable(path); !reason.empty()) {
+        err << "qalesson: cannot check the lesson file \"" << path << "\": " << reason << ".\n";
+        return 2;
+    }
+    const LessonFile lesson = readLessonFile(path);
+    std::vector<Finding> findings;
+    if (!lesson.usable())
+        findings.push_back(
+            {Severity::Error, refusalLine(lesson.refusal), "the program refuses this file: " + lesson.refusal});
+    else
+        findings = checkLessonLines(lesson.lines);
+    for (const Finding& finding : findings)
+        out << findingLine(path, finding) << '\n';
+    out.flush();
+    return findings.empty() ? 0 : 1;
+}
+
+} // namespace qal

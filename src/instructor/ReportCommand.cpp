@@ -1,0 +1,183 @@
+#include "instructor/ReportCommand.h"
+
+#include "instructor/CsvReport.h"
+#include "instructor/HtmlReport.h"
+#include "instructor/RecordFileReader.h"
+#include "platform/CodePage.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string_view>
+#include <system_error>
+
+#ifndef QALESSON_VERSION
+#error "QALESSON_VERSION must be defined by the build"
+#endif
+
+namespace qal {
+
+namespace {
+
+const char* const usage = "Usage: qalesson-report [--html] FILE...\n"
+                          "       qalesson-report --help | --version\n";
+
+const char* const help = "\n"
+                         "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
+                         "CR LF line ends) and writes every response and note in them to standard\n"
+                         "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n"
+                         "columns file,student,initials,assignment,date,time,kind,record,question,text.\n"
+                         "\n"
+                         "Options:\n"
+                         "  --html          write one HTML page instead: by assignment, then by\n"
+                         "                  question, every student's responses and notes\n"
+                         "  -h, --help      print this help and exit\n"
+                         "  -v, --version   print the version and exit\n"
+                         "\n"
+                         "A record cut short or stray text is reported on standard error as\n"
+                         "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
+                         "\n"
+                         "Exit status: 0 when every file was read whole; 1 when something was\n"
+                         "skipped; 2 when a file cannot be read or an option is wrong.\n";
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The whole file, or why it cannot be read.
+bool readWhole(const std::string& path, std::string& bytes, std::string& reason)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) {
+        reason = "it does not exist";
+        return false;
+    }
+    if (status.type() == fs::file_type::directory) {
+        reason = "it is a folder, not a file";
+        return false;
+    }
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        reason = std::generic_category().message(errno);
+        return false;
+    }
+    bytes.clear();
+    if (const std::uintmax_t size = fs::file_size(path, ec); !ec)
+        bytes.reserve(size);
+    std::string chunk(1 << 20, '\0');
+    while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get()))
+        bytes.append(chunk.data(), got);
+    if (std::ferror(file.get())) {
+        reason = std::generic_category().message(errno);
+        return false;
+    }
+    return true;
+}
+
+// True when text is well-formed UTF-8.
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + n > text.size())
+            return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
+// A file's name for the report, which is UTF-8: the program names a
+// student's files after the name typed, so a name may be Windows-1252.
+std::string reportName(const std::string& path)
+{
+    return isUtf8(path) ? path : cp1252ToUtf8(path);
+}
+
+} // namespace
+
+int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    bool html = false;
+    bool optionsEnded = false;
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--html") {
+            html = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out << usage << help;
+            return 0;
+        } else if (arg == "--version" || arg == "-v") {
+            out << "qalesson-report " << QALESSON_VERSION << "\n";
+            return 0;
+        } else {
+            err << "qalesson-report: unknown option: " << arg << "\n" << usage;
+            return 2;
+        }
+    }
+    if (files.empty()) {
+        err << "qalesson-report: no file given\n" << usage;
+        return 2;
+    }
+
+    int status = 0;
+    std::vector<ReportRecord> all;
+    std::string bytes;
+    std::string text;
+    if (!html)
+        out << csvHeader();
+    for (const std::string& file : files) {
+        std::string reason;
+        if (!readWhole(file, bytes, reason)) {
+            err << "qalesson-report: cannot read \"" << file << "\": " << reason << ".\n";
+            status = 2;
+            continue;
+        }
+        const std::string name = reportName(file);
+        // Rows go out as their records are read, a megabyte at a time.
+        text.clear();
+        const std::vector<SkippedPiece> skipped = readRecordText(bytes, name, [&](ReportRecord&& record) {
+            if (html) {
+                all.push_back(std::move(record));
+                return;
+            }
+            appendCsvRow(text, record);
+            if (text.size() > (1 << 20)) {
+                out.write(text.data(), static_cast<std::streamsize>(text.size()));
+                text.clear();
+            }
+        });
+        for (const SkippedPiece& piece : skipped)
+            err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+        if (!skipped.empty() && status == 0)
+            status = 1;
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    if (html) {
+        std::vector<std::string> names;
+        for (const std::string& file : files)
+            names.push_back(reportName(file));
+        out << htmlReport(all, names);
+    }
+    out.flush();
+    if (!out) {
+        err << "qalesson-report: cannot write the report\n";
+        return 2;
+    }
+    return status;
+}
+
+} // namespace qal

@@ -1,0 +1,248 @@
+#include "instructor/RecordFileReader.h"
+
+#include "ReportScenario.h"
+#include "fakes/TempDrive.h"
+#include "platform/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace qal {
+namespace {
+
+using Kind = ReportRecord::Kind;
+
+// The fields of a record that a test compares, in the report's order.
+using Row = std::tuple<std::size_t, std::string, std::string, std::string, std::string, std::string, std::string,
+                       std::string, std::string, std::string, std::string>;
+
+Row row(const ReportRecord& r)
+{
+    return {r.line,   r.student,  r.initials, r.assignment,
+            r.title,  r.date,     r.time,     r.kind == Kind::Notes ? "notes" : "response",
+            r.record, r.question, r.text};
+}
+
+std::vector<Row> rows(const RecordFileContents& contents)
+{
+    std::vector<Row> out;
+    for (const ReportRecord& r : contents.records)
+        out.push_back(row(r));
+    return out;
+}
+
+const std::string renee = "Ren\xC3\xA9"
+                          "e Dubois";
+const std::string q1 = "`q001  What is 1/2 + 1/3?";
+const std::string q2 = "`q002  O\xC3\xB9 est la diff\xC3\xA9rence?  Explain, \"carefully\".";
+const std::string q21 = "`q001  The second assignment's question";
+const std::string title1 = "001.  Fractions & <ratios>";
+const std::string title2 = "002.  Second part";
+const std::string multiLine = "line one\nline two, with a comma and \"quotes\"";
+const std::string accents = "\xE2\x82\xAC"
+                            "5 \xE2\x80\x94 na\xC3\xAF"
+                            "ve";
+const std::string note = "<b>not bold</b> & a note";
+
+// The files the scenario's runs leave behind, read once.
+class ReaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        test::TempDrive drive;
+        test::recordScenario();
+        const auto dir = drive.root() / "drovnel";
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            const std::string name = entry.path().filename().string();
+            const std::string bytes = test::readBytes(entry.path());
+            if (name.starts_with("masterFile_Ren"))
+                master = bytes;
+            else if (name.starts_with("send_1207Ren"))
+                send = bytes;
+            else if (name.starts_with("notes_Ren"))
+                notes = bytes;
+        }
+    }
+
+    static inline std::string master, send, notes;
+};
+
+TEST_F(ReaderTest, MasterFileOfTwoRuns)
+{
+    const RecordFileContents read = readRecordText(master, "m.txt");
+    EXPECT_TRUE(read.skipped.empty());
+    const std::vector<Row> expected = {
+        {7, renee, "RD", "001", title1, "2026-12-07", "14:05:10", "response", "10001", q1, "5/6"},
+        {17, renee, "RD", "001", title1, "2026-12-07", "14:07:00", "response", "10002", q2, multiLine},
+        {28, renee, "RD", "001", title1, "2026-12-07", "14:08:30", "notes", "", q2, note},
+        {41, renee, "RD", "002", title2, "2026-12-07", "15:12:00", "response", "20001", q21, accents},
+    };
+    EXPECT_EQ(rows(read), expected);
+    ASSERT_FALSE(read.records.empty());
+    EXPECT_EQ(read.records[0].file, "m.txt");
+}
+
+TEST_F(ReaderTest, SendFileOfTwoRuns)
+{
+    const RecordFileContents read = readRecordText(send, "s.txt");
+    EXPECT_TRUE(read.skipped.empty());
+    const std::vector<Row> expected = {
+        {7, renee, "RD", "001", title1, "2026-12-07", "14:05:10", "response", "", q1, "5/6"},
+        {14, renee, "RD", "001", title1, "2026-12-07", "14:07:00", "response", "", q2, multiLine},
+        {22, renee, "RD", "001", title1, "2026-12-07", "14:08:30", "notes", "", q2, note},
+        {35, renee, "RD", "002", title2, "2026-12-07", "15:12:00", "response", "", q21, accents},
+    };
+    EXPECT_EQ(rows(readRecordText(send, "s.txt")), expected);
+}
+
+TEST_F(ReaderTest, NotesFileHasNoHeader)
+{
+    const RecordFileContents read = readRecordText(notes, "n.txt");
+    EXPECT_TRUE(read.skipped.empty());
+    const std::vector<Row> expected = {{1, "", "", "", "", "2026-12-07", "14:08:30", "notes", "", q2, note}};
+    EXPECT_EQ(rows(read), expected);
+}
+
+TEST_F(ReaderTest, LineFeedsAloneReadTheSame)
+{
+    for (const std::string* file : {&master, &send, &notes}) {
+        std::string lf;
+        for (char c : *file)
+            if (c != '\r')
+                lf += c;
+        const RecordFileContents read = readRecordText(lf, "f");
+        EXPECT_TRUE(read.skipped.empty());
+        EXPECT_EQ(rows(read), rows(readRecordText(*file, "f")));
+    }
+}
+
+// A file cut after any byte, as a crash or a full disk leaves it: the whole
+// records before the cut are read as they are, the piece after the last
+// whole block is the one thing skipped, and a cut between blocks skips
+// nothing.
+TEST_F(ReaderTest, CutAfterAnyByte)
+{
+    for (const std::string* file : {&master, &send}) {
+        const std::vector<Row> all = rows(readRecordText(*file, "f"));
+        std::size_t previous = 0;
+        for (std::size_t n = 0; n <= file->size(); ++n) {
+            const std::string_view cut = std::string_view(*file).substr(0, n);
+            const RecordFileContents read = readRecordText(cut, "f");
+            const std::vector<Row> got = rows(read);
+            ASSERT_LE(got.size(), all.size()) << n;
+            EXPECT_TRUE(std::equal(got.begin(), got.end(), all.begin())) << n;
+            EXPECT_GE(got.size(), previous) << n;
+            previous = got.size();
+            ASSERT_LE(read.skipped.size(), 1u) << n;
+            // A block starts after the cut: a record (opening separator, then
+            // the time line's blanks) or a header block (the code line, then
+            // the student's name).
+            const std::string_view rest = std::string_view(*file).substr(n);
+            const bool recordNext = rest.starts_with("......!!!!") && rest.substr(51).starts_with(std::string(36, ' '));
+            const std::size_t lineEnd = rest.find("\r\n");
+            const bool headerNext =
+                lineEnd != std::string_view::npos && rest.substr(lineEnd + 2).starts_with("Student Name:");
+            const bool betweenBlocks =
+                n == 0 || n == file->size() || (cut.ends_with("\r\n") && (recordNext || headerNext));
+            if (betweenBlocks) {
+                EXPECT_TRUE(read.skipped.empty()) << n;
+            }
+            if (!read.skipped.empty()) {
+                // The skipped piece runs to the last line left that is not empty.
+                std::string_view left = cut;
+                while (!left.empty() && (left.back() == '\r' || left.back() == '\n'))
+                    left.remove_suffix(1);
+                const auto lines = static_cast<std::size_t>(std::count(left.begin(), left.end(), '\n')) + 1;
+                EXPECT_EQ(read.skipped[0].lastLine, lines) << n;
+            }
+        }
+        EXPECT_EQ(previous, all.size());
+    }
+}
+
+TEST_F(ReaderTest, RecordCutShortThenANewRun)
+{
+    // The first run was stopped in its notes record, within the date line;
+    // the second run's header block follows on a line of its own.
+    const std::size_t notesStart = master.rfind("......!!!!", master.find("14:08:30"));
+    const std::size_t secondName = master.find("Student Name:", master.find(note));
+    const std::size_t secondHeader = master.rfind("\r\n", secondName - 3) + 2;
+    const std::string torn = master.substr(0, notesStart + 130) + "\r\n" + master.substr(secondHeader);
+    const RecordFileContents read = readRecordText(torn, "f");
+    ASSERT_EQ(read.skipped.size(), 1u);
+    EXPECT_EQ(read.skipped[0].warning(), "a record cut short (lines 28 to 30): skipped");
+    std::vector<Row> expected = rows(readRecordText(master, "f"));
+    expected.erase(expected.begin() + 2);
+    std::get<0>(expected[2]) = 37; // four lines of the notes record are missing
+    EXPECT_EQ(rows(read), expected);
+}
+
+TEST_F(ReaderTest, StrayTextBetweenRecords)
+{
+    const std::size_t at = master.rfind("......!!!!", master.find("14:08:30"));
+    const std::string stray = master.substr(0, at) + "Hello,\r\nplease read this.\r\n" + master.substr(at);
+    const RecordFileContents read = readRecordText(stray, "f");
+    ASSERT_EQ(read.skipped.size(), 1u);
+    EXPECT_EQ(read.skipped[0].warning(), "text that is not a header block or record (lines 28 to 29): skipped");
+    std::vector<Row> expected = rows(readRecordText(master, "f"));
+    std::get<0>(expected[2]) += 2;
+    std::get<0>(expected[3]) += 2;
+    EXPECT_EQ(rows(read), expected);
+}
+
+// Lines inside a response that look like the start of a block are text, as
+// long as they are not a whole block start.
+TEST(ReaderTextTest, ResponseLinesThatLookLikeBlocks)
+{
+    const std::string sep = "......!!!!!!!!...................................\r\n";
+    const std::string close = ".................................................\r\n";
+    const std::string time = std::string(36, ' ') + "09:00:00\r\n";
+    const std::string bytes = sep + time + "question\r\n" + sep + "RESPONSE -->  \r\n" + "Student Name:  Eve\r\n" +
+                              "assignment #9\r\n" + sep + "NOTES -------> x\r\n" + "\r\n" + close;
+    const RecordFileContents read = readRecordText(bytes, "f");
+    EXPECT_TRUE(read.skipped.empty());
+    ASSERT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.records[0].text, "Student Name:  Eve\nassignment #9\n" + sep.substr(0, 49) + "\nNOTES -------> x\n");
+    EXPECT_EQ(read.records[0].date, "");
+    EXPECT_EQ(read.records[0].record, "");
+}
+
+// Every character of the code page comes out as the code page's own
+// conversion gives it.
+TEST(ReaderTextTest, EveryCharacterToUtf8)
+{
+    std::string all;
+    for (int c = 1; c < 256; ++c)
+        if (c != '\r' && c != '\n')
+            all += static_cast<char>(c);
+    const std::string sep = "......!!!!!!!!...................................\r\n";
+    const std::string bytes = sep + std::string(36, ' ') + "09:00:00\r\n" + all + "\r\n" + sep + "RESPONSE -->  \r\n" +
+                              all + "\r\n.................................................\r\n";
+    const RecordFileContents read = readRecordText(bytes, "f");
+    ASSERT_EQ(read.records.size(), 1u);
+    EXPECT_EQ(read.records[0].question, cp1252ToUtf8(all));
+    EXPECT_EQ(read.records[0].text, cp1252ToUtf8(all));
+
+    // The master file's question number line, as written, whatever it holds.
+    const std::string master = sep + std::string(36, ' ') + "09:00:00\r\n\r\n\r\n`questionNumber \xB9" + all +
+                               " \r\nq\r\n" + sep +
+                               "RESPONSE -->  \r\nx\r\n.................................................";
+    const RecordFileContents fromMaster = readRecordText(master, "f");
+    ASSERT_EQ(fromMaster.records.size(), 1u);
+    EXPECT_EQ(fromMaster.records[0].record, cp1252ToUtf8("\xB9" + all));
+}
+
+TEST(ReaderTextTest, NothingAndEmptyLines)
+{
+    EXPECT_TRUE(readRecordText("", "f").records.empty());
+    EXPECT_TRUE(readRecordText("", "f").skipped.empty());
+    EXPECT_TRUE(readRecordText("\r\n\r\n\n", "f").skipped.empty());
+}
+
+} // namespace
+} // namespace qal
