@@ -4,8 +4,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <system_error>
 
 namespace qal {
 
@@ -16,14 +15,36 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Parses the characters [begin, end) as a double; they are known to form a
-// plain decimal number.
-double parse(std::string_view digits)
+// Reads text known to form a plain decimal number (digits, at most one
+// point, an optional exponent; an optional leading minus sign). The point is
+// the decimal mark whatever the locale says: strtod would follow LC_NUMERIC
+// and read "2.5" as 2 under a locale with a decimal comma. A leading point
+// or plus sign, which from_chars does not take, is handled here.
+double parse(std::string_view number)
 {
-    if (digits.empty() || digits == ".")
+    bool negative = false;
+    if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+        negative = number.front() == '-';
+        number.remove_prefix(1);
+    }
+    std::string withZero;
+    if (!number.empty() && number.front() == '.') {
+        withZero = "0" + std::string(number);
+        number = withZero;
+    }
+    if (number.empty())
         return 0.0;
-    std::string copy(digits);
-    return std::strtod(copy.c_str(), nullptr);
+    double value = 0.0;
+    const auto ec = std::from_chars(number.data(), number.data() + number.size(), value).ec;
+    // Out of range: from_chars leaves the value alone, strtod gave infinity
+    // for too large a number and zero for too small a one.
+    if (ec == std::errc::result_out_of_range) {
+        const std::size_t mantissaEnd = number.find_first_of("eE");
+        const bool tiny =
+            mantissaEnd != std::string_view::npos && number.find('-', mantissaEnd) != std::string_view::npos;
+        value = tiny ? 0.0 : HUGE_VAL;
+    }
+    return negative ? -value : value;
 }
 
 } // namespace
@@ -85,8 +106,7 @@ double standardNumber(std::string_view text)
     skipBlanks();
     if (i != text.size())
         throw RunError(err::TypeMismatch);
-    std::string number(text.substr(start, end - start));
-    const double value = std::strtod(number.c_str(), nullptr);
+    const double value = parse(text.substr(start, end - start));
     if (!std::isfinite(value))
         throw RunError(err::TypeMismatch);
     return value;
