@@ -36,8 +36,8 @@ double parse(std::string_view number)
         return 0.0;
     double value = 0.0;
     const auto ec = std::from_chars(number.data(), number.data() + number.size(), value).ec;
-    // Out of range: from_chars leaves the value alone, strtod gave infinity
-    // for too large a number and zero for too small a one.
+    // Out of range, from_chars leaves the value alone: too large a number
+    // reads as infinity (the callers refuse it), too small a one as zero.
     if (ec == std::errc::result_out_of_range) {
         const std::size_t mantissaEnd = number.find_first_of("eE");
         const bool tiny =
