@@ -208,6 +208,7 @@ int main(int argc, char* argv[])
         {"Next Question (100 KB in the box)",
          [&] {
              s.lineCounter = 1;
+             s.resetAnswerBox = false;
              s.cumulativeText.clear();
              toolkit.setQuestionBoxText(hundredKb);
          },
