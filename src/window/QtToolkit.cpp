@@ -16,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace qal {
 
 namespace {
@@ -24,17 +26,20 @@ namespace {
 // line break, a lone CR or LF too, as CR LF.
 std::string withCrLf(const std::string& text)
 {
-    std::size_t lone = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        else if (text[i] == '\r' || text[i] == '\n')
-            ++lone;
+    // Most texts have CR LF line breaks only: every LF follows a CR, and
+    // there are as many CRs as LFs. Both are found without looking at every
+    // byte in turn.
+    std::size_t lineFeeds = 0;
+    bool loneLineFeed = false;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        ++lineFeeds;
+        loneLineFeed = loneLineFeed || at == 0 || text[at - 1] != '\r';
     }
-    if (lone == 0)
+    if (!loneLineFeed && static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) == lineFeeds)
         return text;
+
     std::string result;
-    result.reserve(text.size() + lone);
+    result.reserve(text.size() + text.size() / 8);
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
