@@ -92,10 +92,15 @@ CaptionLabel* newLabel(QWidget* parent, const QString& caption)
     return new CaptionLabel(caption, parent);
 }
 
-// A picture pane is a picture to assistive technology, not an empty panel.
-QAccessibleInterface* paneAccessible(const QString& className, QObject* object)
+// To assistive technology the lesson window is a window (not a bare panel)
+// and a picture pane a picture (not an empty one).
+QAccessibleInterface* accessibleOfOurs(const QString& className, QObject* object)
 {
-    if (className == QLatin1String(PicturePane::staticMetaObject.className()) && object->isWidgetType())
+    if (!object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String(MainWindow::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (className == QLatin1String(PicturePane::staticMetaObject.className()))
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
     return nullptr;
 }
@@ -109,11 +114,11 @@ int MainWindow::pixels(int twips)
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
-    static const bool paneFactory = [] {
-        QAccessible::installFactory(paneAccessible);
+    static const bool factory = [] {
+        QAccessible::installFactory(accessibleOfOurs);
         return true;
     }();
-    (void)paneFactory;
+    (void)factory;
     setObjectName(QStringLiteral("cmd_pend_exp"));
     setWindowTitle(QStringLiteral("Form1"));
     setFont(controlFont());

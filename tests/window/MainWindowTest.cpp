@@ -175,6 +175,9 @@ void MainWindowTest::windowItself()
     QCOMPARE(window_->size(), QSize(725, 573));
     QVERIFY(window_->isWindow());
     QVERIFY(!window_->isVisible()); // shown only after the load handler
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window_.get());
+    QCOMPARE(a->role(), QAccessible::Window);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Form1"));
 }
 
 void MainWindowTest::eachControl_data()
