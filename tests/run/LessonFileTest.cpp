@@ -2,6 +2,7 @@
 
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
+#include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
@@ -345,6 +346,24 @@ TEST_F(SampleLessonTest, FileIsWindows1252WithCrLf)
         }
     }
     EXPECT_NE(bytes.find("10\xB0 and"), std::string::npos);
+}
+
+// The sample lesson saved by a Linux editor (UTF-8, LF line ends, with or
+// without a byte order mark) is the same lesson.
+TEST_F(SampleLessonTest, Utf8CopyIsTheSameLesson)
+{
+    const LessonFile original = readLessonFile(samplePath());
+    ASSERT_TRUE(original.usable()) << original.refusal;
+    std::string utf8 = cp1252ToUtf8(readBytes(samplePath()));
+    ASSERT_NE(utf8.find("10\xC2\xB0 and"), std::string::npos);
+    std::erase(utf8, '\r');
+    for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8}) {
+        const auto path = drive.root() / "sample-utf8.txt";
+        writeBytes(path, bytes);
+        const LessonFile copy = readLessonFile(path.string());
+        ASSERT_TRUE(copy.usable()) << copy.refusal;
+        EXPECT_EQ(copy.lines, original.lines);
+    }
 }
 
 TEST_F(SampleLessonTest, AssignmentOneNumbersRecordsSkipsGraphAndEndsAtTwo)
