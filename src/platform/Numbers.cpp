@@ -4,7 +4,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <system_error>
+#include <locale.h>
+#include <stdlib.h>
+#include <string>
 
 namespace qal {
 
@@ -15,36 +17,19 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Reads text known to form a plain decimal number (digits, at most one
-// point, an optional exponent; an optional leading minus sign). The point is
-// the decimal mark whatever the locale says: strtod would follow LC_NUMERIC
-// and read "2.5" as 2 under a locale with a decimal comma. A leading point
-// or plus sign, which from_chars does not take, is handled here.
+// Reads text known to form a plain decimal number (an optional sign, digits
+// with at most one point, an optional exponent) in the C locale, so that the
+// point is the decimal mark whatever the locale says: plain strtod follows
+// LC_NUMERIC, which the toolkit sets from the environment, and reads "2.5"
+// as 2 under a locale with a decimal comma. Too large a number reads as
+// infinity (the callers refuse it), too small a one as zero.
 double parse(std::string_view number)
 {
-    bool negative = false;
-    if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
-        negative = number.front() == '-';
-        number.remove_prefix(1);
-    }
-    std::string withZero;
-    if (!number.empty() && number.front() == '.') {
-        withZero = "0" + std::string(number);
-        number = withZero;
-    }
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
     if (number.empty())
         return 0.0;
-    double value = 0.0;
-    const auto ec = std::from_chars(number.data(), number.data() + number.size(), value).ec;
-    // Out of range, from_chars leaves the value alone: too large a number
-    // reads as infinity (the callers refuse it), too small a one as zero.
-    if (ec == std::errc::result_out_of_range) {
-        const std::size_t mantissaEnd = number.find_first_of("eE");
-        const bool tiny =
-            mantissaEnd != std::string_view::npos && number.find('-', mantissaEnd) != std::string_view::npos;
-        value = tiny ? 0.0 : HUGE_VAL;
-    }
-    return negative ? -value : value;
+    const std::string copy(number);
+    return strtod_l(copy.c_str(), nullptr, c);
 }
 
 } // namespace

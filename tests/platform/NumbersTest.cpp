@@ -90,6 +90,8 @@ TEST_P(NumbersTest, LenientReadsTheLeadingNumberAndNeverFails)
     };
     for (const auto& c : cases)
         EXPECT_EQ(lenientNumber(c.text), c.value) << '"' << c.text << '"';
+    // Too small for a number: zero, not an overflow.
+    EXPECT_EQ(lenientNumber("0." + std::string(400, '0') + "1"), 0);
 }
 
 TEST_P(NumbersTest, StandardAcceptsNumbersWithBlanksAround)
