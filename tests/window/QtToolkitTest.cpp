@@ -230,6 +230,13 @@ void QtToolkitTest::readingAfterAnEditSeesTheEdit()
         QCOMPARE(read(), QByteArray(""));
         set("again");
         QCOMPARE(read(), QByteArray("again"));
+        // The program's text goes in unchecked, but the guard still checks
+        // what comes after it.
+        box->moveCursor(QTextCursor::End);
+        QGuiApplication::clipboard()->setText(QStringLiteral(" \u2713"));
+        box->paste();
+        QCOMPARE(box->toPlainText(), QStringLiteral("again ?"));
+        QCOMPARE(read(), QByteArray("again ?"));
     }
 }
 
