@@ -6,6 +6,8 @@
   start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
   qalesson-report over a 100 MB master    / cat of the same file, and / a 10 MB one (linear: about 10)
+  display everything, display notes and   / a bare QPlainTextEdit's setPlainText (aim: 1.1 or less)
+    Next Question in the real window        of the same text, taking turns
 
 Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS]   (defaults: build, 60)
 The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
@@ -100,10 +102,26 @@ def report_figures(build):
     ]
 
 
+def window_figures(build):
+    # The commands that fill the question box and the bare widget take
+    # turns in one run, each timed from the click to the repaint after it.
+    with XSession() as session:
+        out = subprocess.run([os.path.join(build, "bench", "window_bench"), "30"], env=session.env,
+                             check=True, capture_output=True, text=True).stdout
+    rows = []
+    for m in re.finditer(r"^(.+): ([\d.]+) ms, bare setPlainText ([\d.]+) ms, ratio ([\d.]+)$", out, re.M):
+        rows.append(("%s / bare QPlainTextEdit, taking turns" % m.group(1),
+                     "%s ms / %s ms" % (m.group(2), m.group(3)), float(m.group(4)), "<= 1.1"))
+    if len(rows) != 3:
+        raise RuntimeError("window_bench gave:\n" + out)
+    return rows
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
-    rows = record_figures(build) + report_figures(build) + startup_figures(build) + pendulum_figures(build, seconds)
+    rows = (record_figures(build) + report_figures(build) + startup_figures(build) + window_figures(build)
+            + pendulum_figures(build, seconds))
     print("| figure | measured | ratio | aim |")
     print("|---|---|---|---|")
     for name, measured, ratio, aim in rows:

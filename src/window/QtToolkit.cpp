@@ -16,20 +16,75 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace qal {
 
 namespace {
 
-// The whole text of a box. The document's raw text keeps every character
-// as typed (toPlainText would turn a no-break space into a blank).
-std::string boxText(const QPlainTextEdit* box)
+// The text as the box gives it back: every character as it was, and every
+// line break, a lone CR or LF too, as CR LF.
+std::string withCrLf(const std::string& text)
 {
-    return toCoreText(box->document()->toRawText());
+    // Most texts have CR LF line breaks only: every LF follows a CR, and
+    // there are as many CRs as LFs. Both are found without looking at every
+    // byte in turn.
+    std::size_t lineFeeds = 0;
+    bool loneLineFeed = false;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        ++lineFeeds;
+        loneLineFeed = loneLineFeed || at == 0 || text[at - 1] != '\r';
+    }
+    if (!loneLineFeed && static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) == lineFeeds)
+        return text;
+
+    std::string result;
+    result.reserve(text.size() + text.size() / 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            result += "\r\n";
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
 }
 
 } // namespace
 
-QtToolkit::QtToolkit(MainWindow& window) : window_(window) {}
+QtToolkit::QtToolkit(MainWindow& window) : window_(window)
+{
+    for (auto [cache, box] : {std::pair{&question_, window.questionBox()}, std::pair{&answer_, window.answerBox()}}) {
+        cache->watch = QObject::connect(box->document(), &QTextDocument::contentsChanged, box,
+                                        [cache = cache] { cache->current = false; });
+    }
+}
+
+QtToolkit::~QtToolkit()
+{
+    QObject::disconnect(question_.watch);
+    QObject::disconnect(answer_.watch);
+}
+
+// The whole text of a box. The document's raw text keeps every character
+// as typed (toPlainText would turn a no-break space into a blank).
+std::string QtToolkit::boxText(const SetText& cache, const QPlainTextEdit* box)
+{
+    if (cache.current)
+        return cache.bytes;
+    return toCoreText(box->document()->toRawText());
+}
+
+// The core's text holds only Windows-1252 characters, so the guard need not
+// look at it again.
+void QtToolkit::setBoxText(SetText& cache, QPlainTextEdit* box, const std::string& text)
+{
+    CodePageGuard::setProgramText(box, fromCoreText(text));
+    cache.bytes = withCrLf(text);
+    cache.current = true;
+}
 
 QWidget* QtToolkit::dialogParent() const
 {
@@ -65,21 +120,21 @@ void QtToolkit::messageBox(const std::string& text)
 
 std::string QtToolkit::questionBoxText() const
 {
-    return boxText(window_.questionBox());
+    return boxText(question_, window_.questionBox());
 }
 std::string QtToolkit::answerBoxText() const
 {
-    return boxText(window_.answerBox());
+    return boxText(answer_, window_.answerBox());
 }
 
 void QtToolkit::setQuestionBoxText(const std::string& text)
 {
-    window_.questionBox()->setPlainText(fromCoreText(text));
+    setBoxText(question_, window_.questionBox(), text);
 }
 
 void QtToolkit::setAnswerBoxText(const std::string& text)
 {
-    window_.answerBox()->setPlainText(fromCoreText(text));
+    setBoxText(answer_, window_.answerBox(), text);
 }
 
 void QtToolkit::setPaneScaleHeight(Pane pane, float units)
