@@ -7,6 +7,7 @@
 #include "window/PicturePane.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QClipboard>
 #include <QInputDialog>
 #include <QLabel>
@@ -125,6 +126,17 @@ void QtToolkit::pasteClipboardIntoPane(Pane pane)
 void QtToolkit::beep()
 {
     QApplication::beep();
+}
+
+void QtToolkit::setWaitCursor(bool on)
+{
+    // Over every window of the program; the cursor changes at once, without
+    // running the event loop in the middle of a command.
+    if (on && !waitCursorOn_)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (!on && waitCursorOn_)
+        QGuiApplication::restoreOverrideCursor();
+    waitCursorOn_ = on;
 }
 
 void QtToolkit::setTimerEnabled(bool on)

@@ -33,6 +33,7 @@ public:
     void pasteClipboardIntoPane(Pane pane) override;
 
     void beep() override;
+    void setWaitCursor(bool on) override;
     void setTimerEnabled(bool on) override;
     void endProgram() override;
 
@@ -45,6 +46,7 @@ private:
     QWidget* dialogParent() const;
 
     MainWindow& window_;
+    bool waitCursorOn_ = false;
 };
 
 } // namespace qal
