@@ -43,25 +43,34 @@ fs::path driveRoot(char letter)
     throw RunError(err::PathNotFound);
 }
 
-// The entry of folder whose name equals name regardless of letter case
-// (an exact match wins); empty when there is none.
-std::string matchingEntry(const fs::path& folder, const std::string& name)
+// The entry of folder whose name equals name regardless of letter case; empty
+// when there is none. The exact name first, then one of the kind wanted, then
+// any; among several, the first in byte order.
+std::string matchingEntry(const fs::path& folder, const std::string& name, PathKind kind)
 {
     std::error_code ec;
-    if (fs::exists(folder / name, ec))
+    if (fs::exists(fs::symlink_status(folder / name, ec)))
         return name;
     const std::string wanted = lower(name);
+    std::string best;
+    bool bestFits = false;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        if (lower(entry) == wanted)
-            return entry;
+        if (lower(entry) != wanted)
+            continue;
+        std::error_code kindError;
+        const bool fits = it->is_directory(kindError) == (kind == PathKind::Folder);
+        if (best.empty() || (fits && !bestFits) || (fits == bestFits && entry < best)) {
+            best = entry;
+            bestFits = fits;
+        }
     }
-    return {};
+    return best;
 }
 
 } // namespace
 
-fs::path hostPath(std::string_view windowsPath)
+fs::path hostPath(std::string_view windowsPath, PathKind last)
 {
     fs::path result;
     std::string_view rest = windowsPath;
@@ -88,14 +97,16 @@ fs::path hostPath(std::string_view windowsPath)
     if (!part.empty())
         parts.push_back(part);
 
-    for (const auto& name : parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& name = parts[i];
         if (name == ".")
             continue;
         if (name == "..") {
             result = result.parent_path();
             continue;
         }
-        const std::string existing = matchingEntry(result, name);
+        const PathKind kind = i + 1 == parts.size() ? last : PathKind::Folder;
+        const std::string existing = matchingEntry(result, name, kind);
         result /= existing.empty() ? name : existing;
     }
     return result;

@@ -15,6 +15,12 @@ namespace qal {
 // folders. Each component that already exists under another letter case is
 // matched to it, as Windows matches names; a missing component keeps the case
 // given. A path without a drive is taken relative to the current folder.
-std::filesystem::path hostPath(std::string_view windowsPath);
+//
+// Where a folder holds several names that differ only in letter case (Windows
+// never has two, the host may), the exact name wins; otherwise an entry of the
+// kind wanted (a folder on the way, and for the last component what `last`
+// says), and among those the first in byte order, so the same one every time.
+enum class PathKind { File, Folder };
+std::filesystem::path hostPath(std::string_view windowsPath, PathKind last = PathKind::File);
 
 } // namespace qal
