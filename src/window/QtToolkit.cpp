@@ -48,7 +48,10 @@ std::string QtToolkit::inputBox(const std::string& prompt)
     // The reply goes to the files as it is: it may hold only what they can.
     if (auto* edit = dialog.findChild<QLineEdit*>())
         edit->setValidator(new CodePageValidator(edit));
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    if (endRequested_)
+        throw EndProgram{};
+    if (result != QDialog::Accepted)
         return {};
     return toCoreText(dialog.textValue());
 }
@@ -62,6 +65,8 @@ void QtToolkit::messageBox(const std::string& text)
     box.setText(fromCoreText(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    if (endRequested_)
+        throw EndProgram{};
 }
 
 std::string QtToolkit::questionBoxText() const
@@ -147,6 +152,22 @@ void QtToolkit::setTimerEnabled(bool on)
 void QtToolkit::endProgram()
 {
     window_.endProgram();
+}
+
+void QtToolkit::requestEnd()
+{
+    if (window_.programEnded())
+        return;
+    endRequested_ = true;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        // The dialog's command goes on once it returns, and ends the program.
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        return;
+    }
+    window_.close();
 }
 
 } // namespace qal

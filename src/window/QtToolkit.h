@@ -37,6 +37,12 @@ public:
     void setTimerEnabled(bool on) override;
     void endProgram() override;
 
+    // Ends the program from outside (a termination signal) as closing the
+    // window does: between commands the window closes; during a command that
+    // shows a dialog, the dialog closes and the program ends right there, as
+    // if the command had ended it.
+    void requestEnd();
+
     // The platform's error number for a clipboard that cannot be used.
     static constexpr int cantOpenClipboard = err::CantOpenClipboard;
 
@@ -47,6 +53,7 @@ private:
 
     MainWindow& window_;
     bool waitCursorOn_ = false;
+    bool endRequested_ = false;
 };
 
 } // namespace qal

@@ -343,12 +343,14 @@ TEST_F(HeldLockTest, LockHeldForAShortWhileIsWaitedFor)
     auto holder = std::make_unique<LockHolder>(file("send_1207Ann_Lee.txt"));
     ASSERT_TRUE(holder->locked());
     std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
         holder->release();
     });
     form.cmd_enter_response_Click();
     releaser.join();
     EXPECT_TRUE(toolkit.messages.empty());
+    // Waiting more than a moment showed the wait cursor, and took it away.
+    EXPECT_EQ(toolkit.waitCursor, (std::vector<bool>{true, false}));
     const RecordFile send = parseRecordFile(readBytes(file("send_1207Ann_Lee.txt")), RecordFileKind::Send);
     ASSERT_TRUE(send.whole()) << send.error;
     EXPECT_EQ(send.blocks.back().text, "patient answer");
