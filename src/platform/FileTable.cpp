@@ -209,10 +209,20 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
     fresh.windowsPath = std::string(windowsPath);
     fresh.path = path;
     s = std::move(fresh);
+    if (mode == FileMode::Input) {
+        // Read under a shared lock, so that a header or a record another run
+        // is writing (or taking back) is never read half-way.
+        try {
+            lock(s, number, true);
+        } catch (...) {
+            release(s);
+            throw;
+        }
+    }
     if (mode == FileMode::Append) {
         holdSignals();
         try {
-            lock(s, number);
+            lock(s, number, false);
             // The length the unit cuts the file back to should it fail; under
             // the lock, so no other run's lines lie beyond it.
             if (::fstat(s.fd, &st) != 0)
@@ -241,7 +251,7 @@ std::string FileTable::lockFilePath(const std::string& hostPath)
     return (path.parent_path() / (name + std::string(suffix))).string();
 }
 
-void FileTable::lock(Slot& s, int number)
+void FileTable::lock(Slot& s, int number, bool shared)
 {
     // Another run writing a header or a record holds the lock only for that
     // long, so waiting a little is enough; past the limit, report it as the
@@ -264,7 +274,7 @@ void FileTable::lock(Slot& s, int number)
         if (!useLockFile) {
             int error = faults_ ? faults_->lockRefusal(number) : 0;
             if (!error) {
-                if (::flock(s.fd, LOCK_EX | LOCK_NB) == 0)
+                if (::flock(s.fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0)
                     return;
                 error = errno;
             }

@@ -56,6 +56,7 @@ public:
 //   their files in number order, so two runs cannot deadlock. Where the file
 //   system refuses locks, a lock file beside the file stands in for the lock
 //   (see lockFilePath). A lock not had within lockTimeoutMs fails with 70.
+//   Input files are read under a shared lock, so no unit is read half-way.
 // - writeLine only gathers the lines in memory; closeUnit writes each file's
 //   lines in one write, flushes every file to the disk (fsync) and closes
 //   them. If any of that fails, every file of the unit is cut back to the
@@ -126,7 +127,7 @@ private:
     Slot& slot(int number);
     const Slot* find(int number) const;
     void fill(Slot& s);
-    void lock(Slot& s, int number);
+    void lock(Slot& s, int number, bool shared);
     bool takeLockFile(Slot& s);
     static void takeOverIfLeft(const std::string& lockPath);
     void flush(Slot& s, int number);

@@ -336,6 +336,23 @@ TEST_F(HeldLockTest, RecordFailsWithPermissionDeniedKeepsTheAnswerAndWritesNothi
     }
 }
 
+TEST_F(HeldLockTest, DisplayNotesNeverReadsANotesFileWhileARecordIsWrittenToIt)
+{
+    toolkit.answerBox = "a note";
+    form.cmd_save_as_notes_Click();
+    toolkit.questionBox = "the question";
+    LockHolder holder(file("notes_Ann_Lee.txt"));
+    ASSERT_TRUE(holder.locked());
+    form.cmd_display_note_file_Click();
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{"Run-time error '70':\r\n\r\nPermission denied"});
+    EXPECT_EQ(toolkit.questionBox, "the question");
+    holder.release();
+    toolkit.messages.clear();
+    form.cmd_display_note_file_Click();
+    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_NE(toolkit.questionBox.find("NOTES -------> a note"), std::string::npos);
+}
+
 TEST_F(HeldLockTest, LockHeldForAShortWhileIsWaitedFor)
 {
     toolkit.answerBox = "patient answer";
