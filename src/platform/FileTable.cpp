@@ -78,13 +78,15 @@ constexpr std::time_t lockFileLifetime = 120;
 
 // Flushes a folder's entries to the disk, so that a file or folder just made
 // in it survives a power cut. File systems that cannot do it are no concern.
-void syncFolder(const std::filesystem::path& folder)
+void syncFolder(const std::filesystem::path& folder, FileFaults* faults)
 {
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     (void)::fsync(fd);
     ::close(fd);
+    if (faults)
+        faults->folderSynced(folder.string());
 }
 
 std::string thisHost()
@@ -202,7 +204,7 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
         throw RunError(err::PathFileAccessError);
     }
     if (created)
-        syncFolder(std::filesystem::path(path).parent_path());
+        syncFolder(std::filesystem::path(path).parent_path(), faults_);
     Slot fresh;
     fresh.fd = fd;
     fresh.mode = mode;
@@ -626,7 +628,7 @@ void FileTable::createFolder(std::string_view windowsPath)
         }
     }
     // The new folder's entry in its parent, durable like the files made in it.
-    syncFolder(path.parent_path());
+    syncFolder(path.parent_path(), faults_);
 }
 
 } // namespace qal

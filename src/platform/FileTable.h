@@ -37,6 +37,8 @@ public:
     // An errno for the file system's lock call to fail with, as a file
     // system without locks answers (0: the real call).
     virtual int lockRefusal(int /*number*/) { return 0; }
+    // Told after a folder was flushed to the disk, its new entry with it.
+    virtual void folderSynced(const std::string& /*hostFolder*/) {}
 };
 
 // Files by number, as the original platform offered them. Paths are Windows

@@ -334,5 +334,33 @@ TEST_F(FileTableTest, AFailedUnitCutsEveryFileBackToWhereItWas)
     EXPECT_EQ(readBytes(dir / "b.txt"), "");
 }
 
+TEST_F(FileTableTest, ANewFileOrFolderIsMadeDurableWithItsFolder)
+{
+    struct Synced : FileFaults {
+        std::vector<std::string> folders;
+        void folderSynced(const std::string& folder) override { folders.push_back(folder); }
+    } synced;
+    files.setFaults(&synced);
+    writeBytes(dir / "old.txt", "x");
+    const struct {
+        const char* what;
+        std::function<void()> action;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {"a new file for appending", [&] { files.open(1, "c:\\drovnel\\new.txt", FileMode::Append); }, {dir.string()}},
+        {"a file that was there", [&] { files.open(1, "c:\\drovnel\\old.txt", FileMode::Append); }, {}},
+        {"a new file for output", [&] { files.open(1, "c:\\drovnel\\out.txt", FileMode::Output); }, {dir.string()}},
+        {"a file read", [&] { files.open(1, "c:\\drovnel\\old.txt", FileMode::Input); }, {}},
+        {"a new folder", [&] { files.createFolder("c:\\drovnel\\sub"); }, {dir.string()}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        synced.folders.clear();
+        c.action();
+        files.close(1);
+        EXPECT_EQ(synced.folders, c.folders);
+    }
+}
+
 } // namespace
 } // namespace qal
