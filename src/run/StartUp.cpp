@@ -1,6 +1,7 @@
 #include "run/LessonForm.h"
 
 #include "platform/Clock.h"
+#include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "platform/Numbers.h"
 #include "platform/Random.h"
@@ -37,13 +38,11 @@ std::string fileNameForm(const std::string& name)
 constexpr std::size_t fileNameLimit = 255;
 constexpr std::size_t fixedFileNameParts = 15;
 
-// The bytes a character of the code page takes in a host file name once
-// names are written in UTF-8: the letters above 127 take two, and the
-// characters of 128 to 159 (the euro sign, typographic quotes) up to three.
+// The bytes a character of the code page takes in a host file name, which is
+// UTF-8: one for ASCII, two or three for the others.
 std::size_t hostNameBytes(char c)
 {
-    const auto code = static_cast<unsigned char>(c);
-    return code < 0x80 ? 1 : code < 0xA0 ? 3 : 2;
+    return cp1252ToUtf8(std::string_view(&c, 1)).size();
 }
 
 // The name as it goes into the file names, cut at a character so that every

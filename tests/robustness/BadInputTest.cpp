@@ -3,6 +3,7 @@
 // in odd forms. Each gives its described outcome, and nothing crashes or
 // writes outside the base folder.
 
+#include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
@@ -109,11 +110,13 @@ TEST(BadInputTest, NamesBecomeFileNamesInsideTheBaseFolder)
         run.toolkit.answerBox = "a note";
         run.form.cmd_save_as_notes_Click();
         EXPECT_TRUE(run.toolkit.messages.empty());
+        // On the host the file names are UTF-8.
+        const std::string host = cp1252ToUtf8(c.form);
         EXPECT_EQ(run.fileList(),
-                  (std::vector<std::string>{"drovnel/masterFile_" + c.form + ".txt", "drovnel/notes_" + c.form + ".txt",
-                                            "drovnel/send_1207" + c.form + ".txt"}));
-        // The header keeps the name as typed.
-        const RecordFile master = parseRecordFile(run.bytes("masterFile_" + c.form + ".txt"), RecordFileKind::Master);
+                  (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
+                                            "drovnel/send_1207" + host + ".txt"}));
+        // The header keeps the name as typed, in Windows-1252.
+        const RecordFile master = parseRecordFile(run.bytes("masterFile_" + host + ".txt"), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
         ASSERT_EQ(master.blocks.size(), 2u);
         EXPECT_EQ(master.blocks[0].text, c.typed);
@@ -123,8 +126,8 @@ TEST(BadInputTest, NamesBecomeFileNamesInsideTheBaseFolder)
 TEST(BadInputTest, OverlongNamesAreCutInTheFileNamesOnly)
 {
     // "masterFile_" and ".txt" take 15 of the host's 255 bytes a file name,
-    // so 240 bytes are left for the name. A letter above 127 counts as the
-    // two bytes it takes once file names are UTF-8, one of 128 to 159 as three.
+    // so 240 bytes are left for the name, counted in UTF-8 as the host's
+    // file names are written: an accented letter takes two, the euro sign three.
     const struct {
         const char* what;
         std::string name;
@@ -146,12 +149,13 @@ TEST(BadInputTest, OverlongNamesAreCutInTheFileNamesOnly)
         run.toolkit.answerBox = "kept";
         run.form.cmd_save_as_notes_Click();
         EXPECT_TRUE(run.toolkit.messages.empty());
-        EXPECT_EQ(run.fileList(), (std::vector<std::string>{"drovnel/masterFile_" + c.inFileNames + ".txt",
-                                                            "drovnel/notes_" + c.inFileNames + ".txt",
-                                                            "drovnel/send_1207" + c.inFileNames + ".txt"}));
+        const std::string host = cp1252ToUtf8(c.inFileNames);
+        EXPECT_EQ(run.fileList(),
+                  (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
+                                            "drovnel/send_1207" + host + ".txt"}));
         // The files hold the name as typed.
         const RecordFile master = parseRecordFile(
-            readBytes(run.drive.drovnel() / ("masterFile_" + c.inFileNames + ".txt")), RecordFileKind::Master);
+            readBytes(run.drive.drovnel() / ("masterFile_" + host + ".txt")), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
         ASSERT_EQ(master.blocks.size(), 2u);
         EXPECT_TRUE(master.blocks[0].text == c.name);
