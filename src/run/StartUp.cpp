@@ -5,8 +5,8 @@
 #include "platform/FileTable.h"
 #include "platform/Numbers.h"
 #include "platform/Random.h"
-#include "recording/RecordFiles.h"
 #include "platform/RunError.h"
+#include "recording/RecordFiles.h"
 #include "run/Toolkit.h"
 
 #include <cmath>
