@@ -64,7 +64,8 @@ public:
 //   them. If any of that fails, every file of the unit is cut back to the
 //   length it had when opened and flushed again, before any lock is let go;
 //   then the failure is thrown. When cutting back fails too, the RunError
-//   names the files that may now end in part of the unit.
+//   names the files that may now end in part of the unit. A file the unit
+//   made stays, empty: another run may be waiting for it already.
 // - While an Append file is open, the termination signals (SIGTERM, SIGHUP,
 //   SIGINT) are held back on this thread: they take effect once the unit is
 //   closed.
