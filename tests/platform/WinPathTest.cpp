@@ -129,8 +129,10 @@ TEST(WinPath, Windows1252NamesAreUtf8OnTheHost)
     } cases[] = {
         {"c:\\drovnel\\masterFile_Zo\xeb_Ann.txt", "drovnel/masterFile_Zo\xc3\xab_Ann.txt"},
         {"c:\\drovnel\\send_1207Jos\xe9_\x80.txt", "drovnel/send_1207Jos\xc3\xa9_\xe2\x82\xac.txt"},
-        {"c:\\F\xfc\xdf" "e\\\x8a\x9c.txt", "F\xc3\xbc\xc3\x9f"
-                                         "e/\xc5\xa0\xc5\x93.txt"},
+        {"c:\\F\xfc\xdf"
+         "e\\\x8a\x9c.txt",
+         "F\xc3\xbc\xc3\x9f"
+         "e/\xc5\xa0\xc5\x93.txt"},
         {"c:\\plain\\Ann_Lee.txt", "plain/Ann_Lee.txt"},
     };
     for (const auto& c : cases)

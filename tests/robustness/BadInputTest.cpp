@@ -154,8 +154,8 @@ TEST(BadInputTest, OverlongNamesAreCutInTheFileNamesOnly)
                   (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
                                             "drovnel/send_1207" + host + ".txt"}));
         // The files hold the name as typed.
-        const RecordFile master = parseRecordFile(
-            readBytes(run.drive.drovnel() / ("masterFile_" + host + ".txt")), RecordFileKind::Master);
+        const RecordFile master =
+            parseRecordFile(readBytes(run.drive.drovnel() / ("masterFile_" + host + ".txt")), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
         ASSERT_EQ(master.blocks.size(), 2u);
         EXPECT_TRUE(master.blocks[0].text == c.name);
