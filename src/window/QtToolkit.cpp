@@ -7,6 +7,7 @@
 #include "window/PicturePane.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QClipboard>
 #include <QInputDialog>
 #include <QLabel>
@@ -102,7 +103,10 @@ std::string QtToolkit::inputBox(const std::string& prompt)
     // The reply goes to the files as it is: it may hold only what they can.
     if (auto* edit = dialog.findChild<QLineEdit*>())
         edit->setValidator(new CodePageValidator(edit));
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    if (endRequested_)
+        throw EndProgram{};
+    if (result != QDialog::Accepted)
         return {};
     return toCoreText(dialog.textValue());
 }
@@ -116,6 +120,8 @@ void QtToolkit::messageBox(const std::string& text)
     box.setText(fromCoreText(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    if (endRequested_)
+        throw EndProgram{};
 }
 
 std::string QtToolkit::questionBoxText() const
@@ -182,6 +188,17 @@ void QtToolkit::beep()
     QApplication::beep();
 }
 
+void QtToolkit::setWaitCursor(bool on)
+{
+    // Over every window of the program; the cursor changes at once, without
+    // running the event loop in the middle of a command.
+    if (on && !waitCursorOn_)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (!on && waitCursorOn_)
+        QGuiApplication::restoreOverrideCursor();
+    waitCursorOn_ = on;
+}
+
 void QtToolkit::setTimerEnabled(bool on)
 {
     window_.setTimerEnabled(on);
@@ -190,6 +207,22 @@ void QtToolkit::setTimerEnabled(bool on)
 void QtToolkit::endProgram()
 {
     window_.endProgram();
+}
+
+void QtToolkit::requestEnd()
+{
+    if (window_.programEnded())
+        return;
+    endRequested_ = true;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        // The dialog's command goes on once it returns, and ends the program.
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        return;
+    }
+    window_.close();
 }
 
 } // namespace qal

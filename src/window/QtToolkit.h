@@ -41,8 +41,15 @@ public:
     void pasteClipboardIntoPane(Pane pane) override;
 
     void beep() override;
+    void setWaitCursor(bool on) override;
     void setTimerEnabled(bool on) override;
     void endProgram() override;
+
+    // Ends the program from outside (a termination signal) as closing the
+    // window does: between commands the window closes; during a command that
+    // shows a dialog, the dialog closes and the program ends right there, as
+    // if the command had ended it.
+    void requestEnd();
 
     // The platform's error number for a clipboard that cannot be used.
     static constexpr int cantOpenClipboard = err::CantOpenClipboard;
@@ -67,6 +74,8 @@ private:
     MainWindow& window_;
     SetText question_;
     SetText answer_;
+    bool waitCursorOn_ = false;
+    bool endRequested_ = false;
 };
 
 } // namespace qal
