@@ -2,15 +2,25 @@
 """Runs every benchmark and prints each figure as a ratio to its reference.
 
   record cost with a 100 MB master file   / the same record with an empty one   (aim: 1.1 or less)
+  record cost of this build               / of an earlier revision (--before)   (aim: 1.2 or less)
   display notes over a 10 MB notes file   / over a 1 MB one                     (linear: about 10)
   start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
   qalesson-report over a 100 MB master    / cat of the same file, and / a 10 MB one (linear: about 10)
+  display everything, display notes and   / a bare QPlainTextEdit's setPlainText (aim: 1.1 or less)
+    Next Question in the real window        of the same text, taking turns
 
-Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS]   (defaults: build, 60)
+Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS] [--before BEFORE_BUILD_DIR]
+                        (defaults: build, 60)
 The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
+--before names a build of an earlier revision with its record benchmark, made
+for instance with
+  git worktree add /tmp/before REV
+  cmake -S /tmp/before -B /tmp/before/build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build /tmp/before/build --target record_bench
 """
 
+import argparse
 import json
 import os
 import re
@@ -53,6 +63,36 @@ def record_figures(build):
         ("the same, processor time only (no disk wait)", "%.2f ms / %.2f ms" % (cpu_full, cpu_empty),
          cpu_full / cpu_empty, "<= 1.1"),
         ("display notes, 10 MB / 1 MB notes file", "%.1f ms / %.1f ms" % (large, small), large / small, "~10 (linear)"),
+    ]
+
+
+def record_before_after(build, before, rounds=8):
+    # Two programs cannot take turns inside one loop; their runs take turns
+    # instead, each going first every other round, and each round's figure
+    # is the least of three repetitions. The medians over the rounds compare.
+    def one(folder):
+        out = subprocess.run([os.path.join(folder, "bench", "record_bench"), "--benchmark_format=json",
+                              "--benchmark_filter=^BM_EnterResponse/0/", "--benchmark_repetitions=3",
+                              "--benchmark_min_time=0.3"],
+                             check=True, capture_output=True, text=True).stdout
+        runs = [b for b in json.loads(out)["benchmarks"] if b.get("run_type") == "iteration"]
+        return min(b["real_time"] for b in runs), min(b["cpu_time"] for b in runs)
+
+    now, then = [], []
+    for k in range(rounds):
+        for folder in ((build, before) if k % 2 == 0 else (before, build)):
+            (now if folder == build else then).append(one(folder))
+
+    def median(values):
+        values = sorted(values)
+        return values[len(values) // 2]
+
+    real_now, real_then = median([r for r, _ in now]), median([r for r, _ in then])
+    cpu_now, cpu_then = median([c for _, c in now]), median([c for _, c in then])
+    return [
+        ("Enter Response, this build / the earlier revision, runs taking turns",
+         "%.2f ms / %.2f ms" % (real_now, real_then), real_now / real_then, "<= 1.2"),
+        ("the same, processor time only", "%.3f ms / %.3f ms" % (cpu_now, cpu_then), cpu_now / cpu_then, "<= 1.2"),
     ]
 
 
@@ -100,10 +140,34 @@ def report_figures(build):
     ]
 
 
+def window_figures(build):
+    # The commands that fill the question box and the bare widget take
+    # turns in one run, each timed from the click to the repaint after it.
+    with XSession() as session:
+        out = subprocess.run([os.path.join(build, "bench", "window_bench"), "30"], env=session.env,
+                             check=True, capture_output=True, text=True).stdout
+    rows = []
+    for m in re.finditer(r"^(.+): ([\d.]+) ms, bare setPlainText ([\d.]+) ms, ratio ([\d.]+)$", out, re.M):
+        rows.append(("%s / bare QPlainTextEdit, taking turns" % m.group(1),
+                     "%s ms / %s ms" % (m.group(2), m.group(3)), float(m.group(4)), "<= 1.1"))
+    if len(rows) != 3:
+        raise RuntimeError("window_bench gave:\n" + out)
+    return rows
+
+
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
-    rows = record_figures(build) + report_figures(build) + startup_figures(build) + pendulum_figures(build, seconds)
+    parser = argparse.ArgumentParser(description="Runs every benchmark; see the top of this file.")
+    parser.add_argument("build", nargs="?", default="build")
+    parser.add_argument("seconds", nargs="?", type=int, default=60)
+    parser.add_argument("--before", help="a build of an earlier revision, to compare a record's cost with")
+    parser.add_argument("--records-only", action="store_true", help="the record figures only")
+    args = parser.parse_args()
+    rows = record_figures(args.build)
+    if args.before:
+        rows += record_before_after(args.build, args.before)
+    if not args.records_only:
+        rows += (report_figures(args.build) + startup_figures(args.build) + window_figures(args.build)
+                 + pendulum_figures(args.build, args.seconds))
     print("| figure | measured | ratio | aim |")
     print("|---|---|---|---|")
     for name, measured, ratio, aim in rows:

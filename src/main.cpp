@@ -7,6 +7,7 @@
 #include "run/CommandLine.h"
 #include "run/LessonFile.h"
 #include "run/LessonForm.h"
+#include "window/EndSignals.h"
 #include "window/FormHandlers.h"
 #include "window/MainWindow.h"
 #include "window/ProgramIcon.h"
@@ -40,6 +41,10 @@ int main(int argc, char* argv[])
     case qal::CommandLine::Action::Run:
         break;
     }
+    // From here on, a logout, a closed terminal or Ctrl+C ends the program
+    // between commands, never in the middle of a record.
+    qal::EndSignals::install();
+
     std::vector<char*> toolkitArgv;
     for (std::string& argument : command.toolkitArguments)
         toolkitArgv.push_back(argument.data());
@@ -61,6 +66,7 @@ int main(int argc, char* argv[])
     qal::QtToolkit toolkit(window);
     qal::LessonForm form(toolkit, files, clock, random);
     window.setHandlers(qal::FormHandlers::of(form));
+    qal::EndSignals endSignals([&toolkit] { toolkit.requestEnd(); });
 
     // A lesson file is checked before the first prompt; a refused one ends
     // the program before anything is asked or written.

@@ -95,8 +95,9 @@ bool isUtf8(std::string_view text)
     return true;
 }
 
-// A file's name for the report, which is UTF-8: the program names a
-// student's files after the name typed, so a name may be Windows-1252.
+// A file's name for the report, which is UTF-8. The program names a
+// student's files in UTF-8, but files made by earlier versions (and files
+// that come back from Windows) may have Windows-1252 names.
 std::string reportName(const std::string& path)
 {
     return isUtf8(path) ? path : cp1252ToUtf8(path);

@@ -4,8 +4,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <locale.h>
+#include <stdlib.h>
+#include <string>
 
 namespace qal {
 
@@ -16,14 +17,19 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Parses the characters [begin, end) as a double; they are known to form a
-// plain decimal number.
-double parse(std::string_view digits)
+// Reads text known to form a plain decimal number (an optional sign, digits
+// with at most one point, an optional exponent) in the C locale, so that the
+// point is the decimal mark whatever the locale says: plain strtod follows
+// LC_NUMERIC, which the toolkit sets from the environment, and reads "2.5"
+// as 2 under a locale with a decimal comma. Too large a number reads as
+// infinity (the callers refuse it), too small a one as zero.
+double parse(std::string_view number)
 {
-    if (digits.empty() || digits == ".")
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    if (number.empty())
         return 0.0;
-    std::string copy(digits);
-    return std::strtod(copy.c_str(), nullptr);
+    const std::string copy(number);
+    return strtod_l(copy.c_str(), nullptr, c);
 }
 
 } // namespace
@@ -85,8 +91,7 @@ double standardNumber(std::string_view text)
     skipBlanks();
     if (i != text.size())
         throw RunError(err::TypeMismatch);
-    std::string number(text.substr(start, end - start));
-    const double value = std::strtod(number.c_str(), nullptr);
+    const double value = parse(text.substr(start, end - start));
     if (!std::isfinite(value))
         throw RunError(err::TypeMismatch);
     return value;

@@ -47,4 +47,9 @@ RunError::RunError(int number)
 {
 }
 
+RunError::RunError(int number, std::vector<std::string> partialFiles) : RunError(number)
+{
+    partialFiles_ = std::move(partialFiles);
+}
+
 } // namespace qal

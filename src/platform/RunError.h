@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace qal {
 
@@ -34,10 +35,15 @@ std::string errorText(int number);
 class RunError : public std::runtime_error {
 public:
     explicit RunError(int number);
+    // A failed header block or record that could not be taken back out of
+    // some of its files: they may now end in part of it (Windows paths).
+    RunError(int number, std::vector<std::string> partialFiles);
     int number() const noexcept { return number_; }
+    const std::vector<std::string>& partialFiles() const noexcept { return partialFiles_; }
 
 private:
     int number_;
+    std::vector<std::string> partialFiles_;
 };
 
 // Thrown to end the program at once: it unwinds out of whatever command is

@@ -1,5 +1,6 @@
 #include "platform/WinPath.h"
 
+#include "platform/CodePage.h"
 #include "platform/RunError.h"
 
 #include <algorithm>
@@ -15,12 +16,67 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lower(std::string_view text)
+// A Windows-1252 character with letter case folded as Windows folds it in
+// file names: every small letter of the code page stands for its capital
+// (a-z, the accented letters, š œ ž ÿ). Letters whose capital the code page
+// lacks (ß, µ, ƒ) and the signs × and ÷ stay as they are.
+unsigned char foldCase(unsigned char c)
 {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (c >= 'a' && c <= 'z')
+        return static_cast<unsigned char>(c - 'a' + 'A');
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+        return static_cast<unsigned char>(c - 0x20);
+    switch (c) {
+    case 0x9A: // š
+    case 0x9C: // œ
+    case 0x9E: // ž
+        return static_cast<unsigned char>(c - 0x10);
+    case 0xFF: // ÿ
+        return 0x9F;
+    default:
+        return c;
+    }
+}
+
+std::string folded(std::string_view cp1252)
+{
+    std::string out(cp1252);
+    for (char& c : out)
+        c = static_cast<char>(foldCase(static_cast<unsigned char>(c)));
     return out;
+}
+
+// A host file name as Windows-1252 text: false when it is not well-formed
+// UTF-8 or holds a character that the code page lacks.
+bool hostNameAsCp1252(std::string_view utf8, std::string& out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t length = lead < 0x80             ? 1
+                             : (lead & 0xE0) == 0xC0 ? 2
+                             : (lead & 0xF0) == 0xE0 ? 3
+                             : (lead & 0xF8) == 0xF0 ? 4
+                                                     : 0;
+        if (length == 0 || i + length > utf8.size())
+            return false;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        // Overlong forms are not UTF-8.
+        if ((length == 2 && c < 0x80) || (length == 3 && c < 0x800) || (length == 4 && c < 0x10000))
+            return false;
+        const int byte = unicodeToCp1252(c);
+        if (byte < 0)
+            return false;
+        out += static_cast<char>(byte);
+        i += length;
+    }
+    return true;
 }
 
 fs::path homeFolder()
@@ -43,25 +99,44 @@ fs::path driveRoot(char letter)
     throw RunError(err::PathNotFound);
 }
 
-// The entry of folder whose name equals name regardless of letter case
-// (an exact match wins); empty when there is none.
-std::string matchingEntry(const fs::path& folder, const std::string& name)
+// The entry of folder that stands for name (Windows-1252 text, hostName its
+// UTF-8 form) regardless of letter case; empty when there is none. In turn:
+// the name itself, then the name in the older byte form (Windows-1252 bytes
+// as they are), then an entry equal but for letter case, of the kind wanted
+// before any other, and among several the first in byte order. An entry is
+// read as UTF-8 where it is that, and as Windows-1252 bytes too, so that
+// files made under the older byte form are found as well.
+std::string matchingEntry(const fs::path& folder, const std::string& name, const std::string& hostName, PathKind kind)
 {
     std::error_code ec;
-    if (fs::exists(folder / name, ec))
+    if (fs::exists(fs::symlink_status(folder / hostName, ec)))
+        return hostName;
+    if (hostName != name && fs::exists(fs::symlink_status(folder / name, ec)))
         return name;
-    const std::string wanted = lower(name);
+    const std::string wanted = folded(name);
+    std::string best;
+    bool bestFits = false;
+    std::string asText;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        if (lower(entry) == wanted)
-            return entry;
+        if (entry.size() < wanted.size() || entry.size() > 4 * wanted.size())
+            continue;
+        const bool same = (hostNameAsCp1252(entry, asText) && folded(asText) == wanted) || folded(entry) == wanted;
+        if (!same)
+            continue;
+        std::error_code kindError;
+        const bool fits = it->is_directory(kindError) == (kind == PathKind::Folder);
+        if (best.empty() || (fits && !bestFits) || (fits == bestFits && entry < best)) {
+            best = entry;
+            bestFits = fits;
+        }
     }
-    return {};
+    return best;
 }
 
 } // namespace
 
-fs::path hostPath(std::string_view windowsPath)
+fs::path hostPath(std::string_view windowsPath, PathKind last)
 {
     fs::path result;
     std::string_view rest = windowsPath;
@@ -88,15 +163,19 @@ fs::path hostPath(std::string_view windowsPath)
     if (!part.empty())
         parts.push_back(part);
 
-    for (const auto& name : parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& name = parts[i];
         if (name == ".")
             continue;
         if (name == "..") {
             result = result.parent_path();
             continue;
         }
-        const std::string existing = matchingEntry(result, name);
-        result /= existing.empty() ? name : existing;
+        const PathKind kind = i + 1 == parts.size() ? last : PathKind::Folder;
+        // Windows-1252 text on the Windows side, UTF-8 on the host.
+        const std::string hostName = cp1252ToUtf8(name);
+        const std::string existing = matchingEntry(result, name, hostName, kind);
+        result /= existing.empty() ? hostName : existing;
     }
     return result;
 }

@@ -12,9 +12,20 @@ namespace qal {
 // QALESSON_DRIVE_X (letter in capitals) when it is set; drive C otherwise maps
 // to the home folder. Any other unmapped drive fails with 76 (path not found),
 // as an unmapped network drive does. Backslashes (and slashes) separate
-// folders. Each component that already exists under another letter case is
-// matched to it, as Windows matches names; a missing component keeps the case
-// given. A path without a drive is taken relative to the current folder.
-std::filesystem::path hostPath(std::string_view windowsPath);
+// folders. A path without a drive is taken relative to the current folder.
+//
+// The path is Windows-1252 text; on the host its names are UTF-8 (Zoë stays
+// Zoë in a file manager). Each component that already exists under another
+// letter case is matched to it, as Windows matches names, for every letter of
+// the code page; so is one made by earlier versions, which wrote the
+// Windows-1252 bytes as they were. A missing component keeps the case given.
+//
+// Where a folder holds several names that differ only in letter case (Windows
+// never has two, the host may), the exact name wins (UTF-8 before the older
+// byte form); otherwise an entry of the kind wanted (a folder on the way, and
+// for the last component what `last` says), and among those the first in byte
+// order, so the same one every time.
+enum class PathKind { File, Folder };
+std::filesystem::path hostPath(std::string_view windowsPath, PathKind last = PathKind::File);
 
 } // namespace qal

@@ -13,7 +13,7 @@ RecordFiles::RecordFiles(FileTable& files, std::vector<int> numbers, const std::
         for (std::size_t i = 0; i < numbers_.size(); ++i)
             files_.open(numbers_[i], paths.at(i), FileMode::Append);
     } catch (const RunError&) {
-        closeQuietly();
+        abandonQuietly();
         throw;
     }
 }
@@ -21,7 +21,7 @@ RecordFiles::RecordFiles(FileTable& files, std::vector<int> numbers, const std::
 RecordFiles::~RecordFiles()
 {
     if (!closed_)
-        closeQuietly();
+        abandonQuietly();
 }
 
 void RecordFiles::write(const std::string& text)
@@ -30,22 +30,25 @@ void RecordFiles::write(const std::string& text)
         files_.writeLine(number, text);
 }
 
-void RecordFiles::close()
+void RecordFiles::writeTo(int number, const std::string& text)
 {
-    for (int number : numbers_)
-        files_.close(number);
-    closed_ = true;
+    files_.writeLine(number, text);
 }
 
-void RecordFiles::closeQuietly() noexcept
+void RecordFiles::close()
 {
-    // The first failure is the one to report; one in closing after it adds
-    // nothing the student can act on.
-    for (int number : numbers_) {
-        try {
-            files_.close(number);
-        } catch (const RunError&) {
-        }
+    // Whatever happens, the unit is over: closeUnit leaves no number open.
+    closed_ = true;
+    files_.closeUnit(numbers_);
+}
+
+void RecordFiles::abandonQuietly() noexcept
+{
+    // Nothing has reached the files before close(), so there is nothing to
+    // cut back that could fail; the failure to report is the one under way.
+    try {
+        files_.abandonUnit(numbers_, err::DeviceIOError);
+    } catch (const RunError&) {
     }
 }
 

@@ -7,27 +7,30 @@
 
 namespace qal {
 
-// The files one record is appended to, by number (1 master, 2 send, 3 notes).
+// The files one header block or record is appended to, by number (1 master,
+// 2 send, 3 notes), written as one unit: it reaches every file whole, or none
+// of them at all (see FileTable::closeUnit).
 //
-// Each line goes to every file, in number order, before the next line is
-// written, so a record cut short by a failure stops at the same line in every
-// file (the first files at most one line ahead).
-//
-// A failure leaves no number open: whatever the record opened is closed
-// before the failure goes on to the caller, so that trying again does not
-// fail with "File already open". Lines already written stay.
+// The lines are gathered in memory and go to the files only at close(), each
+// file's in one write. A failure before that (a file that will not open, a
+// line that cannot be made) leaves every file as it was; a failure in close()
+// cuts every file back to where it was. Either way no number is left open, so
+// trying again neither fails with "File already open" nor writes the unit
+// twice.
 class RecordFiles {
 public:
     // Closes each number first (a number left open elsewhere must not make
-    // the record fail), then opens paths[i] for appending as numbers[i].
+    // the unit fail), then opens paths[i] for appending as numbers[i].
     RecordFiles(FileTable& files, std::vector<int> numbers, const std::vector<std::string>& paths);
-    // Closes whatever is still open when the record did not get to close().
+    // Gives the unit up when it did not get to close(): nothing is written.
     ~RecordFiles();
     RecordFiles(const RecordFiles&) = delete;
     RecordFiles& operator=(const RecordFiles&) = delete;
 
     // Writes the same line to every file.
     void write(const std::string& text);
+    // Writes a line to one file of the unit only.
+    void writeTo(int number, const std::string& text);
 
     // Writes makeText() to every file, calling it once per file: for lines
     // that are coded per file or read the clock when written.
@@ -37,11 +40,11 @@ public:
             files_.writeLine(number, makeText());
     }
 
-    // Closes every file of the record (each is flushed to the disk).
+    // Writes, flushes and closes every file of the unit.
     void close();
 
 private:
-    void closeQuietly() noexcept;
+    void abandonQuietly() noexcept;
 
     FileTable& files_;
     std::vector<int> numbers_;

@@ -44,9 +44,9 @@ void LessonForm::enterResponse()
         record.write(openingSeparator);
         record.writeEach([this] { return timeIndent + clock_.now().time; });
         // Only the master file gets the two empty lines and the record number.
-        files_.writeLine(1, "");
-        files_.writeLine(1, "");
-        files_.writeLine(1, recordNumberLine(s_));
+        record.writeTo(1, "");
+        record.writeTo(1, "");
+        record.writeTo(1, recordNumberLine(s_));
         record.writeEach([this] { return code(s_.questionText, s_.codeNumber); });
         record.write(openingSeparator);
         record.write(responseMarker);

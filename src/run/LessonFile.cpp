@@ -1,5 +1,7 @@
 #include "run/LessonFile.h"
 
+#include "platform/CodePage.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +9,15 @@
 #include <system_error>
 
 namespace qal {
+
+namespace {
+
+bool continuesUtf8Character(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
 
 void LessonLineSplitter::feed(std::string_view bytes)
 {
@@ -17,24 +28,78 @@ void LessonLineSplitter::feed(std::string_view bytes)
         }
         afterCr_ = c == '\r';
         if (c == '\r' || c == '\n') {
-            lines_.push_back(std::move(current_));
-            current_.clear();
-            inLine_ = false;
-        } else {
-            current_.push_back(c);
-            inLine_ = true;
+            endLine();
+            continue;
         }
+        current_.push_back(c);
+        inLine_ = true;
+        if (!continuesUtf8Character(c))
+            ++currentCharacters_;
+        if (current_.size() > maxLessonLineLength && firstLongLine_ == 0)
+            firstLongLine_ = lines_.size() + 1;
+        if (currentCharacters_ > maxLessonLineLength && firstLongUtf8Line_ == 0)
+            firstLongUtf8Line_ = lines_.size() + 1;
     }
+}
+
+void LessonLineSplitter::endLine()
+{
+    lines_.push_back(std::move(current_));
+    current_.clear();
+    currentCharacters_ = 0;
+    inLine_ = false;
 }
 
 std::vector<std::string> LessonLineSplitter::finish()
 {
     if (inLine_)
-        lines_.push_back(std::move(current_));
+        endLine();
     current_.clear();
-    inLine_ = false;
+    currentCharacters_ = 0;
     afterCr_ = false;
     return std::move(lines_);
+}
+
+void Utf8Check::feed(std::string_view bytes)
+{
+    for (char c : bytes) {
+        if (!valid_)
+            return;
+        const auto byte = static_cast<unsigned char>(c);
+        if (pending_ > 0) {
+            if (byte < low_ || byte > high_) {
+                valid_ = false;
+                return;
+            }
+            --pending_;
+            low_ = 0x80;
+            high_ = 0xBF;
+            continue;
+        }
+        if (byte < 0x80)
+            continue;
+        beyondAscii_ = true;
+        // The lead byte says how many bytes follow and, for the first of
+        // them, which values keep the form shortest and the character a
+        // scalar value of Unicode.
+        if (byte >= 0xC2 && byte <= 0xDF) {
+            pending_ = 1;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            pending_ = 2;
+            if (byte == 0xE0)
+                low_ = 0xA0; // no overlong form
+            else if (byte == 0xED)
+                high_ = 0x9F; // no surrogate
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            pending_ = 3;
+            if (byte == 0xF0)
+                low_ = 0x90; // no overlong form
+            else if (byte == 0xF4)
+                high_ = 0x8F; // nothing past U+10FFFF
+        } else {
+            valid_ = false;
+        }
+    }
 }
 
 std::vector<std::string> splitLessonLines(std::string_view bytes)
@@ -55,21 +120,65 @@ std::string systemReason(int number)
     return std::generic_category().message(number);
 }
 
-// Why the first bytes of a file show that it is not Windows-1252 text, or
-// empty text. Byte order marks are only ever written by editors saving UTF-8
-// or UTF-16, and Windows-1252 text never begins with them in practice.
-std::string encodingRefusal(std::string_view start)
+constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
+
+// Byte order marks are only ever written by editors saving UTF-8 or UTF-16;
+// Windows-1252 text never begins with them in practice.
+bool isUtf16(std::string_view start)
 {
-    if (start.substr(0, 3) == "\xEF\xBB\xBF")
-        return "it is UTF-8 text with a byte order mark; save it as Windows-1252 (ANSI) text";
-    if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF")
-        return "it is UTF-16 text; save it as Windows-1252 (ANSI) text";
-    return {};
+    return start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF";
 }
 
 LessonFile refused(std::string reason)
 {
     return LessonFile{{}, std::move(reason)};
+}
+
+std::string tooLong(std::size_t line)
+{
+    return "line " + std::to_string(line) + " has more than " + std::to_string(maxLessonLineLength) + " characters";
+}
+
+std::string hex(char32_t c)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+}
+
+// Turns a line of well-formed UTF-8 into Windows-1252. A character the code
+// page lacks leaves the line as it is and names the character and its
+// column (counted in characters from 1).
+struct Utf8Line {
+    std::string text;
+    std::size_t badColumn = 0; // 0 when every character has its byte
+    std::string badCharacter;  // as UTF-8
+    char32_t badCode = 0;
+};
+
+Utf8Line fromUtf8(const std::string& line)
+{
+    Utf8Line out;
+    out.text.reserve(line.size());
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto lead = static_cast<unsigned char>(line[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        for (std::size_t k = 1; k < length; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(line[i + k]) & 0x3F);
+        ++column;
+        const int byte = unicodeToCp1252(c);
+        if (byte < 0) {
+            out.badColumn = column;
+            out.badCharacter = line.substr(i, length);
+            out.badCode = c;
+            return out;
+        }
+        out.text.push_back(static_cast<char>(byte));
+        i += length;
+    }
+    return out;
 }
 
 } // namespace
@@ -92,32 +201,70 @@ LessonFile readLessonFile(const std::string& path)
         return refused("it cannot be opened: " + systemReason(errno));
 
     LessonLineSplitter splitter;
+    Utf8Check utf8;
+    const char* const notUtf8 = "it starts with a UTF-8 byte order mark but is not UTF-8 text";
+    bool marked = false; // starts with UTF-8's byte order mark
     std::string chunk(64 * 1024, '\0');
     std::size_t total = 0;
     for (;;) {
         const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
         if (got == 0)
             break;
-        const std::string_view piece(chunk.data(), got);
+        std::string_view piece(chunk.data(), got);
         if (total == 0) {
-            if (std::string reason = encodingRefusal(piece); !reason.empty())
-                return refused(std::move(reason));
+            if (isUtf16(piece))
+                return refused("it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text");
+            // A mark cut by the end of the first piece is taken for text:
+            // pieces are far longer than three bytes, so only a file that
+            // short could cut it.
+            if (piece.starts_with(utf8Mark)) {
+                marked = true;
+                piece.remove_prefix(utf8Mark.size());
+            }
         }
+        total += got;
         if (const std::size_t nul = piece.find('\0'); nul != std::string_view::npos) {
             splitter.feed(piece.substr(0, nul));
             return refused("line " + std::to_string(splitter.endedLines() + 1) +
-                           " holds a NUL byte, so it is not Windows-1252 text");
+                           " holds a NUL byte, so it is not a text file");
         }
-        total += got;
         splitter.feed(piece);
+        utf8.feed(piece);
         if (splitter.lineCount() > maxLessonLines)
             return refused("it has more than " + std::to_string(maxLessonLines) + " lines");
+        // A line too long in both codes is refused at once, so a file of one
+        // endless line is never held whole; one too long as Windows-1252
+        // only once the text is known to be that (while it is UTF-8 a line
+        // holds at most four bytes a character).
+        if (splitter.firstLongUtf8Line() != 0)
+            return refused(tooLong(splitter.firstLongUtf8Line()));
+        if (marked && !utf8.valid())
+            return refused(notUtf8);
+        if (!utf8.valid() && splitter.firstLongLine() != 0)
+            return refused(tooLong(splitter.firstLongLine()));
     }
     if (std::ferror(file.get()))
         return refused("it cannot be read: " + systemReason(errno));
-    if (total == 0)
+    if (total == 0 || (marked && total == utf8Mark.size()))
         return refused("it is empty");
-    return LessonFile{splitter.finish(), {}};
+
+    const bool isUtf8 = utf8.validAtEnd() && (marked || utf8.beyondAscii());
+    if (marked && !isUtf8)
+        return refused(notUtf8);
+    if (!isUtf8 && splitter.firstLongLine() != 0)
+        return refused(tooLong(splitter.firstLongLine()));
+    std::vector<std::string> lines = splitter.finish();
+    if (isUtf8) {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            Utf8Line line = fromUtf8(lines[i]);
+            if (line.badColumn != 0)
+                return refused("line " + std::to_string(i + 1) + ", column " + std::to_string(line.badColumn) +
+                               " holds \"" + line.badCharacter + "\" (" + hex(line.badCode) +
+                               "), which Windows-1252 cannot hold");
+            lines[i] = std::move(line.text);
+        }
+    }
+    return LessonFile{std::move(lines), {}};
 }
 
 std::string lessonFileRefusalLine(const std::string& path, const std::string& refusal)

@@ -10,10 +10,15 @@ namespace qal {
 // A lesson fills slots 1 to 5000 of the lesson line table, one line a slot.
 constexpr std::size_t maxLessonLines = 5000;
 
-// Cuts Windows-1252 text into lesson lines. CR LF, a lone LF and a lone CR
-// each end a line, so no line ever holds a line break. A line end at the very
-// end starts no further line ("a\r\nb\r\n" is two lines); a last line without
-// one still counts ("a\r\nb" is two lines too). Bytes are kept as they are.
+// The longest lesson line, in characters. Every command puts a line into the
+// question box and the transcript; a line of many megabytes would make each
+// Next Question copy it again and again.
+constexpr std::size_t maxLessonLineLength = 65535;
+
+// Cuts text into lesson lines. CR LF, a lone LF and a lone CR each end a
+// line, so no line ever holds a line break. A line end at the very end starts
+// no further line ("a\r\nb\r\n" is two lines); a last line without one still
+// counts ("a\r\nb" is two lines too). Bytes are kept as they are.
 //
 // Fed in pieces, so a file is never held whole just to learn that it is too
 // long; a CR LF split between two pieces is still one line end.
@@ -24,14 +29,46 @@ public:
     std::size_t lineCount() const { return lines_.size() + (inLine_ ? 1 : 0); }
     // Lines ended so far; the next byte belongs to line endedLines() + 1.
     std::size_t endedLines() const { return lines_.size(); }
+    // The number (from 1) of the first line so far longer than
+    // maxLessonLineLength characters, each byte a character (Windows-1252);
+    // 0 when there is none.
+    std::size_t firstLongLine() const { return firstLongLine_; }
+    // The same with the characters of UTF-8 text counted: every byte but
+    // those that continue a character. A line this long is too long in
+    // either code.
+    std::size_t firstLongUtf8Line() const { return firstLongUtf8Line_; }
     // Ends the text and hands out its lines.
     std::vector<std::string> finish();
 
 private:
+    void endLine();
+
     std::vector<std::string> lines_;
     std::string current_;
+    std::size_t currentCharacters_ = 0; // characters of current_ read as UTF-8
+    std::size_t firstLongLine_ = 0;
+    std::size_t firstLongUtf8Line_ = 0;
     bool afterCr_ = false; // the last byte was a CR, so a LF now ends nothing
     bool inLine_ = false;  // bytes have come since the last line end
+};
+
+// Follows text fed in pieces and tells whether it is well-formed UTF-8
+// (no overlong forms, surrogates or characters past U+10FFFF, no sequence
+// cut short at the end) and whether it holds any byte beyond ASCII.
+class Utf8Check {
+public:
+    void feed(std::string_view bytes);
+    // The text so far is UTF-8, as far as it goes.
+    bool valid() const { return valid_; }
+    // The whole text, ended here, is UTF-8.
+    bool validAtEnd() const { return valid_ && pending_ == 0; }
+    bool beyondAscii() const { return beyondAscii_; }
+
+private:
+    bool valid_ = true;
+    bool beyondAscii_ = false;
+    int pending_ = 0;                        // continuation bytes still due
+    unsigned char low_ = 0x80, high_ = 0xBF; // the range of the next one
 };
 
 std::vector<std::string> splitLessonLines(std::string_view bytes);
@@ -44,12 +81,21 @@ struct LessonFile {
     bool usable() const { return refusal.empty(); }
 };
 
-// Reads and checks the lesson file at a path of this host. Refused: a file
-// that is missing, a folder or unreadable; one of no bytes at all (an empty
-// lesson would leave the student with nothing but the invalid-assignment
-// message); one of more than maxLessonLines lines; and one that is plainly
-// not Windows-1252 text (a UTF-8 or UTF-16 byte order mark, or a NUL byte),
-// whose header lines could never match an assignment number.
+// Reads and checks the lesson file at a path of this host.
+//
+// The file is UTF-8 when it is well-formed UTF-8 and holds a character beyond
+// ASCII, or starts with UTF-8's byte order mark (which is dropped); its lines
+// are then turned into Windows-1252, the program's code page. Any other file
+// is Windows-1252 already and is taken byte for byte.
+//
+// Refused: a file that is missing, a folder or unreadable; one of no bytes
+// at all (an empty lesson would leave the student with nothing but the
+// invalid-assignment message); one of more than maxLessonLines lines or with
+// a line of more than maxLessonLineLength characters; UTF-8 text holding a
+// character that Windows-1252 lacks (named with its line and column), or a
+// byte order mark before text that is not UTF-8; and text that is plainly
+// neither (a UTF-16 byte order mark, or a NUL byte), whose header lines
+// could never match an assignment number.
 LessonFile readLessonFile(const std::string& path);
 
 // The one line that tells the user why a lesson file was refused, for a

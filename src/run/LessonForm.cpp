@@ -18,12 +18,33 @@ const char* const LessonForm::generalErrorMessage =
     "report the error number to the instructor and explain exactly what you were doing, "
     "keystroke by keystroke, when the error occurred.  The error is:  ";
 
+namespace {
+
+// Added to the message of a failure after which a header block or a record
+// could not be taken back out of some files, so that it never reads as if
+// nothing had been written.
+std::string partialNote(const RunError& e)
+{
+    std::string note;
+    for (const std::string& path : e.partialFiles())
+        note += "\r\n\r\nThe file " + path + " may now hold a partial record.";
+    return note;
+}
+
+} // namespace
+
 LessonForm::LessonForm(Toolkit& toolkit, FileTable& files, const Clock& clock, Random& random)
     : toolkit_(toolkit), files_(files), clock_(clock), random_(random)
 {
+    // A record waiting for another run to let go of a file shows the student
+    // that the program is busy.
+    files_.setWaitNotice([this](bool waiting) { toolkit_.setWaitCursor(waiting); });
 }
 
-LessonForm::~LessonForm() = default;
+LessonForm::~LessonForm()
+{
+    files_.setWaitNotice({});
+}
 
 void LessonForm::setLessonLines(std::vector<std::string> lines)
 {
@@ -46,6 +67,14 @@ void LessonForm::reportError(int number)
     toolkit_.messageBox(generalErrorMessage + std::to_string(number));
 }
 
+void LessonForm::reportError(const RunError& e)
+{
+    if (e.partialFiles().empty())
+        reportError(e.number());
+    else
+        toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + partialNote(e));
+}
+
 void LessonForm::endProgram()
 {
     throw EndProgram{};
@@ -62,7 +91,8 @@ void LessonForm::dispatch(const std::function<void()>& handler)
             // The command had no failure handling of its own. Report it the way
             // the platform words a run-time error, and keep the program running:
             // whatever the student typed is still in the boxes.
-            toolkit_.messageBox("Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" + errorText(e.number()));
+            toolkit_.messageBox("Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" + errorText(e.number()) +
+                                partialNote(e));
         }
     } catch (const EndProgram&) {
         ended_ = true;

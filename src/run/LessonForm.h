@@ -11,6 +11,7 @@ namespace qal {
 class Clock;
 class FileTable;
 class Random;
+class RunError;
 class Toolkit;
 
 // The program's one object: it plays the part of the lesson window, owns the
@@ -81,6 +82,9 @@ private:
     // message and ends the program; any other number shows the general error
     // message and returns.
     void reportError(int number);
+    // The same for a failure that may have left part of a header block or a
+    // record in some files: the message says so.
+    void reportError(const RunError& e);
 
     // --- Commands (paging/, recording/) ---
     void nextQuestion();

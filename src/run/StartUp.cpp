@@ -1,10 +1,12 @@
 #include "run/LessonForm.h"
 
 #include "platform/Clock.h"
+#include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "platform/Numbers.h"
 #include "platform/Random.h"
 #include "platform/RunError.h"
+#include "recording/RecordFiles.h"
 #include "run/Toolkit.h"
 
 #include <cmath>
@@ -28,6 +30,33 @@ std::string fileNameForm(const std::string& name)
         if (static_cast<unsigned char>(c) < 32 || replaced.find(c) != std::string_view::npos)
             c = '_';
     return form;
+}
+
+// The longest file name the host's file systems take, in bytes, and the
+// most that the fixed parts of the three file names around the name take
+// ("masterFile_" and ".txt").
+constexpr std::size_t fileNameLimit = 255;
+constexpr std::size_t fixedFileNameParts = 15;
+
+// The bytes a character of the code page takes in a host file name, which is
+// UTF-8: one for ASCII, two or three for the others.
+std::size_t hostNameBytes(char c)
+{
+    return cp1252ToUtf8(std::string_view(&c, 1)).size();
+}
+
+// The name as it goes into the file names, cut at a character so that every
+// file name fits the file system: a longer name could never be recorded.
+// Names that differ only past the cut share their files.
+std::string fitFileName(const std::string& name)
+{
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        bytes += hostNameBytes(name[i]);
+        if (bytes > fileNameLimit - fixedFileNameParts)
+            return name.substr(0, i);
+    }
+    return name;
 }
 
 // Assignment numbers of one or two characters get zeros in front; any other
@@ -73,7 +102,7 @@ void LessonForm::initProgram()
         // Month and day come from one reading of the date, so a run started
         // at midnight cannot mix two days in the send file's name.
         const std::string date = clock_.now().date;
-        const std::string name = fileNameForm(s_.studentName);
+        const std::string name = fitFileName(fileNameForm(s_.studentName));
         s_.masterFilePath = s_.baseFolder + "\\masterFile_" + name + ".txt";
         s_.sendFilePath = s_.baseFolder + "\\send_" + date.substr(0, 2) + date.substr(3, 2) + name + ".txt";
         s_.notesFilePath = s_.baseFolder + "\\notes_" + name + ".txt";
@@ -130,21 +159,20 @@ void LessonForm::openAssignment()
                                                  RunState::lastQuestionColumn];
         files_.close(1);
 
-        files_.open(1, s_.masterFilePath, FileMode::Append);
-        files_.open(2, s_.sendFilePath, FileMode::Append);
+        // The header block is one unit: whole in both files or in neither.
+        RecordFiles block(files_, {1, 2}, {s_.masterFilePath, s_.sendFilePath});
         const std::string codeLine = makeCodeLine(s_.codeNumber);
 
         for (int file = 1; file <= 2; ++file) {
-            files_.writeLine(file, codeLine);
-            files_.writeLine(file, code("Student Name:  " + s_.studentName, s_.codeNumber));
-            files_.writeLine(file, code("assignment #" + s_.assignmentNumber, s_.codeNumber));
-            files_.writeLine(file, code(line, s_.codeNumber));
-            files_.writeLine(file, "Initials:  " + s_.initials);
+            block.writeTo(file, codeLine);
+            block.writeTo(file, code("Student Name:  " + s_.studentName, s_.codeNumber));
+            block.writeTo(file, code("assignment #" + s_.assignmentNumber, s_.codeNumber));
+            block.writeTo(file, code(line, s_.codeNumber));
+            block.writeTo(file, "Initials:  " + s_.initials);
             const ClockReading when = clock_.now();
-            files_.writeLine(file, "Date and Time " + when.date + (file == 1 ? "" : " ") + when.time);
+            block.writeTo(file, "Date and Time " + when.date + (file == 1 ? "" : " ") + when.time);
         }
-        files_.close(1);
-        files_.close(2);
+        block.close();
     } catch (const RunError& e) {
         if (e.number() != err::SubscriptOutOfRange) {
             // Leave no file open behind a failed start, or every record of the
@@ -156,7 +184,7 @@ void LessonForm::openAssignment()
                 }
             }
         }
-        reportError(e.number());
+        reportError(e);
     }
 }
 

@@ -41,6 +41,9 @@ public:
     virtual void pasteClipboardIntoPane(Pane pane) = 0;
 
     virtual void beep() = 0;
+    // Shows the busy (wait) cursor over the program while on, as when a
+    // record waits for another run to let go of a file.
+    virtual void setWaitCursor(bool on) = 0;
     // Switches the 15 ms pendulum timer (tmr_pend_exp) on or off.
     virtual void setTimerEnabled(bool on) = 0;
 

@@ -1,7 +1,6 @@
 #include "window/CaptionButton.h"
 
-#include "window/FittedCaption.h"
-
+#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -9,24 +8,40 @@ namespace qal {
 
 CaptionButton::CaptionButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
 
+Caption CaptionButton::caption() const
+{
+    return {text(), rect().adjusted(2, 1, -2, -1), Qt::AlignCenter | Qt::TextWordWrap};
+}
+
 void CaptionButton::paintEvent(QPaintEvent* /*event*/)
 {
     QStylePainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
-    const QString caption = option.text;
     // The style draws the bevel and the focus frame; the caption is drawn
     // here, wrapped, because the style would draw it on one line.
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
 
-    constexpr int flags = Qt::AlignCenter | Qt::TextWordWrap;
-    QRect area = rect().adjusted(2, 1, -2, -1);
-    painter.setFont(fittedFont(font(), caption, area, flags));
+    Caption c = caption();
     if (isDown() || isChecked())
-        area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
-                       style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
-    painter.drawItemText(area, flags, palette(), isEnabled(), caption, QPalette::ButtonText);
+        c.area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                         style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+    painter.setClipRect(c.area);
+    painter.drawItemText(c.area, c.flags, palette(), isEnabled(), c.text, QPalette::ButtonText);
+}
+
+void CaptionButton::keyPressEvent(QKeyEvent* event)
+{
+    // Held down, the key clicks once, as Space does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            click();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 } // namespace qal

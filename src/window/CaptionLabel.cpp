@@ -1,7 +1,5 @@
 #include "window/CaptionLabel.h"
 
-#include "window/FittedCaption.h"
-
 #include <QPainter>
 
 namespace qal {
@@ -13,14 +11,18 @@ CaptionLabel::CaptionLabel(const QString& caption, QWidget* parent) : QLabel(cap
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
+Caption CaptionLabel::caption() const
+{
+    return {text(), contentsRect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap};
+}
+
 void CaptionLabel::paintEvent(QPaintEvent* /*event*/)
 {
-    constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-    const QRect area = contentsRect();
+    const Caption c = caption();
     QPainter painter(this);
-    painter.setFont(fittedFont(font(), text(), area, flags));
+    painter.setClipRect(c.area);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(area, flags, text());
+    painter.drawText(c.area, c.flags, c.text);
 }
 
 } // namespace qal

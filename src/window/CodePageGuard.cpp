@@ -22,8 +22,22 @@ CodePageGuard::CodePageGuard(QPlainTextEdit* box) : QObject(box), box_(box)
     connect(box, &QPlainTextEdit::textChanged, this, &CodePageGuard::fixNewText);
 }
 
+void CodePageGuard::setProgramText(QPlainTextEdit* box, const QString& text)
+{
+    auto* guard = box->findChild<CodePageGuard*>(QString(), Qt::FindDirectChildrenOnly);
+    if (guard)
+        guard->fixing_ = true;
+    box->setPlainText(text);
+    if (guard) {
+        guard->fixing_ = false;
+        guard->changeStart_ = guard->changeEnd_ = 0;
+    }
+}
+
 void CodePageGuard::noteChange(int position, int /*charsRemoved*/, int charsAdded)
 {
+    if (fixing_)
+        return;
     changeStart_ = position;
     changeEnd_ = position + charsAdded;
 }

@@ -26,44 +26,70 @@ template <typename Visit> void forEachCharacter(const QString& text, Visit visit
     }
 }
 
+// Windows-1252 byte to UTF-16, all 256 at once (every character is in the
+// basic plane).
+struct ByteTable {
+    char16_t unit[256];
+    ByteTable()
+    {
+        for (int b = 0; b < 256; ++b)
+            unit[b] = static_cast<char16_t>(cp1252ToUnicode(static_cast<unsigned char>(b)));
+    }
+};
+
 } // namespace
+
+// Both conversions run over the whole text in one pass through raw
+// buffers: the commands replace a box's text as a whole, often megabytes.
 
 QString fromCoreText(const std::string& bytes)
 {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
+    static const ByteTable table;
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* const first = text.data();
+    QChar* out = first;
+    const char* in = bytes.data();
+    const char* const end = in + bytes.size();
+    while (in < end) {
+        const auto byte = static_cast<unsigned char>(*in++);
         if (byte == '\r') {
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-            text += QLatin1Char('\n');
+            if (in < end && *in == '\n')
+                ++in;
+            *out++ = QLatin1Char('\n');
         } else {
-            // Every byte has a character (see CodePage.h), all in the BMP.
-            text += QChar(static_cast<char16_t>(cp1252ToUnicode(byte)));
+            *out++ = QChar(table.unit[byte]);
         }
     }
+    text.truncate(out - first);
     return text;
 }
 
 std::string toCoreText(const QString& text)
 {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(text.size()));
-    bool afterCr = false;
-    forEachCharacter(text, [&](char32_t c, qsizetype, int) {
-        if (c == '\n' && afterCr) {
-            afterCr = false; // the LF of a CR LF already written
-            return;
+    // At most two bytes a unit (CR LF for a line break).
+    std::string bytes(static_cast<std::size_t>(text.size()) * 2, '\0');
+    char* const first = bytes.data();
+    char* out = first;
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* const end = in + text.size();
+    while (in < end) {
+        const char16_t u = *in++;
+        if (u == '\n' || u == '\r' || u == paragraphSeparator || u == lineSeparator) {
+            if (u == '\r' && in < end && *in == '\n')
+                ++in; // a CR LF is one line break
+            *out++ = '\r';
+            *out++ = '\n';
+        } else if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            *out++ = static_cast<char>(u);
+        } else if (QChar::isHighSurrogate(u) && in < end && QChar::isLowSurrogate(*in)) {
+            ++in; // beyond the basic plane: nothing Windows-1252 has
+            *out++ = '?';
+        } else {
+            const int byte = unicodeToCp1252(u);
+            *out++ = byte < 0 ? '?' : static_cast<char>(byte);
         }
-        afterCr = c == '\r';
-        if (c == '\n' || c == '\r' || c == paragraphSeparator || c == lineSeparator) {
-            bytes += "\r\n";
-            return;
-        }
-        const int byte = unicodeToCp1252(c);
-        bytes += byte < 0 ? '?' : static_cast<char>(byte);
-    });
+    }
+    bytes.resize(static_cast<std::size_t>(out - first));
     return bytes;
 }
 

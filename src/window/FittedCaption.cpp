@@ -1,8 +1,6 @@
 #include "window/FittedCaption.h"
 
 #include <QFontMetricsF>
-#include <QRect>
-#include <QString>
 
 namespace qal {
 
@@ -11,13 +9,20 @@ constexpr qreal smallestPointSize = 6.0;
 constexpr qreal step = 0.25;
 } // namespace
 
-QFont fittedFont(const QFont& base, const QString& caption, const QRect& area, int flags)
+bool captionFits(const QFont& font, const Caption& caption)
+{
+    const QRectF needed = QFontMetricsF(font).boundingRect(QRectF(caption.area), caption.flags, caption.text);
+    return needed.width() <= caption.area.width() && needed.height() <= caption.area.height();
+}
+
+QFont captionFont(const QFont& base, const std::vector<Caption>& captions)
 {
     QFont font = base;
     for (;;) {
-        const QRectF needed = QFontMetricsF(font).boundingRect(QRectF(area), flags, caption);
-        if ((needed.width() <= area.width() && needed.height() <= area.height()) ||
-            font.pointSizeF() - step < smallestPointSize)
+        bool all = true;
+        for (const Caption& caption : captions)
+            all = all && captionFits(font, caption);
+        if (all || font.pointSizeF() - step < smallestPointSize)
             return font;
         font.setPointSizeF(font.pointSizeF() - step);
     }

@@ -5,6 +5,8 @@
 #include "window/CodePageGuard.h"
 #include "window/PicturePane.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -22,7 +24,8 @@ constexpr int clientHeightTwips = 8595;
 constexpr int pendulumIntervalMs = 15;
 
 // Labels and command buttons have no font of their own: they use the
-// platform's small user-interface font, for which Arial 8 pt stands in.
+// platform's small user-interface font, for which Arial 8 pt stands in
+// (made smaller, for all of them alike, when a caption would not fit).
 QFont controlFont()
 {
     QFont font(QStringLiteral("Arial"));
@@ -42,19 +45,21 @@ QFont boxFont()
     return font;
 }
 
+// The first sentence of the default answer prompt, which tells what the
+// answer box is for.
+const char* const answerBoxDescription =
+    "Enter, as appropriate, an answer to the question, a critique of your answer in response to a given answer, "
+    "your insights regarding the situation at this point, notes to yourself, or just an OK.";
+
 // Names the control, places it at its twips and returns it. index >= 0 marks
-// a member of a numbered group (all members share the name).
+// a member of a numbered group (all members share the name). The name is the
+// program's; what a screen reader says is the caption a person sees.
 template <typename Widget>
 Widget* place(Widget* widget, const char* name, int left, int top, int width, int height, int index = -1)
 {
-    const QString objectName = QString::fromLatin1(name);
-    widget->setObjectName(objectName);
-    if (index >= 0) {
+    widget->setObjectName(QString::fromLatin1(name));
+    if (index >= 0)
         widget->setProperty("index", index);
-        widget->setAccessibleName(QStringLiteral("%1(%2)").arg(objectName).arg(index));
-    } else {
-        widget->setAccessibleName(objectName);
-    }
     widget->setGeometry(MainWindow::pixels(left), MainWindow::pixels(top), MainWindow::pixels(width),
                         MainWindow::pixels(height));
     return widget;
@@ -82,9 +87,22 @@ QLineEdit* newSmallBox(QWidget* parent, const QString& text)
     return box;
 }
 
-QLabel* newLabel(QWidget* parent, const QString& caption)
+CaptionLabel* newLabel(QWidget* parent, const QString& caption)
 {
     return new CaptionLabel(caption, parent);
+}
+
+// To assistive technology the lesson window is a window (not a bare panel)
+// and a picture pane a picture (not an empty one).
+QAccessibleInterface* accessibleOfOurs(const QString& className, QObject* object)
+{
+    if (!object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String(MainWindow::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (className == QLatin1String(PicturePane::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+    return nullptr;
 }
 
 } // namespace
@@ -96,6 +114,11 @@ int MainWindow::pixels(int twips)
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
+    static const bool factory = [] {
+        QAccessible::installFactory(accessibleOfOurs);
+        return true;
+    }();
+    (void)factory;
     setObjectName(QStringLiteral("cmd_pend_exp"));
     setWindowTitle(QStringLiteral("Form1"));
     setFont(controlFont());
@@ -125,11 +148,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
         button("cmd_Make_Paragraph_question", "Make Paragraph", 1200, 240, 855, 495, nullptr);
     auto* txt_paragraph_goback =
         place(newSmallBox(this, QStringLiteral("1")), "txt_paragraph_goback", 3120, 240, 495, 495);
+    // Each label beside a box is its buddy: the box is called by it.
     auto* lbl_paragraph_goback =
         place(newLabel(this, QStringLiteral("# sentences previous")), "lbl_paragraph_goback", 2160, 240, 1095, 495);
     auto* cmd_timerTrigger = button("cmd_timerTrigger", "Trigger Timer", 2400, 7560, 735, 495, nullptr);
     auto* List1 = place(new QListWidget(this), "List1", 3120, 7680, 1695, 840);
 
+    lbl_paragraph_goback->setBuddy(txt_paragraph_goback);
     struct Parameter {
         int labelLeft, labelTop, labelWidth, boxLeft;
     };
@@ -138,10 +163,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     QWidget* parameterControls[8];
     for (int i = 0; i < 4; ++i) {
         const Parameter& p = parameters[i];
-        parameterControls[2 * i] = place(newLabel(this, QStringLiteral("Parameter %1").arg(i + 1)), "lbl_parameter",
-                                         p.labelLeft, p.labelTop, p.labelWidth, 195, i);
-        parameterControls[2 * i + 1] =
-            place(newSmallBox(this, QStringLiteral("1")), "txt_parameter", p.boxLeft, p.labelTop, 300, 285, i);
+        auto* label = place(newLabel(this, QStringLiteral("Parameter %1").arg(i + 1)), "lbl_parameter", p.labelLeft,
+                            p.labelTop, p.labelWidth, 195, i);
+        auto* box = place(newSmallBox(this, QStringLiteral("1")), "txt_parameter", p.boxLeft, p.labelTop, 300, 285, i);
+        label->setBuddy(box);
+        parameterControls[2 * i] = label;
+        parameterControls[2 * i + 1] = box;
     }
 
     auto* cmd_displayCumulativeText = button("cmd_displayCumulativeText", "display everything", 3600, 240, 855, 495,
@@ -159,8 +186,27 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     auto* cmd_clear_answer_box =
         button("cmd_clear_answer_box", "clear box", 8280, 240, 855, 495, &FormHandlers::cmd_clear_answer_box_Click);
 
+    // The label left of "next picture" says when to click it.
+    lbl_only_if_prompted->setBuddy(cmd_next_picture);
+
     // The right-hand end of the "# sentences previous" label lies under its box.
     txt_paragraph_goback->raise();
+
+    // The large boxes and the panes have no caption: they are named for
+    // what they are.
+    txt_question->setAccessibleName(QStringLiteral("question box"));
+    txt_answer->setAccessibleName(QStringLiteral("answer box"));
+    txt_answer->setAccessibleDescription(QString::fromLatin1(answerBoxDescription));
+    Picture1->setAccessibleName(QStringLiteral("picture 1"));
+    Picture2->setAccessibleName(QStringLiteral("picture 2"));
+
+    // One font for every caption, the largest in which they all fit.
+    std::vector<Caption> captions;
+    for (const CaptionButton* b : findChildren<CaptionButton*>())
+        captions.push_back(b->caption());
+    for (const CaptionLabel* l : findChildren<CaptionLabel*>())
+        captions.push_back(l->caption());
+    setFont(captionFont(controlFont(), captions));
 
     // Panes take the focus like the original's picture boxes; labels never do.
     Picture1->setFocusPolicy(Qt::StrongFocus);

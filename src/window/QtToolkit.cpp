@@ -7,6 +7,7 @@
 #include "window/PicturePane.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QClipboard>
 #include <QInputDialog>
 #include <QLabel>
@@ -16,20 +17,75 @@
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace qal {
 
 namespace {
 
-// The whole text of a box. The document's raw text keeps every character
-// as typed (toPlainText would turn a no-break space into a blank).
-std::string boxText(const QPlainTextEdit* box)
+// The text as the box gives it back: every character as it was, and every
+// line break, a lone CR or LF too, as CR LF.
+std::string withCrLf(const std::string& text)
 {
-    return toCoreText(box->document()->toRawText());
+    // Most texts have CR LF line breaks only: every LF follows a CR, and
+    // there are as many CRs as LFs. Both are found without looking at every
+    // byte in turn.
+    std::size_t lineFeeds = 0;
+    bool loneLineFeed = false;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        ++lineFeeds;
+        loneLineFeed = loneLineFeed || at == 0 || text[at - 1] != '\r';
+    }
+    if (!loneLineFeed && static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) == lineFeeds)
+        return text;
+
+    std::string result;
+    result.reserve(text.size() + text.size() / 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            result += "\r\n";
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
 }
 
 } // namespace
 
-QtToolkit::QtToolkit(MainWindow& window) : window_(window) {}
+QtToolkit::QtToolkit(MainWindow& window) : window_(window)
+{
+    for (auto [cache, box] : {std::pair{&question_, window.questionBox()}, std::pair{&answer_, window.answerBox()}}) {
+        cache->watch = QObject::connect(box->document(), &QTextDocument::contentsChanged, box,
+                                        [cache = cache] { cache->current = false; });
+    }
+}
+
+QtToolkit::~QtToolkit()
+{
+    QObject::disconnect(question_.watch);
+    QObject::disconnect(answer_.watch);
+}
+
+// The whole text of a box. The document's raw text keeps every character
+// as typed (toPlainText would turn a no-break space into a blank).
+std::string QtToolkit::boxText(const SetText& cache, const QPlainTextEdit* box)
+{
+    if (cache.current)
+        return cache.bytes;
+    return toCoreText(box->document()->toRawText());
+}
+
+// The core's text holds only Windows-1252 characters, so the guard need not
+// look at it again.
+void QtToolkit::setBoxText(SetText& cache, QPlainTextEdit* box, const std::string& text)
+{
+    CodePageGuard::setProgramText(box, fromCoreText(text));
+    cache.bytes = withCrLf(text);
+    cache.current = true;
+}
 
 QWidget* QtToolkit::dialogParent() const
 {
@@ -47,7 +103,10 @@ std::string QtToolkit::inputBox(const std::string& prompt)
     // The reply goes to the files as it is: it may hold only what they can.
     if (auto* edit = dialog.findChild<QLineEdit*>())
         edit->setValidator(new CodePageValidator(edit));
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    if (endRequested_)
+        throw EndProgram{};
+    if (result != QDialog::Accepted)
         return {};
     return toCoreText(dialog.textValue());
 }
@@ -61,25 +120,27 @@ void QtToolkit::messageBox(const std::string& text)
     box.setText(fromCoreText(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    if (endRequested_)
+        throw EndProgram{};
 }
 
 std::string QtToolkit::questionBoxText() const
 {
-    return boxText(window_.questionBox());
+    return boxText(question_, window_.questionBox());
 }
 std::string QtToolkit::answerBoxText() const
 {
-    return boxText(window_.answerBox());
+    return boxText(answer_, window_.answerBox());
 }
 
 void QtToolkit::setQuestionBoxText(const std::string& text)
 {
-    window_.questionBox()->setPlainText(fromCoreText(text));
+    setBoxText(question_, window_.questionBox(), text);
 }
 
 void QtToolkit::setAnswerBoxText(const std::string& text)
 {
-    window_.answerBox()->setPlainText(fromCoreText(text));
+    setBoxText(answer_, window_.answerBox(), text);
 }
 
 void QtToolkit::setPaneScaleHeight(Pane pane, float units)
@@ -127,6 +188,17 @@ void QtToolkit::beep()
     QApplication::beep();
 }
 
+void QtToolkit::setWaitCursor(bool on)
+{
+    // Over every window of the program; the cursor changes at once, without
+    // running the event loop in the middle of a command.
+    if (on && !waitCursorOn_)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (!on && waitCursorOn_)
+        QGuiApplication::restoreOverrideCursor();
+    waitCursorOn_ = on;
+}
+
 void QtToolkit::setTimerEnabled(bool on)
 {
     window_.setTimerEnabled(on);
@@ -135,6 +207,22 @@ void QtToolkit::setTimerEnabled(bool on)
 void QtToolkit::endProgram()
 {
     window_.endProgram();
+}
+
+void QtToolkit::requestEnd()
+{
+    if (window_.programEnded())
+        return;
+    endRequested_ = true;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        // The dialog's command goes on once it returns, and ends the program.
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        return;
+    }
+    window_.close();
 }
 
 } // namespace qal

@@ -3,6 +3,11 @@
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
 
+#include <QMetaObject>
+
+#include <string>
+
+class QPlainTextEdit;
 class QWidget;
 
 namespace qal {
@@ -16,6 +21,9 @@ class QtToolkit : public Toolkit {
 public:
     // The window must outlive the toolkit.
     explicit QtToolkit(MainWindow& window);
+    ~QtToolkit() override;
+    QtToolkit(const QtToolkit&) = delete;
+    QtToolkit& operator=(const QtToolkit&) = delete;
 
     std::string inputBox(const std::string& prompt) override;
     void messageBox(const std::string& text) override;
@@ -33,8 +41,15 @@ public:
     void pasteClipboardIntoPane(Pane pane) override;
 
     void beep() override;
+    void setWaitCursor(bool on) override;
     void setTimerEnabled(bool on) override;
     void endProgram() override;
+
+    // Ends the program from outside (a termination signal) as closing the
+    // window does: between commands the window closes; during a command that
+    // shows a dialog, the dialog closes and the program ends right there, as
+    // if the command had ended it.
+    void requestEnd();
 
     // The platform's error number for a clipboard that cannot be used.
     static constexpr int cantOpenClipboard = err::CantOpenClipboard;
@@ -44,7 +59,23 @@ private:
     // start-up) they stand alone.
     QWidget* dialogParent() const;
 
+    // The core's text last set into a box, kept until the box's text
+    // changes in any way: a command that reads the box right after another
+    // set it (Next Question after Next Question) gets it back without
+    // converting the whole box again.
+    struct SetText {
+        std::string bytes;
+        bool current = false;
+        QMetaObject::Connection watch;
+    };
+    void setBoxText(SetText& cache, QPlainTextEdit* box, const std::string& text);
+    static std::string boxText(const SetText& cache, const QPlainTextEdit* box);
+
     MainWindow& window_;
+    SetText question_;
+    SetText answer_;
+    bool waitCursorOn_ = false;
+    bool endRequested_ = false;
 };
 
 } // namespace qal

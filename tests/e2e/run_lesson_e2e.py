@@ -6,8 +6,9 @@ the student meets: in assignment 001 the question number of the line "`q003"
 reaches the record ("`questionNumber 10003 "), the graph1 routine line is run
 unseen (neither in the question box nor in any file), and the header of
 assignment 002 ends the run with status 0; assignment 002 ends at its exit
-routine (started as "qalesson FILE"). A missing lesson file is refused before any prompt with a box, a
-line on standard error and status 2. --help, --version and a wrong option
+routine (started as "qalesson FILE"). A missing lesson file, a UTF-8 one holding a character that
+Windows-1252 lacks and one of a single line of megabytes are each refused
+before any prompt with a box, a line on standard error and status 2. --help, --version and a wrong option
 answer without a display.
 
 The X server, the desktop helpers and the record patterns are those of
@@ -119,10 +120,15 @@ def assignment_two(desktop, binary, sample, env, master_path, before):
     check(header(b"002", b"002.  A marble on an incline", True), rest, "master file after assignment 002")
 
 
-def refused_file(desktop, binary, env, work):
-    missing = os.path.join(work, "no such lesson.txt")
+def refused_file(desktop, binary, env, work, name, content, reason):
+    """A refused lesson file: a box before any prompt, the same line on
+    standard error, status 2, nothing written."""
+    path = os.path.join(work, name)
+    if content is not None:
+        with open(path, "wb") as f:
+            f.write(content)
     drive_before = sorted(os.listdir(env["QALESSON_DRIVE_C"]))
-    program = subprocess.Popen([binary, "--lesson", missing], env=env, stderr=subprocess.PIPE)
+    program = subprocess.Popen([binary, "--lesson", path], env=env, stderr=subprocess.PIPE)
     try:
         box = desktop.wait_window("qalesson", program)
         if desktop.visible("Form1"):
@@ -134,11 +140,19 @@ def refused_file(desktop, binary, env, work):
         if program.poll() is None:
             program.kill()
     error = program.stderr.read().decode()
-    expected = 'qalesson: cannot use the lesson file "%s": it does not exist.\n' % missing
+    expected = 'qalesson: cannot use the lesson file "%s": %s.\n' % (path, reason)
     if status != 2 or expected not in error:
         raise Failure("refusal gave status %s and standard error %r" % (status, error))
     if sorted(os.listdir(env["QALESSON_DRIVE_C"])) != drive_before:
         raise Failure("a refused lesson file still touched drive C")
+
+
+REFUSED_FILES = [
+    ("no such lesson.txt", None, "it does not exist"),
+    ("ticks.txt", "001.  A\nTick \u2713 here\n".encode(),
+     'line 2, column 6 holds "\u2713" (U+2713), which Windows-1252 cannot hold'),
+    ("one line.txt", b"x" * (4 * 1024 * 1024), "line 1 has more than 65535 characters"),
+]
 
 
 def options(binary):
@@ -161,7 +175,8 @@ def main():
         options(binary)
         session = Session("qalesson-lesson-e2e-")
         desktop, env = session.desktop, session.env
-        refused_file(desktop, binary, env, session.work)
+        for name, content, reason in REFUSED_FILES:
+            refused_file(desktop, binary, env, session.work, name, content, reason)
         master_path = os.path.join(session.drovnel, "masterFile_Ann_Lee.txt")
         master = assignment_one(desktop, binary, sample, env, master_path)
         assignment_two(desktop, binary, sample, env, master_path, master)

@@ -26,6 +26,7 @@ public:
     };
     std::vector<Circle> circles;
     int beeps = 0;
+    std::vector<bool> waitCursor; // every setWaitCursor call, in order
     bool timerOn = false;
     int endCalls = 0;
     int copyCalls = 0;
@@ -44,6 +45,7 @@ public:
     void copyPaneToClipboard(Pane pane) override;
     void pasteClipboardIntoPane(Pane pane) override;
     void beep() override { ++beeps; }
+    void setWaitCursor(bool on) override { waitCursor.push_back(on); }
     void setTimerEnabled(bool on) override { timerOn = on; }
     void endProgram() override { ++endCalls; }
 };

@@ -347,7 +347,7 @@ const CommandCase commandCases[] = {
      "FILE:3: error: unknown routine \"graph\xC3\xA9\": the student's run ends here (the routines are exitprog, "
      "graph1, graph2 and graph3)\n"},
     {"NulByteAtItsLine", std::string("001.  A\r\none\r\ntw\0o\r\n", 18), 1,
-     "FILE:3: error: the program refuses this file: line 3 holds a NUL byte, so it is not Windows-1252 text\n"},
+     "FILE:3: error: the program refuses this file: line 3 holds a NUL byte, so it is not a text file\n"},
     {"Empty", "", 1, "FILE:1: error: the program refuses this file: it is empty\n"},
     {"Missing", "<missing>", 2, ""},
     {"Folder", "<folder>", 2, ""},

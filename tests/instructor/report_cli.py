@@ -63,8 +63,8 @@ class Failure(Exception):
 
 
 def file_name(name):
-    # The program names the files after the student, in Windows-1252.
-    return name.encode("cp1252")
+    # The program names the files after the student, in UTF-8 on the host.
+    return name.encode("utf-8")
 
 
 def report(binary, folder, *args):

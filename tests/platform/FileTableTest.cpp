@@ -10,6 +10,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <ctime>
+#include <sys/wait.h>
+#include <vector>
 
 namespace qal {
 namespace {
@@ -109,11 +113,14 @@ TEST_F(FileTableTest, FailuresCarryThePlatformNumbers)
         int number;
     } cases[] = {
         {"missing file for input", [&] { files.open(1, "c:\\drovnel\\none.txt", FileMode::Input); }, err::FileNotFound},
-        {"missing folder on the way", [&] { files.open(1, "c:\\nofolder\\a.txt", FileMode::Append); }, err::PathNotFound},
+        {"missing folder on the way", [&] { files.open(1, "c:\\nofolder\\a.txt", FileMode::Append); },
+         err::PathNotFound},
         {"missing folder for input", [&] { files.open(1, "c:\\nofolder\\a.txt", FileMode::Input); }, err::PathNotFound},
         {"unmapped drive", [&] { files.open(1, "q:\\a.txt", FileMode::Append); }, err::PathNotFound},
-        {"a folder where the file should be", [&] { files.open(1, "c:\\drovnel\\folder.txt", FileMode::Append); }, err::PathFileAccessError},
-        {"number out of range", [&] { files.open(0, "c:\\drovnel\\x.txt", FileMode::Append); }, err::BadFileNameOrNumber},
+        {"a folder where the file should be", [&] { files.open(1, "c:\\drovnel\\folder.txt", FileMode::Append); },
+         err::PathFileAccessError},
+        {"number out of range", [&] { files.open(0, "c:\\drovnel\\x.txt", FileMode::Append); },
+         err::BadFileNameOrNumber},
         {"write to a closed number", [&] { files.writeLine(2, "x"); }, err::BadFileNameOrNumber},
         {"read from a closed number", [&] { files.readLine(2); }, err::BadFileNameOrNumber},
         {"folder exists", [&] { files.createFolder("c:\\drovnel"); }, err::PathFileAccessError},
@@ -173,6 +180,186 @@ TEST_F(FileTableTest, ALockedFileFailsWithPermissionDeniedAfterTheWait)
     ::close(other);
     files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
     EXPECT_TRUE(files.isOpen(1));
+}
+
+// A file system that keeps no locks (NFS without its lock service).
+struct NoLocks : FileFaults {
+    int lockRefusal(int) override { return ENOLCK; }
+};
+
+std::string thisHost()
+{
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return name;
+}
+
+TEST_F(FileTableTest, WhereLocksAreRefusedALockFileNamingItsHolderStandsIn)
+{
+    NoLocks noLocks;
+    files.setFaults(&noLocks);
+    files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    const std::string holder = readBytes(dir / "a.txt.lock");
+    EXPECT_EQ(holder.substr(0, holder.rfind(' ')), thisHost() + " " + std::to_string(::getpid()));
+    files.writeLine(1, "line");
+    files.close(1);
+    EXPECT_FALSE(fs::exists(dir / "a.txt.lock"));
+    EXPECT_EQ(readBytes(dir / "a.txt"), "line\r\n");
+}
+
+TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
+{
+    // A process that has ended, on this host.
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const long long now = static_cast<long long>(std::time(nullptr));
+    const struct {
+        const char* what;
+        std::string holder;
+        bool takenOver;
+    } cases[] = {
+        {"its process is gone", thisHost() + " " + std::to_string(gone) + " " + std::to_string(now), true},
+        {"another host's, three minutes old", "elsewhere 4242 " + std::to_string(now - 180), true},
+        {"another host's, just made", "elsewhere 4242 " + std::to_string(now), false},
+        {"a live process of this host", thisHost() + " " + std::to_string(::getppid()) + " " + std::to_string(now),
+         false},
+        {"not yet written", "", false},
+    };
+    NoLocks noLocks;
+    files.setFaults(&noLocks);
+    files.setLockTimeoutMs(150);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(dir / "a.txt.lock", c.holder);
+        const int failure = errorOf([&] { files.open(1, "c:\\drovnel\\a.txt", FileMode::Append); });
+        if (c.takenOver) {
+            EXPECT_EQ(failure, 0);
+            EXPECT_NE(readBytes(dir / "a.txt.lock"), c.holder);
+            files.close(1);
+            EXPECT_FALSE(fs::exists(dir / "a.txt.lock"));
+        } else {
+            EXPECT_EQ(failure, err::PermissionDenied);
+            EXPECT_EQ(readBytes(dir / "a.txt.lock"), c.holder);
+            EXPECT_FALSE(files.isOpen(1));
+        }
+        // Nothing else is left in the folder.
+        std::size_t entries = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+            ++entries;
+        EXPECT_EQ(entries, c.takenOver ? 1u : 2u);
+        fs::remove(dir / "a.txt.lock");
+    }
+}
+
+TEST_F(FileTableTest, ALockFileNameIsCutToFitBesideALongName)
+{
+    const struct {
+        std::string name;
+        std::string lockName;
+    } cases[] = {
+        {"a.txt", "a.txt.lock"},
+        {std::string(250, 'n'), std::string(250, 'n') + ".lock"},
+        {std::string(255, 'n'), std::string(250, 'n') + ".lock"},
+        // Never inside a character of two bytes.
+        {std::string(249, 'n') + "\xC3\xA9" + "xyz", std::string(249, 'n') + ".lock"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileTable::lockFilePath("/some/folder/" + c.name), "/some/folder/" + c.lockName);
+}
+
+TEST_F(FileTableTest, ALongWaitForALockIsNoticedAndItsEndToo)
+{
+    writeBytes(dir / "a.txt", "");
+    const int other = ::open((dir / "a.txt").c_str(), O_WRONLY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    std::vector<bool> notices;
+    files.setWaitNotice([&](bool waiting) { notices.push_back(waiting); });
+    files.setLockTimeoutMs(600);
+    EXPECT_EQ(errorOf([&] { files.open(1, "c:\\drovnel\\a.txt", FileMode::Append); }), err::PermissionDenied);
+    EXPECT_EQ(notices, (std::vector<bool>{true, false}));
+    ::close(other);
+    notices.clear();
+    files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    files.close(1);
+    EXPECT_TRUE(notices.empty()) << "a lock had at once is no wait";
+}
+
+volatile std::sig_atomic_t termsSeen = 0;
+
+TEST_F(FileTableTest, TerminationSignalsWaitUntilTheUnitIsClosed)
+{
+    struct sigaction counting {};
+    counting.sa_handler = [](int) { termsSeen = termsSeen + 1; };
+    struct sigaction old {};
+    ASSERT_EQ(::sigaction(SIGTERM, &counting, &old), 0);
+    termsSeen = 0;
+    files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    files.open(2, "c:\\drovnel\\b.txt", FileMode::Append);
+    files.writeLine(1, "one");
+    ::raise(SIGTERM);
+    EXPECT_EQ(termsSeen, 0);
+    files.writeLine(2, "two");
+    files.closeUnit({1, 2});
+    EXPECT_EQ(termsSeen, 1);
+    // Between units, at once.
+    ::raise(SIGTERM);
+    EXPECT_EQ(termsSeen, 2);
+    ::sigaction(SIGTERM, &old, nullptr);
+    EXPECT_EQ(readBytes(dir / "a.txt"), "one\r\n");
+}
+
+TEST_F(FileTableTest, AFailedUnitCutsEveryFileBackToWhereItWas)
+{
+    writeBytes(dir / "a.txt", "earlier\r\n");
+    struct FailSecondFlush : FileFaults {
+        int beforeFlush(int number, std::size_t& bytes) override
+        {
+            bytes = 3;
+            return number == 2 ? err::DiskFull : 0;
+        }
+    } fault;
+    files.setFaults(&fault);
+    files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    files.open(2, "c:\\drovnel\\b.txt", FileMode::Append);
+    files.writeLine(1, "one");
+    files.writeLine(2, "two");
+    EXPECT_EQ(errorOf([&] { files.closeUnit({1, 2}); }), err::DiskFull);
+    EXPECT_FALSE(files.isOpen(1));
+    EXPECT_FALSE(files.isOpen(2));
+    EXPECT_EQ(readBytes(dir / "a.txt"), "earlier\r\n");
+    EXPECT_TRUE(fs::exists(dir / "b.txt"));
+    EXPECT_EQ(readBytes(dir / "b.txt"), "");
+}
+
+TEST_F(FileTableTest, ANewFileOrFolderIsMadeDurableWithItsFolder)
+{
+    struct Synced : FileFaults {
+        std::vector<std::string> folders;
+        void folderSynced(const std::string& folder) override { folders.push_back(folder); }
+    } synced;
+    files.setFaults(&synced);
+    writeBytes(dir / "old.txt", "x");
+    const struct {
+        const char* what;
+        std::function<void()> action;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {"a new file for appending", [&] { files.open(1, "c:\\drovnel\\new.txt", FileMode::Append); }, {dir.string()}},
+        {"a file that was there", [&] { files.open(1, "c:\\drovnel\\old.txt", FileMode::Append); }, {}},
+        {"a new file for output", [&] { files.open(1, "c:\\drovnel\\out.txt", FileMode::Output); }, {dir.string()}},
+        {"a file read", [&] { files.open(1, "c:\\drovnel\\old.txt", FileMode::Input); }, {}},
+        {"a new folder", [&] { files.createFolder("c:\\drovnel\\sub"); }, {dir.string()}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        synced.folders.clear();
+        c.action();
+        files.close(1);
+        EXPECT_EQ(synced.folders, c.folders);
+    }
 }
 
 } // namespace

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <langinfo.h>
+#include <locale.h>
+#include <string>
 
 namespace qal {
 namespace {
@@ -13,7 +18,71 @@ struct Reading {
     double value;
 };
 
-TEST(LenientNumber, ReadsTheLeadingNumberAndNeverFails)
+// The readings and the writing are checked in the C locale and again under a
+// locale whose decimal mark is a comma: the C library's own number reading
+// follows LC_NUMERIC, and the program runs under the student's locale.
+class NumbersTest : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override
+    {
+        if (std::string(GetParam()) == "C")
+            return;
+        locale_ = decimalCommaLocale();
+        ASSERT_NE(locale_, locale_t{}) << "no locale with a decimal comma";
+        ASSERT_STREQ(nl_langinfo_l(RADIXCHAR, locale_), ",");
+        previous_ = uselocale(locale_);
+    }
+    void TearDown() override
+    {
+        if (locale_) {
+            uselocale(previous_);
+            freelocale(locale_);
+        }
+    }
+
+    // de_DE.UTF-8 as the system has it or, when it was never generated,
+    // compiled from the system's locale sources into a folder of our own.
+    static locale_t decimalCommaLocale()
+    {
+        static const char* const name = "de_DE.UTF-8";
+        if (locale_t l = newlocale(LC_ALL_MASK, name, locale_t{}))
+            return l;
+        static const LocaleFolder folder;
+        if (folder.path.empty())
+            return locale_t{};
+        const std::string command = "localedef -c -i de_DE -f UTF-8 '" + folder.path + "/" + name + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            return locale_t{};
+        setenv("LOCPATH", folder.path.c_str(), 1);
+        return newlocale(LC_ALL_MASK, name, locale_t{});
+    }
+
+private:
+    // A temporary folder, removed when the tests end.
+    struct LocaleFolder {
+        std::string path;
+        LocaleFolder()
+        {
+            std::string pattern = (std::filesystem::temp_directory_path() / "qalesson-locale-XXXXXX").string();
+            if (mkdtemp(pattern.data()))
+                path = pattern;
+        }
+        ~LocaleFolder()
+        {
+            if (!path.empty())
+                std::filesystem::remove_all(path);
+        }
+    };
+
+    locale_t locale_{};
+    locale_t previous_{};
+};
+
+INSTANTIATE_TEST_SUITE_P(Locales, NumbersTest, ::testing::Values("C", "de_DE.UTF-8"), [](const auto& info) {
+    return std::string(info.param) == "C" ? std::string("C") : std::string("DecimalComma");
+});
+
+TEST_P(NumbersTest, LenientReadsTheLeadingNumberAndNeverFails)
 {
     const Reading cases[] = {
         {"", 0},  {"abc", 0}, {"7", 7},  {"007", 7}, {"  12 and more", 12}, {"2.5", 2.5}, {"2.5.1", 2.5}, {".5", 0.5},
@@ -21,20 +90,23 @@ TEST(LenientNumber, ReadsTheLeadingNumberAndNeverFails)
     };
     for (const auto& c : cases)
         EXPECT_EQ(lenientNumber(c.text), c.value) << '"' << c.text << '"';
+    // Too small for a number: zero, not an overflow.
+    EXPECT_EQ(lenientNumber("0." + std::string(400, '0') + "1"), 0);
 }
 
-TEST(StandardNumber, AcceptsNumbersWithBlanksAround)
+TEST_P(NumbersTest, StandardAcceptsNumbersWithBlanksAround)
 {
     const Reading cases[] = {
-        {"2", 2}, {" 2 ", 2}, {"2.0", 2}, {"-2", -2}, {"+3", 3}, {"1e2", 100}, {"0.5", 0.5}, {"5.", 5},
+        {"2", 2},  {" 2 ", 2},   {"2.0", 2},    {"-2", -2},   {"+3", 3},        {"1e2", 100},  {"0.5", 0.5},
+        {"5.", 5}, {"2.5", 2.5}, {"-.5", -0.5}, {"+.5", 0.5}, {"1.5e-1", 0.15}, {"1e-999", 0}, {".25", 0.25},
     };
     for (const auto& c : cases)
         EXPECT_EQ(standardNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
-TEST(StandardNumber, FailsWithTypeMismatch)
+TEST_P(NumbersTest, StandardFailsWithTypeMismatch)
 {
-    for (const char* text : {"", " ", "x", "2x", "2 2", ".", "-", "1e", "--1", "1e999"}) {
+    for (const char* text : {"", " ", "x", "2x", "2 2", ".", "-", "1e", "--1", "1e999", "2,5", "-1e999"}) {
         try {
             standardNumber(text);
             ADD_FAILURE() << '"' << text << "\" was read as a number";
@@ -44,7 +116,7 @@ TEST(StandardNumber, FailsWithTypeMismatch)
     }
 }
 
-TEST(NumberText, WritesTheShortestDecimalForm)
+TEST_P(NumbersTest, TextIsTheShortestDecimalForm)
 {
     const struct {
         double value;
@@ -68,7 +140,7 @@ TEST(NumberText, WritesTheShortestDecimalForm)
         EXPECT_EQ(numberText(c.value), c.text) << c.value;
 }
 
-TEST(NumberText, TooLargeAValueIsAnOverflow)
+TEST_P(NumbersTest, TooLargeAValueIsAnOverflow)
 {
     const double huge = lenientNumber(std::string(400, '9'));
     for (double value : {huge, -huge, huge - huge}) {

@@ -1,9 +1,14 @@
+#include "platform/CodePage.h"
+#include "platform/FileTable.h"
 #include "platform/RunError.h"
 #include "platform/WinPath.h"
 
 #include "fakes/TempDrive.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include <cstdlib>
 
@@ -42,7 +47,8 @@ TEST(WinPath, OtherDrivesNeedAMapping)
         EXPECT_EQ(e.number(), err::PathNotFound);
     }
     setenv("QALESSON_DRIVE_I", (drive.root() / "lan").c_str(), 1);
-    EXPECT_EQ(hostPath("i:\\bkp_000416\\My Documents\\x.txt"), drive.root() / "lan" / "bkp_000416" / "My Documents" / "x.txt");
+    EXPECT_EQ(hostPath("i:\\bkp_000416\\My Documents\\x.txt"),
+              drive.root() / "lan" / "bkp_000416" / "My Documents" / "x.txt");
     unsetenv("QALESSON_DRIVE_I");
 }
 
@@ -55,6 +61,151 @@ TEST(WinPath, ExistingNamesMatchWithoutRegardToLetterCase)
     EXPECT_EQ(hostPath("c:\\drovnel\\masterFile_Ann_Lee.txt"), drive.root() / "Drovnel" / "masterFile_ann_lee.txt");
     // ...a new name keeps the case given.
     EXPECT_EQ(hostPath("c:\\DROVNEL\\New_File.txt"), drive.root() / "Drovnel" / "New_File.txt");
+}
+
+TEST(WinPath, AmongNamesThatDifferInCaseTheExactOneThenTheRightKindThenTheFirst)
+{
+    // Windows never holds two names that differ only in case; the host may,
+    // and whichever entry the folder lists first must not decide.
+    const struct {
+        const char* what;
+        std::vector<std::string> files;
+        std::vector<std::string> folders;
+        const char* path;
+        PathKind kind;
+        const char* found; // relative to drive C
+    } cases[] = {
+        {"exact file over a folder in other case",
+         {"d/masterFile_Ann_Lee.txt"},
+         {"d/MasterFile_Ann_Lee.TXT"},
+         "c:\\d\\masterFile_Ann_Lee.txt",
+         PathKind::File,
+         "d/masterFile_Ann_Lee.txt"},
+        {"a file over a folder when a file is opened",
+         {"d/masterfile_ann_lee.txt"},
+         {"d/MasterFile_Ann_Lee.TXT"},
+         "c:\\d\\masterFile_Ann_Lee.txt",
+         PathKind::File,
+         "d/masterfile_ann_lee.txt"},
+        {"a folder over a file on the way",
+         {"DROVNEL"},
+         {"Drovnel"},
+         "c:\\drovnel\\x.txt",
+         PathKind::File,
+         "Drovnel/x.txt"},
+        {"a folder over a file when a folder is made",
+         {"DROVNEL"},
+         {"Drovnel"},
+         "c:\\drovnel",
+         PathKind::Folder,
+         "Drovnel"},
+        {"the first in byte order among several",
+         {"d/NOTES.txt", "d/Notes.txt", "d/notes.TXT"},
+         {},
+         "c:\\d\\notes.txt",
+         PathKind::File,
+         "d/NOTES.txt"},
+        {"only a folder: it is taken", {}, {"d/Notes.TXT"}, "c:\\d\\notes.txt", PathKind::File, "d/Notes.TXT"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        for (const auto& folder : c.folders)
+            fs::create_directories(drive.root() / folder);
+        for (const auto& file : c.files) {
+            fs::create_directories((drive.root() / file).parent_path());
+            test::writeBytes(drive.root() / file, "x");
+        }
+        EXPECT_EQ(hostPath(c.path, c.kind), drive.root() / c.found);
+    }
+}
+
+TEST(WinPath, Windows1252NamesAreUtf8OnTheHost)
+{
+    TempDrive drive;
+    const struct {
+        const char* windows;
+        const char* host;
+    } cases[] = {
+        {"c:\\drovnel\\masterFile_Zo\xeb_Ann.txt", "drovnel/masterFile_Zo\xc3\xab_Ann.txt"},
+        {"c:\\drovnel\\send_1207Jos\xe9_\x80.txt", "drovnel/send_1207Jos\xc3\xa9_\xe2\x82\xac.txt"},
+        {"c:\\F\xfc\xdf"
+         "e\\\x8a\x9c.txt",
+         "F\xc3\xbc\xc3\x9f"
+         "e/\xc5\xa0\xc5\x93.txt"},
+        {"c:\\plain\\Ann_Lee.txt", "plain/Ann_Lee.txt"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hostPath(c.windows), drive.root() / c.host) << c.windows;
+}
+
+TEST(WinPath, EveryLetterOfTheCodePageMatchesItsOtherCaseAsOnWindows)
+{
+    // Small and capital letters of Windows-1252, pair by pair.
+    const std::string small = "abcdefghijklmnopqrstuvwxyz"
+                              "\xe0\xe1\xe2\xe3\xe4\xe5\xe6\xe7\xe8\xe9\xea\xeb\xec\xed\xee\xef"
+                              "\xf0\xf1\xf2\xf3\xf4\xf5\xf6\xf8\xf9\xfa\xfb\xfc\xfd\xfe"
+                              "\x9a\x9c\x9e\xff";
+    const std::string capital = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                "\xc0\xc1\xc2\xc3\xc4\xc5\xc6\xc7\xc8\xc9\xca\xcb\xcc\xcd\xce\xcf"
+                                "\xd0\xd1\xd2\xd3\xd4\xd5\xd6\xd8\xd9\xda\xdb\xdc\xdd\xde"
+                                "\x8a\x8c\x8e\x9f";
+    ASSERT_EQ(small.size(), capital.size());
+    TempDrive drive;
+    fs::create_directories(drive.root() / "d");
+    for (std::size_t i = 0; i < small.size(); ++i) {
+        for (const auto& [existing, typed] : {std::pair{small[i], capital[i]}, {capital[i], small[i]}}) {
+            const std::string made = "x" + std::string(1, existing) + ".txt";
+            test::writeBytes(drive.root() / "d" / cp1252ToUtf8(made), "x");
+            EXPECT_EQ(hostPath("c:\\d\\x" + std::string(1, typed) + ".txt"), drive.root() / "d" / cp1252ToUtf8(made))
+                << "letter " << static_cast<int>(static_cast<unsigned char>(typed));
+            fs::remove(drive.root() / "d" / cp1252ToUtf8(made));
+        }
+    }
+    // Not letter pairs: each stays a name of its own.
+    const struct {
+        const char* existing;
+        const char* typed;
+    } apart[] = {{"\xdf", "SS"}, {"\xd7", "\xf7"}, {"\xb5", "M"}, {"\x83", "F"}, {"\xaa", "A"}};
+    for (const auto& c : apart) {
+        test::writeBytes(drive.root() / "d" / cp1252ToUtf8(c.existing), "x");
+        EXPECT_EQ(hostPath(std::string("c:\\d\\") + c.typed), drive.root() / "d" / cp1252ToUtf8(c.typed)) << c.typed;
+        fs::remove(drive.root() / "d" / cp1252ToUtf8(c.existing));
+    }
+}
+
+TEST(WinPath, AFileNamedInTheOlderByteFormIsStillFound)
+{
+    // Earlier versions wrote the Windows-1252 bytes as the host's name.
+    const struct {
+        const char* what;
+        std::vector<std::string> existing;
+        const char* found;
+    } cases[] = {
+        {"the same name in bytes", {"masterFile_Zo\xeb_Ann.txt"}, "masterFile_Zo\xeb_Ann.txt"},
+        {"in bytes, other case", {"MASTERFILE_ZO\xcb_ANN.TXT"}, "MASTERFILE_ZO\xcb_ANN.TXT"},
+        {"in UTF-8, other case", {"masterfile_ZO\xc3\x8b_ann.txt"}, "masterfile_ZO\xc3\x8b_ann.txt"},
+        {"UTF-8 before bytes",
+         {"masterFile_Zo\xeb_Ann.txt", "masterFile_Zo\xc3\xab_Ann.txt"},
+         "masterFile_Zo\xc3\xab_Ann.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        for (const auto& name : c.existing)
+            test::writeBytes(drive.drovnel() / name, "old\r\n");
+        EXPECT_EQ(hostPath("c:\\drovnel\\masterFile_Zo\xeb_Ann.txt"), drive.drovnel() / c.found);
+    }
+
+    // And appended to: the student keeps one master file across the upgrade.
+    TempDrive drive;
+    test::writeBytes(drive.drovnel() / "masterFile_Zo\xeb_Ann.txt", "old\r\n");
+    FileTable files;
+    files.open(1, "c:\\drovnel\\masterFile_Zo\xeb_Ann.txt", FileMode::Append);
+    files.writeLine(1, "Student Name:  Zo\xeb");
+    files.close(1);
+    EXPECT_EQ(test::readBytes(drive.drovnel() / "masterFile_Zo\xeb_Ann.txt"), "old\r\nStudent Name:  Zo\xeb\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(drive.drovnel()), fs::directory_iterator()), 1);
 }
 
 } // namespace

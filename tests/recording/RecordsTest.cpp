@@ -1,5 +1,8 @@
 #include "recording/RecordingFixture.h"
 
+#include "fakes/StepFault.h"
+#include "platform/RunError.h"
+
 #include <vector>
 
 #include <ostream>
@@ -261,13 +264,11 @@ TEST_F(RecordsTest, CumulativeTextHoldsResponsesAndNotesNewestFirst)
 struct FaultCase {
     const char* name;
     Command click;
-    int failingWrite;         // counting every line to every file
-    std::string masterBefore; // what the failed record left, after the header
-    std::string sendBefore;
-    std::string notesBefore;
-    std::string masterRecord; // the complete record of the retry
-    std::string sendRecord;
-    std::string notesRecord;
+    StepFault::Step step;
+    int file;               // 0: whichever file reaches the step
+    int nth;                // the nth time the step is reached
+    int number;             // the error number it fails with
+    std::size_t shortBytes; // a failing flush: bytes that reach the file first
 };
 
 // Test output names the case instead of dumping its bytes.
@@ -278,24 +279,26 @@ void PrintTo(const FaultCase& c, std::ostream* os)
 
 class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterface<FaultCase> {};
 
-// A disk that fills half-way through a record: the failure is reported, the
-// program goes on, the answer stays in its box, and a retry records it whole.
-TEST_P(RecordFaultTest, FailedRecordCanBeTriedAgain)
+// A failure at any step of a record: it is reported as before, the program
+// goes on, the answer stays in its box, every file is byte for byte what it
+// was, and the retry records it exactly once.
+TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
 {
     const FaultCase& c = GetParam();
     writeBytes(masterPath(), "H\r\n");
     writeBytes(sendPath(), "H\r\n");
+    writeBytes(notesPath(), "N\r\n");
     s.questionText = "Q";
     s.cumulativeText = "before";
     toolkit.questionBox = "Q";
     toolkit.answerBox = "A";
-    FailNthWrite diskFull(c.failingWrite, 61);
-    files.setFaults(&diskFull);
+    StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
+    files.setFaults(&fault);
 
     (form.*c.click)();
 
     ASSERT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(toolkit.messages[0], "Run-time error '61':\r\n\r\nDisk full");
+    EXPECT_EQ(toolkit.messages[0], runtimeError(c.number, errorText(c.number)));
     EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.endCalls, 0);
     EXPECT_EQ(toolkit.answerBox, "A");
@@ -303,45 +306,72 @@ TEST_P(RecordFaultTest, FailedRecordCanBeTriedAgain)
     EXPECT_EQ(s.cumulativeText, "before");
     for (int n : {1, 2, 3})
         EXPECT_FALSE(files.isOpen(n)) << n;
-    // Lines written before the failure stay.
-    EXPECT_EQ(master(), "H\r\n" + c.masterBefore);
-    EXPECT_EQ(send(), "H\r\n" + c.sendBefore);
-    EXPECT_EQ(notes(), c.notesBefore);
+    EXPECT_EQ(master(), "H\r\n");
+    EXPECT_EQ(send(), "H\r\n");
+    EXPECT_EQ(notes(), "N\r\n");
 
     files.setFaults(nullptr);
     (form.*c.click)();
     EXPECT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(master(), "H\r\n" + c.masterBefore + c.masterRecord);
-    EXPECT_EQ(send(), "H\r\n" + c.sendBefore + c.sendRecord);
-    EXPECT_EQ(notes(), c.notesBefore + c.notesRecord);
+    const bool isNotes = c.click == &LessonForm::cmd_save_as_notes_Click;
+    EXPECT_EQ(master(),
+              "H\r\n" + (isNotes ? notesRecord("Q", "A") : responseInMaster("Q", "`questionNumber 10000 ", "A")));
+    EXPECT_EQ(send(), "H\r\n" + (isNotes ? notesRecord("Q", "A") : responseInSend("Q", "A")));
+    EXPECT_EQ(notes(), "N\r\n" + (isNotes ? notesRecord("Q", "A") : ""));
     EXPECT_EQ(toolkit.answerBox, "");
     EXPECT_EQ(toolkit.questionBox, "");
 }
 
-// One case a row.
+// One case a row. A response record is 10 lines in the master file (249
+// bytes here) and 7 in the send file (221); a notes record 7 lines in each of three.
+constexpr Command response = &LessonForm::cmd_enter_response_Click;
+constexpr Command notesCmd = &LessonForm::cmd_save_as_notes_Click;
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Writes, RecordFaultTest,
+INSTANTIATE_TEST_SUITE_P(Steps, RecordFaultTest,
     ::testing::Values(
-        FaultCase{"ResponseFirstLine", &LessonForm::cmd_enter_response_Click, 1, "", "", "",
-                  responseInMaster("Q", "`questionNumber 10000 ", "A"), responseInSend("Q", "A"), ""},
-        FaultCase{"ResponseTimeLineOfSendFile", &LessonForm::cmd_enter_response_Click, 4, opening + timeLine, opening,
-                  "", responseInMaster("Q", "`questionNumber 10000 ", "A"), responseInSend("Q", "A"), ""},
-        FaultCase{"ResponseLineOfMasterOnly", &LessonForm::cmd_enter_response_Click, 6,
-                  opening + timeLine + "\r\n", opening + timeLine, "",
-                  responseInMaster("Q", "`questionNumber 10000 ", "A"), responseInSend("Q", "A"), ""},
-        FaultCase{"ResponseClosingSeparatorOfSendFile", &LessonForm::cmd_enter_response_Click, 17,
-                  responseInMaster("Q", "`questionNumber 10000 ", "A"),
-                  opening + timeLine + "Q\r\n" + opening + "RESPONSE -->  \r\nA\r\n", "",
-                  responseInMaster("Q", "`questionNumber 10000 ", "A"), responseInSend("Q", "A"), ""},
-        FaultCase{"NotesDateLineOfNotesFile", &LessonForm::cmd_save_as_notes_Click, 9,
-                  opening + timeLine + dateTimeLine, opening + timeLine + dateTimeLine, opening + timeLine,
-                  notesRecord("Q", "A"), notesRecord("Q", "A"), notesRecord("Q", "A")},
-        FaultCase{"NotesTextOfSendFile", &LessonForm::cmd_save_as_notes_Click, 17,
-                  opening + timeLine + dateTimeLine + "Q\r\n" + opening + "NOTES -------> A\r\n",
-                  opening + timeLine + dateTimeLine + "Q\r\n" + opening, opening + timeLine + dateTimeLine + "Q\r\n" + opening,
-                  notesRecord("Q", "A"), notesRecord("Q", "A"), notesRecord("Q", "A")}),
+        FaultCase{"ResponseSendFileWillNotOpen", response, StepFault::Open, 2, 1, 70, 0},
+        FaultCase{"ResponseFirstLine", response, StepFault::Write, 0, 1, 61, 0},
+        FaultCase{"ResponseLineOfMasterOnly", response, StepFault::Write, 1, 5, 57, 0},
+        FaultCase{"ResponseLastLineOfSendFile", response, StepFault::Write, 2, 7, 61, 0},
+        FaultCase{"ResponseMasterFileWriteFails", response, StepFault::Flush, 1, 1, 57, 0},
+        FaultCase{"ResponseMasterFileShortWrite", response, StepFault::Flush, 1, 1, 61, 100},
+        FaultCase{"ResponseSendFileShortWrite", response, StepFault::Flush, 2, 1, 61, 60},
+        FaultCase{"ResponseSendFileAllButOneByte", response, StepFault::Flush, 2, 1, 61, 220},
+        FaultCase{"ResponseMasterFileFsync", response, StepFault::Sync, 1, 1, 57, 0},
+        FaultCase{"ResponseSendFileFsync", response, StepFault::Sync, 2, 1, 57, 0},
+        FaultCase{"ResponseMasterFileClose", response, StepFault::Close, 1, 1, 57, 0},
+        FaultCase{"ResponseSendFileClose", response, StepFault::Close, 2, 1, 61, 0},
+        FaultCase{"NotesNotesFileWillNotOpen", notesCmd, StepFault::Open, 3, 1, 76, 0},
+        FaultCase{"NotesDateLineOfNotesFile", notesCmd, StepFault::Write, 3, 3, 61, 0},
+        FaultCase{"NotesSendFileShortWrite", notesCmd, StepFault::Flush, 2, 1, 61, 51},
+        FaultCase{"NotesNotesFileWriteFails", notesCmd, StepFault::Flush, 3, 1, 61, 0},
+        FaultCase{"NotesNotesFileFsync", notesCmd, StepFault::Sync, 3, 1, 57, 0},
+        FaultCase{"NotesNotesFileClose", notesCmd, StepFault::Close, 3, 1, 57, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
+
+// When a file cannot be cut back after a failure, the message says that it
+// may hold a partial record: the failure never reads as if nothing was written.
+TEST_F(RecordsTest, FileThatCannotBeCutBackIsNamedInTheMessage)
+{
+    writeBytes(masterPath(), "H\r\n");
+    s.questionText = "Q";
+    toolkit.answerBox = "A";
+    StepFault fault(StepFault::Sync, 2, 57);
+    fault.cutBackFailsFor = 1;
+    files.setFaults(&fault);
+    form.cmd_enter_response_Click();
+    ASSERT_EQ(toolkit.messages.size(), 1u);
+    EXPECT_EQ(toolkit.messages[0], runtimeError(57, "Device I/O error") +
+                                       "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now hold a partial "
+                                       "record.");
+    EXPECT_EQ(fault.cutBacks, 2);
+    EXPECT_EQ(master(), "H\r\n" + responseInMaster("Q", "`questionNumber 10000 ", "A"));
+    EXPECT_EQ(send(), "");
+    EXPECT_EQ(toolkit.answerBox, "A");
+    for (int n : {1, 2})
+        EXPECT_FALSE(files.isOpen(n)) << n;
+}
 
 TEST_F(RecordsTest, FailedOpenLeavesNoFileOpen)
 {

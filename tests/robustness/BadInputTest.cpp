@@ -3,6 +3,7 @@
 // in odd forms. Each gives its described outcome, and nothing crashes or
 // writes outside the base folder.
 
+#include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
@@ -109,46 +110,77 @@ TEST(BadInputTest, NamesBecomeFileNamesInsideTheBaseFolder)
         run.toolkit.answerBox = "a note";
         run.form.cmd_save_as_notes_Click();
         EXPECT_TRUE(run.toolkit.messages.empty());
+        // On the host the file names are UTF-8.
+        const std::string host = cp1252ToUtf8(c.form);
         EXPECT_EQ(run.fileList(),
-                  (std::vector<std::string>{"drovnel/masterFile_" + c.form + ".txt", "drovnel/notes_" + c.form + ".txt",
-                                            "drovnel/send_1207" + c.form + ".txt"}));
-        // The header keeps the name as typed.
-        const RecordFile master = parseRecordFile(run.bytes("masterFile_" + c.form + ".txt"), RecordFileKind::Master);
+                  (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
+                                            "drovnel/send_1207" + host + ".txt"}));
+        // The header keeps the name as typed, in Windows-1252.
+        const RecordFile master = parseRecordFile(run.bytes("masterFile_" + host + ".txt"), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
         ASSERT_EQ(master.blocks.size(), 2u);
         EXPECT_EQ(master.blocks[0].text, c.typed);
     }
 }
 
-TEST(BadInputTest, OverlongNameFailsTheOpenAndTheRunGoesOn)
+TEST(BadInputTest, OverlongNamesAreCutInTheFileNamesOnly)
 {
-    // "masterFile_" and ".txt" take 15 of the host's 255 bytes a file name.
+    // "masterFile_" and ".txt" take 15 of the host's 255 bytes a file name,
+    // so 240 bytes are left for the name, counted in UTF-8 as the host's
+    // file names are written: an accented letter takes two, the euro sign three.
     const struct {
-        const char* name;
-        std::size_t length;
-        bool fits;
+        const char* what;
+        std::string name;
+        std::string inFileNames;
     } cases[] = {
-        {"longest that fits", 240, true},
-        {"one too long", 241, false},
-        {"a megabyte", 1 << 20, false},
+        {"longest that fits", std::string(240, 'n'), std::string(240, 'n')},
+        {"one too long", std::string(241, 'n'), std::string(240, 'n')},
+        {"three hundred characters", std::string(300, 'n'), std::string(240, 'n')},
+        {"a megabyte", std::string(1 << 20, 'n'), std::string(240, 'n')},
+        {"blanks become underscores first", "Ann " + std::string(300, 'x'), "Ann_" + std::string(236, 'x')},
+        {"accented letters count two", std::string(121, '\xE9'), std::string(120, '\xE9')},
+        {"a euro sign is never cut in half", std::string(239, 'n') + "\x80", std::string(239, 'n')},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        StudentRun run({"1", std::string(c.length, 'n'), "ALX", "1"});
-        EXPECT_FALSE(run.form.ended());
+        SCOPED_TRACE(c.what);
+        StudentRun run({"1", c.name, "ALX", "1"});
+        EXPECT_TRUE(run.toolkit.messages.empty());
         run.form.cmdNextQuestion_Click();
         run.toolkit.answerBox = "kept";
-        run.form.cmd_enter_response_Click();
-        if (c.fits) {
-            EXPECT_TRUE(run.toolkit.messages.empty());
-            EXPECT_EQ(run.fileList().size(), 2u);
-        } else {
-            EXPECT_EQ(run.toolkit.messages,
-                      (std::vector<std::string>{general + "76", "Run-time error '76':\r\n\r\nPath not found"}));
-            EXPECT_EQ(run.toolkit.answerBox, "kept");
-            EXPECT_TRUE(run.fileList().empty());
-        }
+        run.form.cmd_save_as_notes_Click();
+        EXPECT_TRUE(run.toolkit.messages.empty());
+        const std::string host = cp1252ToUtf8(c.inFileNames);
+        EXPECT_EQ(run.fileList(),
+                  (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
+                                            "drovnel/send_1207" + host + ".txt"}));
+        // The files hold the name as typed.
+        const RecordFile master =
+            parseRecordFile(readBytes(run.drive.drovnel() / ("masterFile_" + host + ".txt")), RecordFileKind::Master);
+        ASSERT_TRUE(master.whole()) << master.error;
+        ASSERT_EQ(master.blocks.size(), 2u);
+        EXPECT_TRUE(master.blocks[0].text == c.name);
+        EXPECT_EQ(master.blocks[1].text, "kept");
     }
+}
+
+TEST(BadInputTest, NamesThatDifferOnlyPastTheCutShareTheirFiles)
+{
+    const std::string common(300, 'n');
+    StudentRun first({"1", common + "a", "ALX", "1"});
+    FakeToolkit toolkit;
+    FileTable files;
+    ScriptedRandom random;
+    LessonForm second{toolkit, files, first.clock, random};
+    toolkit.replies = {"1", common + "b", "ALX", "1"};
+    second.Form_Load();
+    EXPECT_TRUE(first.toolkit.messages.empty());
+    EXPECT_TRUE(toolkit.messages.empty());
+    const RecordFile master =
+        parseRecordFile(first.bytes("masterFile_" + std::string(240, 'n') + ".txt"), RecordFileKind::Master);
+    ASSERT_TRUE(master.whole()) << master.error;
+    ASSERT_EQ(master.blocks.size(), 2u);
+    EXPECT_TRUE(master.blocks[0].text == common + "a");
+    EXPECT_TRUE(master.blocks[1].text == common + "b");
 }
 
 TEST(BadInputTest, HugeRepliesAndAnswersAreWrittenWhole)

@@ -7,6 +7,7 @@
 
 #include "fakes/FakeForm.h"
 #include "fakes/FakeToolkit.h"
+#include "fakes/StepFault.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
 
@@ -20,24 +21,6 @@ namespace qal::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Fails one operation: the nth write (counted over all files, from when it
-// is installed), every open of one number, or every close of one number.
-class Fault : public FileFaults {
-public:
-    enum What { Open, Write, Close };
-    Fault(What what, int which, int number) : what_(what), which_(which), number_(number) {}
-
-    int beforeOpen(int n, FileMode) override { return what_ == Open && n == which_ ? number_ : 0; }
-    int beforeWrite(int) override { return what_ == Write && ++writes_ == which_ ? number_ : 0; }
-    int beforeClose(int n) override { return what_ == Close && n == which_ ? number_ : 0; }
-
-private:
-    What what_;
-    int which_;
-    int number_;
-    int writes_ = 0;
-};
 
 const std::vector<std::string> fileNames{"masterFile_Ann_Lee.txt", "send_1207Ann_Lee.txt", "notes_Ann_Lee.txt"};
 const RecordFileKind fileKinds[] = {RecordFileKind::Master, RecordFileKind::Send, RecordFileKind::Notes};
@@ -105,43 +88,43 @@ protected:
     }
 };
 
-TEST_F(FaultInjectionTest, RecordingFaultsAreReportedKeepTheAnswerAndLoseNothing)
+TEST_F(FaultInjectionTest, RecordingFaultsAreReportedKeepTheAnswerAndChangeNoFile)
 {
-    // A response writes 10 lines to the master file and 7 to the send file,
-    // line by line to both (17 writes); a note writes 7 lines to each of
-    // three files (21 writes).
     const struct {
         const char* name;
         bool notes;
-        Fault::What what;
-        int which;
+        StepFault::Step step;
+        int file;
+        int nth;
         int number;
+        std::size_t shortBytes;
         const char* text;
     } cases[] = {
-        {"response: master file will not open", false, Fault::Open, 1, 75, "Path/File access error"},
-        {"response: send file held by another run", false, Fault::Open, 2, 70, "Permission denied"},
-        {"response: first line", false, Fault::Write, 1, 57, "Device I/O error"},
-        {"response: send file's first line", false, Fault::Write, 2, 57, "Device I/O error"},
-        {"response: disk full at the record number", false, Fault::Write, 5, 61, "Disk full"},
-        {"response: the response line", false, Fault::Write, 15, 61, "Disk full"},
-        {"response: last line", false, Fault::Write, 17, 57, "Device I/O error"},
-        {"response: master file fails to flush", false, Fault::Close, 1, 57, "Device I/O error"},
-        {"response: send file fails to flush", false, Fault::Close, 2, 61, "Disk full"},
-        {"notes: notes file will not open", true, Fault::Open, 3, 76, "Path not found"},
-        {"notes: first line", true, Fault::Write, 1, 61, "Disk full"},
-        {"notes: notes file's time line", true, Fault::Write, 6, 57, "Device I/O error"},
-        {"notes: last line", true, Fault::Write, 21, 61, "Disk full"},
-        {"notes: notes file fails to flush", true, Fault::Close, 3, 57, "Device I/O error"},
+        {"response: master file will not open", false, StepFault::Open, 1, 1, 75, 0, "Path/File access error"},
+        {"response: send file held by another run", false, StepFault::Open, 2, 1, 70, 0, "Permission denied"},
+        {"response: first line", false, StepFault::Write, 0, 1, 57, 0, "Device I/O error"},
+        {"response: disk full at the record number", false, StepFault::Write, 1, 5, 61, 0, "Disk full"},
+        {"response: master file cut at a page", false, StepFault::Flush, 1, 1, 61, 4096, "Disk full"},
+        {"response: send file cut mid-line", false, StepFault::Flush, 2, 1, 61, 70, "Disk full"},
+        {"response: master file fails to flush", false, StepFault::Sync, 1, 1, 57, 0, "Device I/O error"},
+        {"response: send file fails to flush", false, StepFault::Sync, 2, 1, 57, 0, "Device I/O error"},
+        {"response: send file fails to close", false, StepFault::Close, 2, 1, 61, 0, "Disk full"},
+        {"notes: notes file will not open", true, StepFault::Open, 3, 1, 76, 0, "Path not found"},
+        {"notes: notes file's time line", true, StepFault::Write, 3, 2, 57, 0, "Device I/O error"},
+        {"notes: notes file cut short", true, StepFault::Flush, 3, 1, 61, 100, "Disk full"},
+        {"notes: notes file fails to flush", true, StepFault::Sync, 3, 1, 57, 0, "Device I/O error"},
+        {"notes: master file fails to close", true, StepFault::Close, 1, 1, 57, 0, "Device I/O error"},
     };
     int answer = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto before = contents();
-        const std::string text = "answer " + std::to_string(++answer);
+        // Long enough that a file cut at a page holds part of it.
+        const std::string text = "answer " + std::to_string(++answer) + " " + std::string(9100, 'w');
         toolkit.messages.clear();
         toolkit.answerBox = text;
         toolkit.questionBox = "the question";
-        Fault fault(c.what, c.which, c.number);
+        StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
         files.setFaults(&fault);
         click(c.notes);
         files.setFaults(nullptr);
@@ -152,33 +135,38 @@ TEST_F(FaultInjectionTest, RecordingFaultsAreReportedKeepTheAnswerAndLoseNothing
         EXPECT_EQ(toolkit.questionBox, "the question");
         for (int n = 1; n <= 3; ++n)
             EXPECT_FALSE(files.isOpen(n)) << "file number " << n << " left open";
-        expectNothingLost(before, 1);
-        if (c.what == Fault::Open) {
-            EXPECT_EQ(contents(), before) << "a failed open wrote something";
-        }
+        EXPECT_EQ(contents(), before) << "the failed record changed a file";
 
-        // The student clicks again, and this time it goes through whole.
+        // The student clicks again, and this time it goes through whole, once.
         click(c.notes);
         EXPECT_EQ(toolkit.messages.size(), 1u);
         EXPECT_EQ(toolkit.answerBox, "");
         expectRecordedLast(c.notes, text);
+        expectNothingLost(before, 0);
+        for (std::size_t i = 0; i < (c.notes ? 3u : 2u); ++i) {
+            const RecordFile old = parseRecordFile(before[i], fileKinds[i]);
+            const RecordFile now = parseRecordFile(readBytes(file(i)), fileKinds[i]);
+            EXPECT_EQ(now.blocks.size(), old.blocks.size() + 1) << fileNames[i];
+        }
     }
 }
 
-TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageAndTheRunGoesOn)
+TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageWriteNoHeaderLineAndTheRunGoesOn)
 {
-    // Start-up writes 6 header lines to the master file, then 6 to the send file.
     const struct {
         const char* name;
-        Fault::What what;
-        int which;
+        StepFault::Step step;
+        int file;
         int number;
+        std::size_t shortBytes;
     } cases[] = {
-        {"master file will not open", Fault::Open, 1, 75},
-        {"send file will not open", Fault::Open, 2, 70},
-        {"disk full at the first header line", Fault::Write, 1, 61},
-        {"I/O error in the send file's header", Fault::Write, 9, 57},
-        {"master file fails to flush", Fault::Close, 1, 57},
+        {"master file will not open", StepFault::Open, 1, 75, 0},
+        {"send file will not open", StepFault::Open, 2, 70, 0},
+        {"disk full at the first header line", StepFault::Write, 1, 61, 0},
+        {"I/O error in the send file's header", StepFault::Write, 2, 57, 0},
+        {"send file's header cut short", StepFault::Flush, 2, 61, 30},
+        {"master file fails to flush", StepFault::Sync, 1, 57, 0},
+        {"send file fails to close", StepFault::Close, 2, 57, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -187,7 +175,7 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageAndTheRunGoesOn)
         FileTable f;
         ScriptedRandom r;
         LessonForm run{tk, f, clock, r};
-        Fault fault(c.what, c.which, c.number);
+        StepFault fault(c.step, c.file, c.number);
         f.setFaults(&fault);
         tk.replies = {"1", "Ann Lee", "ALX", "1"};
         run.Form_Load();
@@ -195,7 +183,7 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageAndTheRunGoesOn)
 
         EXPECT_EQ(tk.messages, std::vector<std::string>{LessonForm::generalErrorMessage + std::to_string(c.number)});
         EXPECT_FALSE(run.ended());
-        expectNothingLost(before, 1);
+        EXPECT_EQ(contents(), before);
 
         // The run goes on: it shows questions and records.
         run.cmdNextQuestion_Click();
@@ -205,6 +193,40 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageAndTheRunGoesOn)
         EXPECT_EQ(tk.messages.size(), 1u);
         expectRecordedLast(false, text);
     }
+}
+
+TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSuccess)
+{
+    // The send file fails to flush; the master file, written whole, cannot
+    // be cut back either: the message names it.
+    const auto before = contents();
+    toolkit.answerBox = "half there";
+    StepFault fault(StepFault::Sync, 2, 57);
+    fault.cutBackFailsFor = 1;
+    files.setFaults(&fault);
+    form.cmd_enter_response_Click();
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(57, "Device I/O error") +
+                                                         "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt "
+                                                         "may now hold a partial record."});
+    EXPECT_EQ(toolkit.answerBox, "half there");
+    EXPECT_EQ(readBytes(file(1)), before[1]);
+
+    // At start-up the general message says it the same way.
+    FakeToolkit tk;
+    FileTable f;
+    ScriptedRandom r;
+    LessonForm run{tk, f, clock, r};
+    StepFault headerFault(StepFault::Flush, 2, 61, 1, 20);
+    headerFault.cutBackFailsFor = 0;
+    f.setFaults(&headerFault);
+    tk.replies = {"1", "Ann Lee", "ALX", "1"};
+    run.Form_Load();
+    EXPECT_EQ(tk.messages, std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
+                                                    "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now "
+                                                    "hold a partial record.\r\n\r\nThe file "
+                                                    "c:\\drovnel\\send_1207Ann_Lee.txt may now hold a partial "
+                                                    "record."});
+    EXPECT_FALSE(run.ended());
 }
 
 TEST_F(FaultInjectionTest, FolderRemovedUnderTheRunningProgram)
@@ -273,11 +295,10 @@ TEST_F(FaultInjectionTest, SendFileOnAFullDisk)
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(61, "Disk full")});
     EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.answerBox, "nowhere to go");
-    // The master file got the record's first line before the send file
-    // failed on it; nothing before it changed.
-    const std::string master = readBytes(file(0));
-    EXPECT_EQ(master.substr(0, before[0].size()), before[0]);
-    EXPECT_EQ(master.substr(before[0].size()), "......!!!!!!!!...................................\r\n");
+    // The master file got the whole record before the send file failed on
+    // it, and lost it again: nothing changed.
+    EXPECT_EQ(readBytes(file(0)), before[0]);
+    EXPECT_EQ(readBytes(file(2)), before[2]);
 }
 
 TEST_F(FaultInjectionTest, ReadOnlyFolderAndFiles)
@@ -305,7 +326,7 @@ TEST_F(FaultInjectionTest, FailedCloseAtTheEndStillEndsTheProgram)
     // closes it, and a failure there must not stop the ending.
     files.open(1, "c:\\drovnel\\masterFile_Ann_Lee.txt", FileMode::Append);
     files.open(2, "c:\\drovnel\\send_1207Ann_Lee.txt", FileMode::Append);
-    Fault fault(Fault::Close, 2, 57);
+    StepFault fault(StepFault::Close, 2, 57);
     files.setFaults(&fault);
     EXPECT_NO_THROW(form.cmd_quit_Click());
     files.setFaults(nullptr);

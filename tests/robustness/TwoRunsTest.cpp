@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <csignal>
 #include <map>
 #include <spawn.h>
 #include <sys/file.h>
@@ -115,7 +116,7 @@ protected:
 
     fs::path file(const std::string& name) const { return drive.drovnel() / name; }
 
-    void runTwo(const std::vector<Expected>& runs, bool slow)
+    void runTwo(const std::vector<Expected>& runs, bool slow, bool noLocks = false)
     {
         const fs::path go = drive.root() / "go";
         std::vector<pid_t> pids;
@@ -126,6 +127,8 @@ protected:
                                           "--go",          go.string()};
             if (slow)
                 args.push_back("--slow");
+            if (noLocks)
+                args.push_back("--no-locks");
             const pid_t pid = startWriter(args);
             ASSERT_GT(pid, 0);
             pids.push_back(pid);
@@ -168,6 +171,55 @@ TEST_F(TwoRunsTest, HundredsOfRecordsAtOnceStayWholeAndApart)
 TEST_F(TwoRunsTest, RecordsStayWholeWhenEveryLineLeavesRoomForTheOtherRun)
 {
     runTwo({{"A", 150, 3}, {"B", 150, 4}}, true);
+}
+
+TEST_F(TwoRunsTest, WhereTheFileSystemRefusesLocksLockFilesKeepFourRunsApart)
+{
+    runTwo({{"A", 150, 7}, {"B", 150, 5}, {"C", 150, 3}, {"D", 150, 0}}, false, true);
+    EXPECT_FALSE(fs::exists(file("masterFile_Ann_Lee.txt.lock")));
+}
+
+TEST_F(TwoRunsTest, SigtermEndsARunBetweenRecordsNeverInOne)
+{
+    // Runs are ended by SIGTERM at moments spread over their records, one
+    // after the other on the same files; every record reaches every file
+    // whole, and no lock file is left behind. The runs pause between the
+    // files of a record, where most of the signals land.
+    const int runs = 10;
+    for (int i = 0; i < runs; ++i) {
+        const std::string label = std::string(1, static_cast<char>('A' + i));
+        const pid_t pid = startWriter({label, "2400", "--notes-every", "3", "--slow-flush"});
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30 + 13 * i));
+        ::kill(pid, SIGTERM);
+        EXPECT_EQ(waitExit(pid), 128 + SIGTERM);
+    }
+    const struct {
+        const char* name;
+        RecordFileKind kind;
+    } files[] = {{"masterFile_Ann_Lee.txt", RecordFileKind::Master},
+                 {"send_1207Ann_Lee.txt", RecordFileKind::Send},
+                 {"notes_Ann_Lee.txt", RecordFileKind::Notes}};
+    // Each file's records as "kind text", headers left out.
+    std::vector<std::string> recorded[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i].name);
+        const RecordFile parsed = parseRecordFile(readBytes(file(files[i].name)), files[i].kind);
+        EXPECT_TRUE(parsed.whole()) << parsed.error;
+        for (const RecordBlock& b : parsed.blocks)
+            if (b.kind != RecordBlock::Header)
+                recorded[i].push_back((b.kind == RecordBlock::Notes ? "N " : "R ") + b.text);
+        EXPECT_FALSE(fs::exists(file(std::string(files[i].name) + ".lock")));
+    }
+    // A record is in every one of its files or in none.
+    EXPECT_EQ(recorded[1], recorded[0]);
+    std::vector<std::string> notesInMaster;
+    for (const std::string& r : recorded[0])
+        if (r[0] == 'N')
+            notesInMaster.push_back(r);
+    EXPECT_EQ(recorded[2], notesInMaster);
+    const std::size_t records = recorded[0].size();
+    EXPECT_GT(records, static_cast<std::size_t>(runs)) << "the runs were ended before they recorded";
 }
 
 // Holds an exclusive lock on a file from another process until released.
@@ -284,6 +336,23 @@ TEST_F(HeldLockTest, RecordFailsWithPermissionDeniedKeepsTheAnswerAndWritesNothi
     }
 }
 
+TEST_F(HeldLockTest, DisplayNotesNeverReadsANotesFileWhileARecordIsWrittenToIt)
+{
+    toolkit.answerBox = "a note";
+    form.cmd_save_as_notes_Click();
+    toolkit.questionBox = "the question";
+    LockHolder holder(file("notes_Ann_Lee.txt"));
+    ASSERT_TRUE(holder.locked());
+    form.cmd_display_note_file_Click();
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{"Run-time error '70':\r\n\r\nPermission denied"});
+    EXPECT_EQ(toolkit.questionBox, "the question");
+    holder.release();
+    toolkit.messages.clear();
+    form.cmd_display_note_file_Click();
+    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_NE(toolkit.questionBox.find("NOTES -------> a note"), std::string::npos);
+}
+
 TEST_F(HeldLockTest, LockHeldForAShortWhileIsWaitedFor)
 {
     toolkit.answerBox = "patient answer";
@@ -291,12 +360,14 @@ TEST_F(HeldLockTest, LockHeldForAShortWhileIsWaitedFor)
     auto holder = std::make_unique<LockHolder>(file("send_1207Ann_Lee.txt"));
     ASSERT_TRUE(holder->locked());
     std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
         holder->release();
     });
     form.cmd_enter_response_Click();
     releaser.join();
     EXPECT_TRUE(toolkit.messages.empty());
+    // Waiting more than a moment showed the wait cursor, and took it away.
+    EXPECT_EQ(toolkit.waitCursor, (std::vector<bool>{true, false}));
     const RecordFile send = parseRecordFile(readBytes(file("send_1207Ann_Lee.txt")), RecordFileKind::Send);
     ASSERT_TRUE(send.whole()) << send.error;
     EXPECT_EQ(send.blocks.back().text, "patient answer");

@@ -2,13 +2,18 @@
 """Crash safety of the real program: killed at any moment, it loses nothing.
 
 Runs qalesson under a private X server (the helpers of the end-to-end test),
-records responses and notes by typing and clicking, and kills the program
-with SIGKILL right around the click of a record, again and again, starting it
-anew each time on the same files; the last run quits normally. Then every
-record whose command had finished (it was seen in the master file before the
-next one was started) must be in the master and send files (notes also in the
-notes file) exactly once and whole, in the order recorded, with at most one
-record cut short per kill and no other damage.
+records responses and notes by typing and clicking, and ends the program right
+around the click of a record, again and again, starting it anew each time on
+the same files; the last run quits normally. Every other run is killed with
+SIGKILL, the others get SIGTERM (as at a desktop logout), which must end the
+program with status 0 and never inside a record. Then every record whose
+command had finished (it was seen in the master file before the next one was
+started) must be in the master and send files (notes also in the notes file)
+exactly once and whole, in the order recorded, with at most one record cut
+short per SIGKILL, none per SIGTERM, and no other damage.
+
+Before all that, a run that gets SIGTERM at its first start-up prompt must end
+with status 0 and write nothing.
 
 Usage: crash_safety.py QALESSON RECORD_CHECK [--records N] [--kills K] [--seed S]
 """
@@ -59,6 +64,14 @@ def blocks(checker, kind, path):
     return [(line[0], line[2:]) for line in lines[:-1]], torn
 
 
+def end_run(program, how):
+    """Ends the run with the signal: SIGTERM must let it end by itself, with status 0."""
+    program.send_signal(how)
+    status = e2e.wait_exit(program)
+    if how == signal.SIGTERM and status != 0:
+        raise e2e.Failure("SIGTERM ended the program with status %d" % status)
+
+
 def start_run(desktop, binary, env, lesson, log):
     """Starts the program and answers the start-up prompts; its output goes to log."""
     with open(log, "ab") as out:
@@ -72,12 +85,29 @@ def start_run(desktop, binary, env, lesson, log):
             raise e2e.Failure("%s; the program wrote:\n%s" % (failure, f.read().decode("latin-1")))
 
 
+def terminated_at_prompt(desktop, binary, env, lesson, drovnel):
+    """SIGTERM while a start-up prompt is shown ends the run at once, writing nothing."""
+    program = subprocess.Popen([binary, "--lesson", lesson], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        desktop.wait_window("qalesson", program)
+        program.send_signal(signal.SIGTERM)
+        status = e2e.wait_exit(program)
+        if status != 0:
+            raise e2e.Failure("SIGTERM at a prompt ended the program with status %d" % status)
+        if os.path.isdir(drovnel) and os.listdir(drovnel):
+            raise e2e.Failure("SIGTERM at a prompt left files: %s" % os.listdir(drovnel))
+    finally:
+        if program.poll() is None:
+            program.kill()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("binary")
     parser.add_argument("checker")
     parser.add_argument("--records", type=int, default=30)
-    parser.add_argument("--kills", type=int, default=3)
+    parser.add_argument("--kills", type=int, default=4)
     parser.add_argument("--seed", type=int, default=None)
     args = parser.parse_args()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
@@ -98,17 +128,23 @@ def main():
             for k in range(1, args.records + 2):
                 f.write(b"\r\nquestion %d\r\n" % k)
 
+        terminated_at_prompt(desktop, args.binary, env, lesson, drovnel)
+
         # Each killed run dies around a record drawn from its fair share; the
         # last run records whatever is left and quits.
         runs = args.kills + 1
         share = max(args.records // runs, 1)
         clicked = []    # (text, note) in the order clicked
+        # Records a SIGKILL may have caught between one file and the next:
+        # each may be whole in some files and absent (or cut short) in others.
+        killed_in_flight = []
         finished = []   # those seen in the master file before the next click
         for run in range(runs):
             program, window = start_run(desktop, args.binary, env, lesson,
                                         os.path.join(work, "run%d.log" % (run + 1)))
             killed = run < args.kills
             kill_at = rng.randint(1, share) if killed else None
+            how = signal.SIGKILL if run % 2 == 0 else signal.SIGTERM
             k = 0
             while len(clicked) < args.records:
                 k += 1
@@ -120,8 +156,7 @@ def main():
                 desktop.xdotool("type", "--delay", "5", text)
                 if k == kill_at and rng.random() < 0.25:
                     # Killed with the answer typed but not yet recorded.
-                    program.send_signal(signal.SIGKILL)
-                    program.wait()
+                    end_run(program, how)
                     break
                 desktop.click(window, e2e.SAVE_AS_NOTES if note else e2e.ENTER_RESPONSE)
                 clicked.append((text, note))
@@ -129,8 +164,9 @@ def main():
                     # From before the command runs to after it ends: it takes
                     # a few milliseconds once the click arrives.
                     time.sleep(rng.uniform(0.0, 0.008))
-                    program.send_signal(signal.SIGKILL)
-                    program.wait()
+                    end_run(program, how)
+                    if how == signal.SIGKILL:
+                        killed_in_flight.append((text, note))
                     break
                 if wait_recorded(master, record_bytes(text, note), program):
                     finished.append((text, note))
@@ -145,6 +181,7 @@ def main():
                     raise e2e.Failure("quit program ended with status %d" % program.returncode)
             program = None
 
+        sigkills = (args.kills + 1) // 2
         send_name = [n for n in os.listdir(drovnel) if n.startswith("send_")]
         if len(send_name) != 1:
             raise e2e.Failure("expected one send file: %s" % os.listdir(drovnel))
@@ -153,16 +190,19 @@ def main():
         for kind, path in (("master", master), ("send", os.path.join(drovnel, send_name[0])),
                            ("notes", os.path.join(drovnel, "notes_Ann_Lee.txt"))):
             found[kind], torn[kind] = blocks(args.checker, kind, path)
-            if torn[kind] > args.kills:
-                raise e2e.Failure("%s file: %d records cut short by %d kills" % (kind, torn[kind], args.kills))
+            if torn[kind] > sigkills:
+                raise e2e.Failure("%s file: %d records cut short by %d SIGKILLs" % (kind, torn[kind], sigkills))
 
         headers = [t for k, t in found["master"] if k == "H"]
         if len(headers) != runs or any(t != "Ann Lee" for t in headers):
             raise e2e.Failure("master file holds %d header blocks for %d runs" % (len(headers), runs))
         records = [(t, k == "N") for k, t in found["master"] if k != "H"]
-        if [(t, k == "N") for k, t in found["send"] if k != "H"] != records:
+
+        def settled(rs):
+            return [r for r in rs if r not in killed_in_flight]
+        if settled([(t, k == "N") for k, t in found["send"] if k != "H"]) != settled(records):
             raise e2e.Failure("send file's records differ from the master file's")
-        if [(t, True) for k, t in found["notes"]] != [r for r in records if r[1]]:
+        if settled([(t, True) for k, t in found["notes"]]) != settled([r for r in records if r[1]]):
             raise e2e.Failure("notes file's notes differ from the master file's")
         # Each record at most once, in the order clicked, and every finished one there.
         positions = [clicked.index(r) if r in clicked else -1 for r in records]
@@ -172,9 +212,10 @@ def main():
         if missing:
             raise e2e.Failure("finished records lost: %s" % missing)
         in_flight = len(clicked) - len(finished)
-        print("crash safety: %d records finished, %d kills, %d of the %d in flight kept whole, "
-              "%d cut short (master)" % (len(finished), args.kills, len(records) - len(finished),
-                                          in_flight, torn["master"]))
+        print("crash safety: %d records finished, %d kills (%d SIGKILL, %d SIGTERM), %d of the %d in "
+              "flight kept whole, %d cut short (master)" % (len(finished), args.kills, sigkills,
+                                                             args.kills - sigkills, len(records) - len(finished),
+                                                             in_flight, torn["master"]))
         return 0
     except e2e.Failure as failure:
         print("FAIL (seed %d): %s" % (seed, failure))

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Kills the real program with SIGKILL around its record commands and checks
-# that every finished record survives whole (see crash_safety.py).
+# Kills the real program with SIGKILL and SIGTERM around its record commands
+# and checks that every finished record survives whole (see crash_safety.py).
 #
-#   crash_safety.sh QALESSON RECORD_CHECK           # short: 30 records, 3 kills
+#   crash_safety.sh QALESSON RECORD_CHECK           # short: 30 records, 4 kills
 #   crash_safety.sh QALESSON RECORD_CHECK --long    # 300 records, 30 kills
 #   crash_safety.sh QALESSON RECORD_CHECK --records N --kills K [--seed S]
 #

@@ -2,14 +2,18 @@
 // responses and notes, for the test that runs two of them at once on the same
 // files. The files go to drive C: as QALESSON_DRIVE_C names it.
 //
-//   record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow]
+//   record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow] [--slow-flush] [--no-locks]
 //
 // Record k (1..COUNT) answers the lesson line "question k": a response
 // "run LABEL record k", or every K-th one a note "run LABEL note k". With
 // --ready and --go, the run creates FILE after start-up and waits for the go
 // file before recording, so that two runs record at the same time. --slow
 // yields the processor before every line written, to widen the moments in
-// which another run could come between two lines of a record.
+// which another run could come between two lines of a record. --slow-flush
+// pauses 2 ms before each file of a record goes to the disk, between one
+// file and the next, where a run ended outright would tear it. --no-locks
+// makes the file system refuse every lock, as NFS without its lock service
+// does, so that lock files must keep the runs apart.
 //
 // Exit status 0 when every command went through without a message box.
 
@@ -18,6 +22,7 @@
 
 #include "fakes/FakeToolkit.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -32,19 +37,39 @@ namespace {
 using qal::test::FakeClock;
 using qal::test::FakeToolkit;
 
-class YieldBeforeWrites : public qal::FileFaults {
+class WriterFaults : public qal::FileFaults {
 public:
+    bool slow = false;
+    bool noLocks = false;
+    bool slowFlush = false;
     int beforeWrite(int) override
     {
+        pause();
+        return 0;
+    }
+    int beforeFlush(int, std::size_t&) override
+    {
+        pause();
+        if (slowFlush)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return 0;
+    }
+    int lockRefusal(int) override { return noLocks ? ENOLCK : 0; }
+
+private:
+    void pause()
+    {
+        if (!slow)
+            return;
         std::this_thread::yield();
         std::this_thread::sleep_for(std::chrono::microseconds(50));
-        return 0;
     }
 };
 
 int usage()
 {
-    std::cerr << "usage: record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow]\n";
+    std::cerr << "usage: record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow] "
+                 "[--slow-flush] [--no-locks]\n";
     return 2;
 }
 
@@ -68,7 +93,7 @@ int main(int argc, char** argv)
     int notesEvery = 0;
     std::string readyFile;
     std::string goFile;
-    bool slow = false;
+    WriterFaults faults;
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--notes-every" && i + 1 < argc)
@@ -78,7 +103,11 @@ int main(int argc, char** argv)
         else if (arg == "--go" && i + 1 < argc)
             goFile = argv[++i];
         else if (arg == "--slow")
-            slow = true;
+            faults.slow = true;
+        else if (arg == "--slow-flush")
+            faults.slowFlush = true;
+        else if (arg == "--no-locks")
+            faults.noLocks = true;
         else
             return usage();
     }
@@ -87,9 +116,7 @@ int main(int argc, char** argv)
 
     FakeToolkit toolkit;
     qal::FileTable files;
-    YieldBeforeWrites yielding;
-    if (slow)
-        files.setFaults(&yielding);
+    files.setFaults(&faults);
     FakeClock clock; // a fixed day, so both runs share one send file
     qal::Random random;
     qal::LessonForm form(toolkit, files, clock, random);

@@ -2,12 +2,14 @@
 
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
+#include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 #include <unistd.h>
@@ -67,6 +69,15 @@ TEST_P(SplitTest, ByteByByte)
 INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+std::string repeated(const std::string& text, std::size_t times)
+{
+    std::string all;
+    all.reserve(text.size() * times);
+    for (std::size_t i = 0; i < times; ++i)
+        all += text;
+    return all;
+}
+
 // Files live in a fresh temporary folder of their own.
 class LessonFileTest : public ::testing::Test {
 protected:
@@ -98,24 +109,39 @@ TEST_F(LessonFileTest, RefusesWhatCannotBeALesson)
         {"5001 lines", numbered(5001, "\r\n"), "it has more than 5000 lines"},
         {"5000 lines and a blank one", numbered(5000, "\r\n") + "\r\n", "it has more than 5000 lines"},
         {"5000 lines and one without a line end", numbered(5000, "\n") + "x", "it has more than 5000 lines"},
-        {"utf-8 mark",
-         "\xEF\xBB\xBF"
-         "001.  A\r\n",
-         "it is UTF-8 text with a byte order mark; save it as Windows-1252 (ANSI) text"},
         {"utf-16 little-endian",
          std::string("\xFF\xFE"
                      "0\0"
                      "0\0",
                      6),
-         "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
+         "it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text"},
         {"utf-16 big-endian",
          std::string("\xFE\xFF\0"
                      "0",
                      4),
-         "it is UTF-16 text; save it as Windows-1252 (ANSI) text"},
+         "it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text"},
+        {"only a utf-8 mark", "\xEF\xBB\xBF", "it is empty"},
+        {"utf-8 mark before Windows-1252 text",
+         "\xEF\xBB\xBF"
+         "10\xB0\r\n",
+         "it starts with a UTF-8 byte order mark but is not UTF-8 text"},
+        {"utf-8 check mark", "001.  A\r\nTick \xE2\x9C\x93 here\r\n",
+         "line 2, column 6 holds \"\xE2\x9C\x93\" (U+2713), which Windows-1252 cannot hold"},
+        {"utf-8 emoji after a mark and an accent", "\xEF\xBB\xBF\xC3\xA9\xF0\x9F\x98\x80",
+         "line 1, column 2 holds \"\xF0\x9F\x98\x80\" (U+1F600), which Windows-1252 cannot hold"},
+        {"utf-8 control character that Windows-1252 puts a sign at", "a\xC2\x80",
+         "line 1, column 2 holds \"\xC2\x80\" (U+0080), which Windows-1252 cannot hold"},
+        {"a utf-8 mark later in the file", "a\r\n\xEF\xBB\xBF",
+         "line 2, column 1 holds \"\xEF\xBB\xBF\" (U+FEFF), which Windows-1252 cannot hold"},
+        {"line of 65536 characters", "001.  A\r\n" + std::string(65536, 'x') + "\r\n",
+         "line 2 has more than 65535 characters"},
+        {"line of 65536 Windows-1252 characters", std::string(65536, '\xE9'), "line 1 has more than 65535 characters"},
+        {"line of 65536 utf-8 characters", repeated("\xC3\xA9", 65536), "line 1 has more than 65535 characters"},
+        {"long as Windows-1252 though short as utf-8", repeated("\xC3\xA9", 40000) + "\r\n\xE9",
+         "line 1 has more than 65535 characters"},
         {"nul in line 3", std::string("001.  A\r\n\r\nab\0c\r\n", 16),
-         "line 3 holds a NUL byte, so it is not Windows-1252 text"},
-        {"nul first", std::string("\0", 1), "line 1 holds a NUL byte, so it is not Windows-1252 text"},
+         "line 3 holds a NUL byte, so it is not a text file"},
+        {"nul first", std::string("\0", 1), "line 1 holds a NUL byte, so it is not a text file"},
     };
     for (const auto& c : cases) {
         const LessonFile file = readLessonFile(write("lesson.txt", c.bytes));
@@ -123,6 +149,65 @@ TEST_F(LessonFileTest, RefusesWhatCannotBeALesson)
         EXPECT_EQ(file.refusal, c.refusal) << c.name;
         EXPECT_TRUE(file.lines.empty()) << c.name;
     }
+}
+
+// UTF-8 text with a character beyond ASCII is turned into Windows-1252;
+// everything else is Windows-1252 already and kept byte for byte.
+TEST_F(LessonFileTest, ReadsUtf8AndWindows1252)
+{
+    const struct {
+        const char* name;
+        std::string bytes;
+        Lines lines;
+    } cases[] = {
+        {"utf-8 degree and quotes",
+         "001.  A\n10\xC2\xB0 \xE2\x80\x9Cthe\xE2\x80\x9D\n",
+         {"001.  A", "10\xB0 \x93the\x94"}},
+        {"utf-8 with a mark",
+         "\xEF\xBB\xBF"
+         "001.  \xC3\x9C"
+         "bung\r\n\xE2\x82\xAC",
+         {"001.  \xDC"
+          "bung",
+          "\x80"}},
+        {"ascii with a utf-8 mark",
+         "\xEF\xBB\xBF"
+         "001.  A\r\n",
+         {"001.  A"}},
+        {"the five bytes Windows-1252 leaves undefined",
+         "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D",
+         {"\x81\x8D\x8F\x90\x9D"}},
+        {"every Windows-1252 letter of the top half", "\xC3\xA0\xC3\xBF\xC5\x93\xC5\xB8", {"\xE0\xFF\x9C\x9F"}},
+        {"plain ascii", "001.  A\r\nq\r\n", {"001.  A", "q"}},
+        {"windows-1252 degree", "10\xB0 \x93the\x94\r\n", {"10\xB0 \x93the\x94"}},
+        {"utf-8 first, windows-1252 later", "\xC3\xA9\r\n\xE9", {"\xC3\xA9", "\xE9"}},
+        {"overlong form", "\xC0\xAF", {"\xC0\xAF"}},
+        {"surrogate", "\xED\xA0\x80", {"\xED\xA0\x80"}},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", {"\xF4\x90\x80\x80"}},
+        {"character cut short at the end", "a\xE2\x82", {"a\xE2\x82"}},
+        {"character cut short by a line end", "\xE2\x82\r\n\xAC", {"\xE2\x82", "\xAC"}},
+        {"line of 65535 characters", std::string(65535, 'x'), {std::string(65535, 'x')}},
+        {"line of 65535 utf-8 characters", repeated("\xC3\xA9", 65535), {std::string(65535, '\xE9')}},
+    };
+    for (const auto& c : cases) {
+        const LessonFile file = readLessonFile(write("lesson.txt", c.bytes));
+        ASSERT_TRUE(file.usable()) << c.name << ": " << file.refusal;
+        EXPECT_EQ(file.lines, c.lines) << c.name;
+    }
+}
+
+// A file of one endless line is refused once the line is too long, long
+// before it would be held whole.
+TEST_F(LessonFileTest, RefusesAHugeOneLineFile)
+{
+    const std::string path = (drive.root() / "huge.txt").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        const std::string piece(1024 * 1024, 'x');
+        for (int i = 0; i < 50; ++i)
+            out << piece;
+    }
+    EXPECT_EQ(readLessonFile(path).refusal, "line 1 has more than 65535 characters");
 }
 
 TEST_F(LessonFileTest, RefusesMissingFileAndFolder)
@@ -165,12 +250,12 @@ TEST_F(LessonFileTest, AcceptsFullTable)
 }
 
 // The file is read 64 KiB at a time; a line end astride the boundary, and a
-// line longer than one piece, come out whole.
+// line of the longest length across the next one, come out whole.
 TEST_F(LessonFileTest, LinesAcrossReadPieces)
 {
     const std::size_t piece = 64 * 1024;
     const std::string first(piece - 1, 'a');
-    const std::string second(piece + 10, 'b');
+    const std::string second(maxLessonLineLength, 'b');
     const LessonFile file = readLessonFile(write("long.txt", first + "\r\n" + second + "\r\n\r\nc"));
     ASSERT_TRUE(file.usable()) << file.refusal;
     EXPECT_EQ(file.lines, (Lines{first, second, "", "c"}));
@@ -261,6 +346,24 @@ TEST_F(SampleLessonTest, FileIsWindows1252WithCrLf)
         }
     }
     EXPECT_NE(bytes.find("10\xB0 and"), std::string::npos);
+}
+
+// The sample lesson saved by a Linux editor (UTF-8, LF line ends, with or
+// without a byte order mark) is the same lesson.
+TEST_F(SampleLessonTest, Utf8CopyIsTheSameLesson)
+{
+    const LessonFile original = readLessonFile(samplePath());
+    ASSERT_TRUE(original.usable()) << original.refusal;
+    std::string utf8 = cp1252ToUtf8(readBytes(samplePath()));
+    ASSERT_NE(utf8.find("10\xC2\xB0 and"), std::string::npos);
+    std::erase(utf8, '\r');
+    for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8}) {
+        const auto path = drive.root() / "sample-utf8.txt";
+        writeBytes(path, bytes);
+        const LessonFile copy = readLessonFile(path.string());
+        ASSERT_TRUE(copy.usable()) << copy.refusal;
+        EXPECT_EQ(copy.lines, original.lines);
+    }
 }
 
 TEST_F(SampleLessonTest, AssignmentOneNumbersRecordsSkipsGraphAndEndsAtTwo)

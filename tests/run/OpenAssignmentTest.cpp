@@ -56,7 +56,8 @@ TEST_F(OpenAssignmentTest, WritesTheHeaderBlockToMasterAndSendFiles)
     EXPECT_TRUE(toolkit.messages.empty());
     EXPECT_EQ(state.lineCounter, 1);
     EXPECT_EQ(state.startQuestion, "");
-    const std::string head = codeLine() + "\r\nStudent Name:  Ann Lee\r\nassignment #001\r\n001.  Part B\r\nInitials:  ALX\r\n";
+    const std::string head =
+        codeLine() + "\r\nStudent Name:  Ann Lee\r\nassignment #001\r\n001.  Part B\r\nInitials:  ALX\r\n";
     EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), head + "Date and Time 12-07-202614:03:09\r\n");
     EXPECT_EQ(readBytes(dir / "send_1207Ann_Lee.txt"), head + "Date and Time 12-07-2026 14:03:09\r\n");
     EXPECT_FALSE(fs::exists(dir / "notes_Ann_Lee.txt"));
@@ -122,7 +123,7 @@ TEST_F(OpenAssignmentTest, MissingBaseFolderReportsTheFileSystemNumberAndGoesOn)
     EXPECT_EQ(state.lineCounter, 1);
 }
 
-TEST_F(OpenAssignmentTest, FailureHalfWayClosesTheFilesItOpened)
+TEST_F(OpenAssignmentTest, FailureHalfWayWritesNoHeaderLineAndClosesTheFiles)
 {
     struct FailFourthWrite : FileFaults {
         int writes = 0;
@@ -132,8 +133,10 @@ TEST_F(OpenAssignmentTest, FailureHalfWayClosesTheFilesItOpened)
     runStartUp({"1", "Ann Lee", "ALX", "1"});
     EXPECT_FALSE(ended);
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{std::string(LessonForm::generalErrorMessage) + "61"});
-    // The lines already written stay; no file number stays open behind it.
-    EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), codeLine() + "\r\nStudent Name:  Ann Lee\r\nassignment #001\r\n");
+    // The header block is whole or absent: the master file was made, but no
+    // line of the block stays; no file number stays open behind it.
+    EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), "");
+    EXPECT_EQ(readBytes(dir / "send_1207Ann_Lee.txt"), "");
     EXPECT_FALSE(files.isOpen(1));
     EXPECT_FALSE(files.isOpen(2));
 }

@@ -7,6 +7,10 @@
 #include "window/MainWindow.h"
 #include "window/PicturePane.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -112,6 +116,10 @@ private slots:
     void eventsRunTheirHandlers_data();
     void eventsRunTheirHandlers();
     void typingIntoInertBoxesRunsNothing();
+    void screenReaderNames_data();
+    void screenReaderNames();
+    void labelsAreTheirBoxesBuddies();
+    void captionsShareOneFontThatFitsThemAll();
     void secondTimerStartKeepsRhythm();
     void endOfProgramIgnoresQueuedEvents();
     void closingEndsTheProgram();
@@ -167,6 +175,9 @@ void MainWindowTest::windowItself()
     QCOMPARE(window_->size(), QSize(725, 573));
     QVERIFY(window_->isWindow());
     QVERIFY(!window_->isVisible()); // shown only after the load handler
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window_.get());
+    QCOMPARE(a->role(), QAccessible::Window);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Form1"));
 }
 
 void MainWindowTest::eachControl_data()
@@ -200,7 +211,6 @@ void MainWindowTest::eachControl()
     QCOMPARE(QString::fromLatin1(w->metaObject()->className()), kind);
     QCOMPARE(w->geometry(), QRect(px(twips.left()), px(twips.top()), px(twips.width()), px(twips.height())));
     QCOMPARE(shownText(w), text);
-    QCOMPARE(w->accessibleName(), index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index));
     QVERIFY(w->isEnabled());
     QVERIFY(!w->isHidden());
 }
@@ -357,6 +367,24 @@ void MainWindowTest::eventsRunTheirHandlers()
     if (auto* list = qobject_cast<QListWidget*>(w))
         QTest::mouseClick(list->viewport(), Qt::LeftButton);
     QCOMPARE(ran_, handler.isEmpty() ? QStringList() : QStringList{handler});
+
+    // A focused button is clicked by Space, Return and the keypad's Enter,
+    // each once however long the key is held.
+    if (!qobject_cast<qal::CaptionButton*>(w))
+        return;
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Space, Qt::NoModifier}, {Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}};
+    for (const auto& [key, modifiers] : keys) {
+        ran_.clear();
+        w->setFocus();
+        QTest::keyClick(w, key, modifiers);
+        QTest::keyEvent(QTest::Press, w, key, modifiers); // held: the repeats click nothing more
+        QKeyEvent repeat(QEvent::KeyPress, key, modifiers, QString(), true);
+        QApplication::sendEvent(w, &repeat);
+        QTest::keyEvent(QTest::Release, w, key, modifiers);
+        const QStringList twice = handler.isEmpty() ? QStringList() : QStringList{handler, handler};
+        QCOMPARE(ran_, twice);
+    }
 }
 
 void MainWindowTest::typingIntoInertBoxesRunsNothing()
@@ -367,7 +395,113 @@ void MainWindowTest::typingIntoInertBoxesRunsNothing()
     }
     QTest::keyClicks(window_->questionBox(), QStringLiteral("typed"));
     QCOMPARE(window_->questionBox()->toPlainText(), QStringLiteral("typed"));
+    // Return and Enter in the large boxes break the line.
+    for (QPlainTextEdit* box : {window_->questionBox(), window_->answerBox()}) {
+        box->clear();
+        QTest::keyClicks(box, QStringLiteral("a"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(box, QStringLiteral("b"));
+        QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(box->toPlainText(), QStringLiteral("a\nb\n"));
+    }
     QCOMPARE(ran_, QStringList());
+}
+
+// What a screen reader says of each control: a button its caption, a label
+// its text, a small box the label beside it, the large boxes and the panes
+// what they are. The object names stay the control names.
+void MainWindowTest::screenReaderNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("spoken");
+    QTest::addColumn<QString>("description");
+    for (const Control& c : controls) {
+        const QString name = QString::fromLatin1(c.name);
+        QString spoken = QString::fromLatin1(c.text);
+        QString description;
+        QAccessible::Role role = QAccessible::NoRole;
+        if (name.startsWith(QLatin1String("cmd")))
+            role = QAccessible::Button;
+        else if (name.startsWith(QLatin1String("lbl_")))
+            role = QAccessible::StaticText;
+        else if (name == QLatin1String("txt_paragraph_goback"))
+            role = QAccessible::EditableText, spoken = QStringLiteral("# sentences previous");
+        else if (name == QLatin1String("txt_parameter"))
+            role = QAccessible::EditableText, spoken = QStringLiteral("Parameter %1").arg(c.index + 1);
+        else if (name == QLatin1String("txt_question"))
+            role = QAccessible::EditableText, spoken = QStringLiteral("question box");
+        else if (name == QLatin1String("txt_answer"))
+            role = QAccessible::EditableText, spoken = QStringLiteral("answer box"),
+            description = QStringLiteral(
+                "Enter, as appropriate, an answer to the question, a critique of your answer in response to a given "
+                "answer, your insights regarding the situation at this point, notes to yourself, or just an OK.");
+        else if (name.startsWith(QLatin1String("Picture")))
+            role = QAccessible::Graphic, spoken = QStringLiteral("picture ") + name.back();
+        else if (name == QLatin1String("List1"))
+            role = QAccessible::List;
+        const QString row = c.index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(c.index);
+        QTest::newRow(qPrintable(row)) << name << c.index << int(role) << spoken << description;
+    }
+}
+
+void MainWindowTest::screenReaderNames()
+{
+    QFETCH(QString, name);
+    QFETCH(int, index);
+    QFETCH(int, role);
+    QFETCH(QString, spoken);
+    QFETCH(QString, description);
+    QWidget* w = control(*window_, name, index);
+    QVERIFY(w);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    QVERIFY(a);
+    QCOMPARE(int(a->role()), role);
+    QCOMPARE(a->text(QAccessible::Name), spoken);
+    QCOMPARE(a->text(QAccessible::Description), description);
+    QCOMPARE(w->objectName(), name);
+}
+
+void MainWindowTest::labelsAreTheirBoxesBuddies()
+{
+    const auto label = [&](const char* name, int index) {
+        return qobject_cast<QLabel*>(control(*window_, QString::fromLatin1(name), index));
+    };
+    QCOMPARE(label("lbl_paragraph_goback", -1)->buddy(), control(*window_, QStringLiteral("txt_paragraph_goback"), -1));
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(label("lbl_parameter", i)->buddy(), control(*window_, QStringLiteral("txt_parameter"), i));
+    QCOMPARE(label("lbl_only_if_prompted", -1)->buddy(), control(*window_, QStringLiteral("cmd_next_picture"), -1));
+}
+
+// Every button and label shows its caption in one font, the largest in
+// which every caption fits its control when broken between words.
+void MainWindowTest::captionsShareOneFontThatFitsThemAll()
+{
+    std::vector<qal::Caption> captions;
+    QList<QWidget*> controls;
+    for (auto* b : window_->findChildren<qal::CaptionButton*>())
+        captions.push_back(b->caption()), controls << b;
+    for (auto* l : window_->findChildren<qal::CaptionLabel*>())
+        captions.push_back(l->caption()), controls << l;
+    QCOMPARE(captions.size(), std::size_t{19}); // 13 buttons, 6 labels
+    const QFont font = controls.front()->font();
+    for (QWidget* w : controls) {
+        QCOMPARE(w->font(), font);
+    }
+    for (const qal::Caption& c : captions)
+        QVERIFY2(qal::captionFits(font, c), qPrintable(c.text));
+    if (font.pointSizeF() < 8) {
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() + 0.25);
+        bool all = true;
+        for (const qal::Caption& c : captions)
+            all = all && qal::captionFits(larger, c);
+        QVERIFY2(!all, "a larger font would fit too");
+    }
+    QVERIFY(font.pointSizeF() >= 6);
+    qInfo("caption font: %s %.2f pt", qPrintable(QFontInfo(font).family()), font.pointSizeF());
+    QCOMPARE(window_->questionBox()->font().pointSizeF(), 9.75);
 }
 
 void MainWindowTest::secondTimerStartKeepsRhythm()

@@ -3,7 +3,9 @@
 
 #include "ModalAnswerer.h"
 
+#include "platform/CodePage.h"
 #include "platform/RunError.h"
+#include "window/CoreText.h"
 #include "window/MainWindow.h"
 #include "window/PicturePane.h"
 #include "window/QtToolkit.h"
@@ -65,6 +67,7 @@ private slots:
     void pastedTextFollowsCodePage();
     void undoNeverBringsBackCharactersOutsideCodePage();
     void lineBreaksReachCoreAsCrLf();
+    void readingAfterAnEditSeesTheEdit();
     void singleLineBoxesFollowCodePage();
 
     void circlesAreCentredAndRound();
@@ -171,7 +174,19 @@ void QtToolkitTest::boxTextCrossesAsCodePage_data()
                                 << QByteArray("caf\xE9 \x80 \x93q\x94");
     QTest::newRow("no-break space") << QByteArray("a\xA0") << QStringLiteral("a\u00A0") << QByteArray("a\xA0");
     QTest::newRow("undefined byte") << QByteArray("\x81") << QStringLiteral("\u0081") << QByteArray("\x81");
+    QTest::newRow("lone CR") << QByteArray("a\rb\r") << "a\nb\n" << QByteArray("a\r\nb\r\n");
+    QTest::newRow("CR before CR LF") << QByteArray("a\r\r\nb") << "a\n\nb" << QByteArray("a\r\n\r\nb");
+    QTest::newRow("LF CR") << QByteArray("a\n\rb") << "a\n\nb" << QByteArray("a\r\n\r\nb");
     // clang-format on
+    QByteArray everyByte;
+    QString everyCharacter;
+    for (int b = 1; b < 256; ++b) {
+        if (b == '\r' || b == '\n')
+            continue;
+        everyByte += static_cast<char>(b);
+        everyCharacter += QChar(static_cast<char16_t>(qal::cp1252ToUnicode(static_cast<unsigned char>(b))));
+    }
+    QTest::newRow("every byte") << everyByte << everyCharacter << everyByte;
 }
 
 void QtToolkitTest::boxTextCrossesAsCodePage()
@@ -184,6 +199,45 @@ void QtToolkitTest::boxTextCrossesAsCodePage()
     QCOMPARE(window_->questionBox()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'), shown);
     QCOMPARE(QByteArray::fromStdString(toolkit_->questionBoxText()), back);
     QCOMPARE(QByteArray::fromStdString(toolkit_->answerBoxText()), back);
+    // What the toolkit reads back without converting the box again is what
+    // converting it gives.
+    QCOMPARE(QByteArray::fromStdString(qal::toCoreText(window_->questionBox()->document()->toRawText())), back);
+}
+
+// A read after the program set the text, then the student changed it in
+// any way, gives the changed text.
+void QtToolkitTest::readingAfterAnEditSeesTheEdit()
+{
+    for (QPlainTextEdit* box : {window_->questionBox(), window_->answerBox()}) {
+        const bool question = box == window_->questionBox();
+        const auto set = [&](const std::string& text) {
+            question ? toolkit_->setQuestionBoxText(text) : toolkit_->setAnswerBoxText(text);
+        };
+        const auto read = [&] {
+            return QByteArray::fromStdString(question ? toolkit_->questionBoxText() : toolkit_->answerBoxText());
+        };
+        set("abc\r\n");
+        QCOMPARE(read(), QByteArray("abc\r\n"));
+        box->moveCursor(QTextCursor::End);
+        typeText(box, QStringLiteral("d\u00E9"));
+        QCOMPARE(read(), QByteArray("abc\r\nd\xE9"));
+        while (box->document()->isUndoAvailable())
+            box->undo();
+        QCOMPARE(read(), QByteArray("abc\r\n"));
+        set("xyz");
+        box->selectAll();
+        box->cut();
+        QCOMPARE(read(), QByteArray(""));
+        set("again");
+        QCOMPARE(read(), QByteArray("again"));
+        // The program's text goes in unchecked, but the guard still checks
+        // what comes after it.
+        box->moveCursor(QTextCursor::End);
+        QGuiApplication::clipboard()->setText(QStringLiteral(" \u2713"));
+        box->paste();
+        QCOMPARE(box->toPlainText(), QStringLiteral("again ?"));
+        QCOMPARE(read(), QByteArray("again ?"));
+    }
 }
 
 void QtToolkitTest::typedCharactersOutsideCodePageShowAsQuestionMarks_data()
