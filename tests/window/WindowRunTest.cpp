@@ -5,7 +5,8 @@
 
 #include "ModalAnswerer.h"
 
-#include "fakes/FakeToolkit.h"
+#include "fakes/FakeClock.h"
+#include "fakes/ScriptedRandom.h"
 #include "fakes/TempDrive.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
