@@ -15,7 +15,7 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 from xsession import XSession, cpu_seconds  # noqa: E402
 
 PEND_EXP = (592, 516)  # centre of the "pend exp" button in window pixels

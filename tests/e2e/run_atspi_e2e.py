@@ -19,8 +19,9 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import QUESTION, TIMEOUT, Failure, Session, wait_exit  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from record_patterns import QUESTION  # noqa: E402
+from xsession import TIMEOUT, Failure, Session, wait_exit  # noqa: E402
 
 import pyatspi  # noqa: E402
 

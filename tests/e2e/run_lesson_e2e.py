@@ -22,9 +22,10 @@ import re
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import (CLOSING, DATE, INDENT, OPENING, TIME, CODE_LINE, ANSWER_BOX, ENTER_RESPONSE,  # noqa: E402
-                     NEXT_QUESTION, SAVE_AS_NOTES, Failure, Session, check, read, wait_exit)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from record_patterns import CLOSING, CODE_LINE, DATE, INDENT, OPENING, TIME, check, read  # noqa: E402
+from xsession import (ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, SAVE_AS_NOTES, Failure, Session,  # noqa: E402
+                      wait_exit)
 
 # Centre of txt_question, in window pixels (twips / 15).
 QUESTION_BOX = (188, 223)
