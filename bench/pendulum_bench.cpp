@@ -116,6 +116,9 @@ int sideBySide(int ticks)
     std::printf("full pane: %.1f us/tick cpu, %d circles at the end\n", 1e6 * cpu[1] / ticks,
                 full.window.pane(qal::Pane::Picture1)->circlesShown());
     std::printf("full / fresh: %.2f\n", cpu[1] / cpu[0]);
+    // The same figures for bench/run-all.py, as one line of JSON.
+    std::printf("{\"fresh_us_per_tick\": %.3f, \"full_us_per_tick\": %.3f}\n", 1e6 * cpu[0] / ticks,
+                1e6 * cpu[1] / ticks);
     return 0;
 }
 
@@ -174,5 +177,7 @@ int main(int argc, char* argv[])
         std::printf("%5zu - %-6zu %12.1f %12.1f\n", (i - 1) * bucket + 1, i * bucket,
                     1e6 * (cpuAtBucket[i] - cpuAtBucket[i - 1]) / bucket,
                     bucket / (wallAtBucket[i] - wallAtBucket[i - 1]));
+    // The figures for bench/run-all.py, as one line of JSON.
+    std::printf("{\"ticks_per_second\": %.3f, \"core_percent\": %.3f}\n", ticks / wall, 100.0 * cpu / wall);
     return 0;
 }

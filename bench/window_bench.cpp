@@ -165,8 +165,10 @@ int run(Lesson& lesson, const Figure& figure, int rounds)
             ratios.push_back(t[0] / t[1]);
         }
     }
-    std::printf("%s: %.2f ms, bare setPlainText %.2f ms, ratio %.3f\n", figure.name, 1e3 * median(ours),
-                1e3 * median(bare), median(ratios));
+    // One line of JSON a figure, for bench/run-all.py (the names hold no
+    // character JSON would escape).
+    std::printf("{\"figure\": \"%s\", \"ms\": %.3f, \"bare_ms\": %.3f, \"ratio\": %.4f}\n", figure.name,
+                1e3 * median(ours), 1e3 * median(bare), median(ratios));
     return 0;
 }
 
