@@ -92,12 +92,12 @@ TEST_F(LineCodingTest, DecodeArithmetic)
     } cases[] = {
         {"", 20, ""},
         {"   ", 20, "   "},
-        {"A", 20, "\xFE"},                  // 65 + 209 - 20 = 254
-        {"z", 20, std::string(1, '\x02')},  // 122 - 20 - 100 = 2
-        {"Bov", 20, ""},                    // 66..118 are dropped
-        {"w", 19, std::string(1, '\0')},    // 119 - 19 - 100 = 0
-        {"!", 28, "\xD6"},                  // 33 + 209 - 28 = 214
-        {"\xFF", 19, "\x88"},               // 255 - 19 - 100 = 136
+        {"A", 20, "\xFE"},                 // 65 + 209 - 20 = 254
+        {"z", 20, std::string(1, '\x02')}, // 122 - 20 - 100 = 2
+        {"Bov", 20, ""},                   // 66..118 are dropped
+        {"w", 19, std::string(1, '\0')},   // 119 - 19 - 100 = 0
+        {"!", 28, "\xD6"},                 // 33 + 209 - 28 = 214
+        {"\xFF", 19, "\x88"},              // 255 - 19 - 100 = 136
     };
     for (const auto& c : cases)
         EXPECT_EQ(form.decode(c.in, c.codeNbr), c.out) << c.in << " with " << c.codeNbr;

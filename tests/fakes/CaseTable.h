@@ -15,12 +15,9 @@ namespace qal::test {
 // A file with case tables brings PrintTo into its own namespace
 // (`using test::PrintTo;`), where GoogleTest looks for it.
 template <class Case>
-concept NamedCase = requires(const Case& c) {
-    { c.name } -> std::convertible_to<std::string>;
-};
+concept NamedCase = std::convertible_to<decltype(Case::name), std::string>;
 
-template <NamedCase Case>
-void PrintTo(const Case& c, std::ostream* os)
+template <NamedCase Case> void PrintTo(const Case& c, std::ostream* os)
 {
     *os << c.name;
 }

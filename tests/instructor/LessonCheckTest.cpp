@@ -120,8 +120,7 @@ TEST_P(CheckTest, Finds)
     expectFindings(checkLessonLines(GetParam().lesson), GetParam().findings);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lessons, CheckTest, ::testing::ValuesIn(checkCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Lessons, CheckTest, ::testing::ValuesIn(checkCases), caseName);
 
 // What a student meets in a real run of the program on each lesson, beside
 // what the checker says of it: the findings are about what really happens.
@@ -276,8 +275,7 @@ TEST_P(CheckAgainstRunTest, FindingIsWhatTheStudentMeets)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lessons, CheckAgainstRunTest, ::testing::ValuesIn(runCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Lessons, CheckAgainstRunTest, ::testing::ValuesIn(runCases), caseName);
 
 // A routine line without a name: Next Question shows it, next picture ends
 // the run on it.
@@ -362,8 +360,7 @@ TEST_P(CheckCommandTest, PrintsAndExits)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CheckCommandTest, ::testing::ValuesIn(commandCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Files, CheckCommandTest, ::testing::ValuesIn(commandCases), caseName);
 
 TEST(CheckCommandTest, TooLongLessonIsFoundAtTheFirstLineTooMany)
 {

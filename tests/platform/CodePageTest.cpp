@@ -31,11 +31,11 @@ TEST(CodePage, CharactersOutsideBecomeQuestionMarks)
         const char* utf8;
         const char* bytes;
     } cases[] = {
-        {"\xE2\x86\x92", "?"},             // rightwards arrow
-        {"a\xF0\x9F\x98\x80z", "a?z"},     // emoji, four bytes
-        {"\xD0\x96", "?"},                 // Cyrillic
-        {"\xFF", "?"},                     // not UTF-8 at all
-        {"\xC3", "?"},                     // cut short
+        {"\xE2\x86\x92", "?"},         // rightwards arrow
+        {"a\xF0\x9F\x98\x80z", "a?z"}, // emoji, four bytes
+        {"\xD0\x96", "?"},             // Cyrillic
+        {"\xFF", "?"},                 // not UTF-8 at all
+        {"\xC3", "?"},                 // cut short
         {"ok\r\n", "ok\r\n"},
     };
     for (const auto& c : cases)

@@ -31,7 +31,6 @@ protected:
     std::string master() const { return readBytes(masterPath()); }
     std::string send() const { return readBytes(sendPath()); }
     std::string notes() const { return readBytes(notesPath()); }
-
 };
 
 // Fails the nth line written (counting every line to every file from the

@@ -40,7 +40,8 @@ std::string joinCrLf(const std::vector<std::string>& lines)
 // Files written by the program itself: a header, a response, a note and a
 // response of two lines, so that the checker is tried on the real layout.
 class RecordLayoutTest : public ::testing::Test, protected FormOnFakes {
-protected:    std::string master, send, notes;
+protected:
+    std::string master, send, notes;
 
     void SetUp() override
     {

@@ -145,8 +145,7 @@ TEST_P(ParseTest, Parses)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(CommandLines, ParseTest, ::testing::ValuesIn(parseCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(CommandLines, ParseTest, ::testing::ValuesIn(parseCases), caseName);
 
 TEST(CommandLineTexts, HelpNamesEveryOptionAfterTheUsage)
 {

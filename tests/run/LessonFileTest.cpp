@@ -64,8 +64,7 @@ TEST_P(SplitTest, ByteByByte)
     EXPECT_EQ(splitter.finish(), GetParam().lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases), caseName);
 
 std::string repeated(const std::string& text, std::size_t times)
 {

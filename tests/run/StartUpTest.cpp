@@ -42,7 +42,7 @@ TEST_F(StartUpTest, AsksTheFourQuestionsInOrder)
     EXPECT_NE(s.defaultAnswerPrompt.find("just an OK.\r\n\r\nAlways critique"), std::string::npos);
     EXPECT_EQ(s.defaultAnswerPrompt.size(), 502u);
     EXPECT_EQ(toolkit.scaleCalls, (std::vector<std::string>{"Picture1 height 1000", "Picture1 width 1000",
-                                                             "Picture2 height 1000", "Picture2 width 1000"}));
+                                                            "Picture2 height 1000", "Picture2 width 1000"}));
     EXPECT_EQ(random.seededWith, clock.reading.secondsSinceMidnight);
 }
 
@@ -84,9 +84,9 @@ TEST_F(StartUpTest, AssignmentNumberPaddingAndNextMarker)
         const char* number;
         const char* marker;
     } cases[] = {
-        {"1", "001", "002"},   {"01", "001", "002"}, {"7", "007", "008"},   {"12", "012", "013"},
+        {"1", "001", "002"},   {"01", "001", "002"},  {"7", "007", "008"},     {"12", "012", "013"},
         {"99", "099", "100"},  {"100", "100", "101"}, {"0001", "0001", "002"}, {"", "", "001"},
-        {"abc", "abc", "001"}, {"1.5", "1.5", "2.5"}, {" 3", "0 3", "001"},   {"-1", "0-1", "001"},
+        {"abc", "abc", "001"}, {"1.5", "1.5", "2.5"}, {" 3", "0 3", "001"},    {"-1", "0-1", "001"},
     };
     for (const auto& c : cases) {
         FormOnFakes run;
