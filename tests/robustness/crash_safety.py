@@ -28,8 +28,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import xsession  # noqa: E402
-
-CLOSING = b"." * 49 + b"\r\n"
+from record_patterns import CLOSING  # noqa: E402
 
 
 def record_bytes(text, note):
