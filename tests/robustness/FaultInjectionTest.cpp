@@ -171,23 +171,22 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageWriteNoHeaderLineAn
         SCOPED_TRACE(c.name);
         const auto before = contents();
         FormOnCurrentDrive again; // a second run on the same files
-        FakeToolkit& tk = again.toolkit;
-        LessonForm& run = again.form;
         StepFault fault(c.step, c.file, c.number);
         again.files.setFaults(&fault);
         again.startUp(annLee());
         again.files.setFaults(nullptr);
 
-        EXPECT_EQ(tk.messages, std::vector<std::string>{LessonForm::generalErrorMessage + std::to_string(c.number)});
-        EXPECT_FALSE(run.ended());
+        EXPECT_EQ(again.toolkit.messages,
+                  std::vector<std::string>{LessonForm::generalErrorMessage + std::to_string(c.number)});
+        EXPECT_FALSE(again.form.ended());
         EXPECT_EQ(contents(), before);
 
         // The run goes on: it shows questions and records.
-        run.cmdNextQuestion_Click();
+        again.form.cmdNextQuestion_Click();
         const std::string text = std::string("after ") + c.name;
-        tk.answerBox = text;
-        run.cmd_enter_response_Click();
-        EXPECT_EQ(tk.messages.size(), 1u);
+        again.toolkit.answerBox = text;
+        again.form.cmd_enter_response_Click();
+        EXPECT_EQ(again.toolkit.messages.size(), 1u);
         expectRecordedLast(false, text);
     }
 }
@@ -214,14 +213,13 @@ TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSucces
     headerFault.cutBackFailsFor = 0;
     again.files.setFaults(&headerFault);
     again.startUp(annLee());
-    const FakeToolkit& tk = again.toolkit;
-    const LessonForm& run = again.form;
-    EXPECT_EQ(tk.messages, std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
-                                                    "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now "
-                                                    "hold a partial record.\r\n\r\nThe file "
-                                                    "c:\\drovnel\\send_1207Ann_Lee.txt may now hold a partial "
-                                                    "record."});
-    EXPECT_FALSE(run.ended());
+    EXPECT_EQ(again.toolkit.messages,
+              std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
+                                       "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now "
+                                       "hold a partial record.\r\n\r\nThe file "
+                                       "c:\\drovnel\\send_1207Ann_Lee.txt may now hold a partial "
+                                       "record."});
+    EXPECT_FALSE(again.form.ended());
 }
 
 TEST_F(FaultInjectionTest, FolderRemovedUnderTheRunningProgram)
