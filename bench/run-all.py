@@ -28,7 +28,7 @@ import sys
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "tests", "support"))
-from xsession import XSession  # noqa: E402
+from xsession import Session  # noqa: E402
 import report_speed  # noqa: E402
 import startup  # noqa: E402
 
@@ -114,7 +114,7 @@ def startup_figures(build):
 def pendulum_figures(build, seconds):
     # Let the write-back of the record benchmark's 100 MB settle first.
     os.sync()
-    with XSession() as session:
+    with Session("qalesson-bench-", extra_env={"LANG": "C.UTF-8"}) as session:
         out = subprocess.run([os.path.join(build, "bench", "pendulum_bench"), str(seconds)], env=session.env,
                              check=True, capture_output=True, text=True).stdout
         # The machine's speed drifts over a minute; a fresh pane and one
@@ -146,7 +146,7 @@ def report_figures(build):
 def window_figures(build):
     # The commands that fill the question box and the bare widget take
     # turns in one run, each timed from the click to the repaint after it.
-    with XSession() as session:
+    with Session("qalesson-bench-", extra_env={"LANG": "C.UTF-8"}) as session:
         out = subprocess.run([os.path.join(build, "bench", "window_bench"), "30"], env=session.env,
                              check=True, capture_output=True, text=True).stdout
     rows = [("%s / bare QPlainTextEdit, taking turns" % f["figure"], "%.2f ms / %.2f ms" % (f["ms"], f["bare_ms"]),

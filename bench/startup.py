@@ -18,11 +18,11 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
-from xsession import XSession, memory_kib, wait_map  # noqa: E402
+from xsession import Session, memory_kib, wait_map  # noqa: E402
 
 
 def one_start(session, program):
-    watcher = session.start_map_watch()
+    watcher = session.desktop.start_map_watch()
     try:
         start = time.monotonic()
         process = subprocess.Popen([program], env=session.env)
@@ -43,15 +43,16 @@ def measure(build, runs=10):
                 "qalesson": os.path.join(build, "qalesson")}
     results = {name: [] for name in programs}
     window_memory = []
-    with XSession() as session:
+    with Session("qalesson-bench-", tools=("Xvfb", "xdotool", "xev", "stdbuf"),
+                 extra_env={"LANG": "C.UTF-8"}) as session:
         for run in range(runs + 1):  # the first round warms the caches and is dropped
             for name, program in programs.items():
                 process, ms, rss, pss = one_start(session, program)
                 if run > 0:
                     results[name].append((ms, rss, pss))
                 if name == "qalesson" and run == runs:
-                    session.answer_prompts()
-                    session.wait_window("Form1")
+                    session.desktop.answer_prompts(process)
+                    session.desktop.wait_window("Form1", process)
                     time.sleep(0.5)
                     window_memory.append(memory_kib(process.pid))
                 process.terminate()

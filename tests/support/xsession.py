@@ -57,9 +57,11 @@ def start_x_server():
 
 class Session:
     """A private X server, and temporary drive C, home and runtime folders for
-    the program, in a work folder that close() removes with the server."""
+    the program, in a work folder that close() removes with the server (or
+    the end of a with block). env holds the environment for programs on it,
+    with the given extra variables."""
 
-    def __init__(self, prefix, tools=("Xvfb", "xdotool")):
+    def __init__(self, prefix, tools=("Xvfb", "xdotool"), extra_env=None):
         missing = [tool for tool in tools if not shutil.which(tool)]
         if missing:
             raise Failure("missing tool: " + ", ".join(missing))
@@ -76,9 +78,15 @@ class Session:
         for folder in (self.drive, home, runtime):
             os.makedirs(folder, mode=0o700)
         self.env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=self.drive,
-                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
+                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb", **(extra_env or {}))
         self.drovnel = os.path.join(self.drive, "drovnel")
         self.desktop = Desktop(self.env)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
 
     def close(self):
         if self.server:
@@ -131,6 +139,11 @@ class Desktop:
         self.xdotool("key", "Return")
         self.wait_gone(box, "qalesson")
 
+    def answer_prompts(self, program, replies=("1", "Ann Lee", "ALX", "1")):
+        """The four start-up prompts, answered as Ann Lee on assignment 1 unless told otherwise."""
+        for reply in replies:
+            self.answer_prompt(program, reply)
+
     def click(self, window, point):
         self.xdotool("mousemove", "--window", window, str(point[0]), str(point[1]), "click", "1")
 
@@ -148,6 +161,14 @@ class Desktop:
             previous = shot
             time.sleep(0.2)
 
+    def start_map_watch(self):
+        """Starts watching the root window; returns the watcher. Its first
+        MapNotify line marks the first top-level window shown (see wait_map)."""
+        watcher = subprocess.Popen(["stdbuf", "-oL", "xev", "-root", "-event", "substructure"],
+                                   env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)  # xev has no ready signal; let it select the root's events
+        return watcher
+
 
 def wait_exit(program):
     try:
@@ -158,53 +179,6 @@ def wait_exit(program):
 
 
 # --- For the whole-process benchmarks ---
-
-
-class XSession:
-    """Xvfb on a display it picks itself, and an environment for programs on it
-    with drive C and the home folder in a temporary folder."""
-
-    def __enter__(self):
-        self.session = Session("qalesson-bench-")
-        self.env = dict(self.session.env, LANG="C.UTF-8")
-        return self
-
-    def __exit__(self, *exc):
-        self.session.close()
-
-    def xdotool(self, *args):
-        result = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
-                                timeout=TIMEOUT)
-        return result.stdout.split()
-
-    def wait_window(self, title):
-        deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
-            ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % re.escape(title))
-            if ids:
-                return ids[0]
-            time.sleep(0.05)
-        raise RuntimeError("no window " + title)
-
-    def answer_prompts(self, replies=("1", "Ann Lee", "ALX", "1")):
-        for reply in replies:
-            box = self.wait_window("qalesson")
-            self.xdotool("windowfocus", "--sync", box)
-            self.xdotool("type", "--delay", "10", reply)
-            self.xdotool("key", "Return")
-            while box in self.xdotool("search", "--onlyvisible", "--name", "^qalesson$"):
-                time.sleep(0.05)
-
-    def click(self, window, x, y):
-        self.xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
-
-    def start_map_watch(self):
-        """Starts watching the root window; returns the watcher. Its first
-        MapNotify line marks the first top-level window shown."""
-        watcher = subprocess.Popen(["stdbuf", "-oL", "xev", "-root", "-event", "substructure"],
-                                   env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)  # xev has no ready signal; let it select the root's events
-        return watcher
 
 
 def wait_map(watcher):
