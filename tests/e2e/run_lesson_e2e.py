@@ -59,8 +59,7 @@ def response_record():
 def start(desktop, binary, sample, env, assignment, as_argument=False):
     # "qalesson FILE", as a file manager's "Open with" starts it, or --lesson FILE.
     program = subprocess.Popen([binary, sample] if as_argument else [binary, "--lesson", sample], env=env)
-    for reply in ("1", "Ann Lee", "ALX", assignment):
-        desktop.answer_prompt(program, reply)
+    desktop.answer_prompts(program, assignment)
     return program, desktop.wait_window("Form1", program)
 
 

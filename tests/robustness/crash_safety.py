@@ -76,8 +76,7 @@ def start_run(desktop, binary, env, lesson, log):
     with open(log, "ab") as out:
         program = subprocess.Popen([binary, "--lesson", lesson], env=env, stdout=out, stderr=out)
     try:
-        for reply in ("1", "Ann Lee", "ALX", "1"):
-            desktop.answer_prompt(program, reply)
+        desktop.answer_prompts(program)
         return program, desktop.wait_window("Form1", program)
     except xsession.Failure as failure:
         with open(log, "rb") as f:

@@ -139,9 +139,9 @@ class Desktop:
         self.xdotool("key", "Return")
         self.wait_gone(box, "qalesson")
 
-    def answer_prompts(self, program, replies=("1", "Ann Lee", "ALX", "1")):
-        """The four start-up prompts, answered as Ann Lee on assignment 1 unless told otherwise."""
-        for reply in replies:
+    def answer_prompts(self, program, assignment="1"):
+        """Answers the four start-up prompts as Ann Lee (initials ALX, a home user) on this assignment."""
+        for reply in ("1", "Ann Lee", "ALX", assignment):
             self.answer_prompt(program, reply)
 
     def click(self, window, point):
