@@ -31,6 +31,11 @@ constexpr int CantOpenClipboard = 521;
 // Unknown numbers give "Application-defined or object-defined error".
 std::string errorText(int number);
 
+// How the platform reports a run-time error that no handler of the program
+// took care of, e.g. "Run-time error '61':", an empty line, "Disk full"
+// (lines broken by CR LF). Also the RunError's what().
+std::string runTimeErrorMessage(int number);
+
 // A run-time failure with its platform error number.
 class RunError : public std::runtime_error {
 public:

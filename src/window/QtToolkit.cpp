@@ -1,5 +1,6 @@
 #include "window/QtToolkit.h"
 
+#include "platform/LineBreaks.h"
 #include "platform/RunError.h"
 #include "window/CodePageGuard.h"
 #include "window/CoreText.h"
@@ -41,13 +42,13 @@ std::string withCrLf(const std::string& text)
 
     std::string result;
     result.reserve(text.size() + text.size() / 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data(); at < end;) {
+        if (isLineBreak(static_cast<unsigned char>(*at))) {
+            at += lineBreakLength(at, end);
             result += "\r\n";
         } else {
-            result += text[i];
+            result += *at++;
         }
     }
     return result;
@@ -166,7 +167,7 @@ void QtToolkit::copyPaneToClipboard(Pane pane)
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
-        throw RunError(cantOpenClipboard);
+        throw RunError(err::CantOpenClipboard);
     clipboard->setImage(picture);
 }
 
@@ -175,7 +176,7 @@ void QtToolkit::pasteClipboardIntoPane(Pane pane)
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
     if (!data)
-        throw RunError(cantOpenClipboard);
+        throw RunError(err::CantOpenClipboard);
     if (!data->hasImage())
         return;
     const QImage picture = qvariant_cast<QImage>(data->imageData());

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/RunError.h"
 #include "run/Toolkit.h"
 
 #include <QMetaObject>
@@ -50,9 +49,6 @@ public:
     // shows a dialog, the dialog closes and the program ends right there, as
     // if the command had ended it.
     void requestEnd();
-
-    // The platform's error number for a clipboard that cannot be used.
-    static constexpr int cantOpenClipboard = err::CantOpenClipboard;
 
 private:
     // Dialogs belong to the window once it is on screen; before that (during
