@@ -205,15 +205,13 @@ void QtToolkit::setTimerEnabled(bool on)
     window_.setTimerEnabled(on);
 }
 
-void QtToolkit::endProgram()
+void QtToolkit::closeForGood()
 {
-    window_.endProgram();
+    window_.closeForGood();
 }
 
 void QtToolkit::requestEnd()
 {
-    if (window_.programEnded())
-        return;
     endRequested_ = true;
     if (QWidget* modal = QApplication::activeModalWidget()) {
         // The dialog's command goes on once it returns, and ends the program.
@@ -223,6 +221,7 @@ void QtToolkit::requestEnd()
             modal->close();
         return;
     }
+    // Once the program has ended, the window tells the core nothing more.
     window_.close();
 }
 

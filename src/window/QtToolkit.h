@@ -42,12 +42,12 @@ public:
     void beep() override;
     void setWaitCursor(bool on) override;
     void setTimerEnabled(bool on) override;
-    void endProgram() override;
+    void closeForGood() override;
 
     // Ends the program from outside (a termination signal) as closing the
-    // window does: between commands the window closes; during a command that
-    // shows a dialog, the dialog closes and the program ends right there, as
-    // if the command had ended it.
+    // window does: between commands the window closes, which the core takes as
+    // the end; during a command that shows a dialog, the dialog closes and the
+    // program ends right there, as if the command had ended it.
     void requestEnd();
 
 private:

@@ -47,7 +47,7 @@ public:
     void beep() override { ++beeps; }
     void setWaitCursor(bool on) override { waitCursor.push_back(on); }
     void setTimerEnabled(bool on) override { timerOn = on; }
-    void endProgram() override { ++endCalls; }
+    void closeForGood() override { ++endCalls; }
 };
 
 // A clock that always reads the time it was set to.

@@ -421,7 +421,7 @@ void QtToolkitTest::endProgramStopsTimerAndHides()
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     toolkit_->setTimerEnabled(true);
     QVERIFY(window_->pendulumTimer()->isActive());
-    toolkit_->endProgram();
+    toolkit_->closeForGood();
     QVERIFY(!window_->pendulumTimer()->isActive());
     QVERIFY(!window_->isVisible());
 }
