@@ -135,7 +135,6 @@ std::span<const FormEvent> formEvents()
 }
 
 // clang-format off
-void LessonForm::Form_Load() { dispatch(&LessonForm::startUp); }
 void LessonForm::cmdNextQuestion_Click() { dispatch(&LessonForm::nextQuestion); }
 void LessonForm::cmd_enter_response_Click() { dispatch(&LessonForm::enterResponse); }
 void LessonForm::cmd_save_as_notes_Click() { dispatch(&LessonForm::saveAsNotes); }
@@ -157,6 +156,11 @@ void LessonForm::windowClosed()
         closedWhileRunning_ = true;
     else
         dispatch(&LessonForm::throwEndProgram);
+}
+
+void LessonForm::Form_Load()
+{
+    dispatch(&LessonForm::startUp);
 }
 
 void LessonForm::startUp()
