@@ -125,7 +125,7 @@ private:
         int fd = -1;
         FileMode mode = FileMode::Input;
         std::string windowsPath; // as the program named it, for messages
-        std::string path;        // host path
+        std::string path;        // host path (its lock file lies beside it)
         LineReader reader;       // Input: the lines not yet read
         bool written = false;    // something reached the file since open
         off_t length = 0;        // Append: the file's length when opened
@@ -135,15 +135,16 @@ private:
 
     Slot& slot(int number);
     const Slot* find(int number) const;
+    void flush(Slot& s, int number);
+    void sync(Slot& s, int number);
+    bool cutBack(Slot& s, int number) noexcept;
+    void release(Slot& s) noexcept;
+
     // Locking (FileLocking.cpp): the lock of a file, or the lock file that
     // stands in for it, and the termination signals held while a unit is open.
     void lock(Slot& s, int number, bool shared);
     bool takeLockFile(Slot& s);
     static void takeOverIfLeft(const std::string& lockPath);
-    void flush(Slot& s, int number);
-    void sync(Slot& s, int number);
-    bool cutBack(Slot& s, int number) noexcept;
-    void release(Slot& s) noexcept;
     void holdSignals();
     void releaseSignals();
 

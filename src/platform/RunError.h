@@ -52,8 +52,9 @@ private:
 };
 
 // Thrown to end the program at once: it unwinds out of whatever command is
-// running, so no further step of it runs. The command dispatcher catches it,
-// closes every file and tells the toolkit to end. Deliberately not derived
+// running, so no further step of it runs. The command dispatcher
+// (LessonForm::dispatch) is the one place that catches it: it closes every
+// file and tells the toolkit to close the window for good. Deliberately not derived
 // from std::exception so that no failure handler can swallow it.
 struct EndProgram {};
 
