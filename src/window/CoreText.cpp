@@ -53,7 +53,8 @@ QString fromCoreText(const std::string& bytes)
     const char* const end = in + bytes.size();
     while (in < end) {
         const auto byte = static_cast<unsigned char>(*in);
-        if (isLineBreak(byte)) {
+        // A lone LF is Qt's line break already, and passes as it is.
+        if (byte == '\r') {
             in += lineBreakLength(in, end);
             *out++ = QLatin1Char('\n');
         } else {
