@@ -21,7 +21,6 @@
 #include "platform/Random.h"
 #include "run/LessonForm.h"
 #include "window/CoreText.h"
-#include "window/FormHandlers.h"
 #include "window/MainWindow.h"
 #include "window/QtToolkit.h"
 
@@ -96,7 +95,7 @@ struct Lesson {
 
     Lesson()
     {
-        window.setHandlers(qal::FormHandlers::of(form));
+        window.setEvents(form);
         qal::RunState& s = form.state();
         s.lessonLines[1] = "001.  Part B";
         s.lessonLines[3] = question;

@@ -1,6 +1,7 @@
 #include "run/LessonFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/LineBreaks.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,12 +23,10 @@ bool continuesUtf8Character(char c)
 void LessonLineSplitter::feed(std::string_view bytes)
 {
     for (char c : bytes) {
-        if (c == '\n' && afterCr_) {
-            afterCr_ = false; // the LF of a CR LF
+        const LineBreakFollower::Part part = lineBreaks_.take(c);
+        if (part == LineBreakFollower::Part::LfOfCrLf)
             continue;
-        }
-        afterCr_ = c == '\r';
-        if (c == '\r' || c == '\n') {
+        if (part == LineBreakFollower::Part::LineEnd) {
             endLine();
             continue;
         }
@@ -56,7 +55,7 @@ std::vector<std::string> LessonLineSplitter::finish()
         endLine();
     current_.clear();
     currentCharacters_ = 0;
-    afterCr_ = false;
+    lineBreaks_.reset();
     return std::move(lines_);
 }
 

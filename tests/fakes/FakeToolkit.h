@@ -45,7 +45,7 @@ public:
     void beep() override { ++beeps; }
     void setWaitCursor(bool on) override { waitCursor.push_back(on); }
     void setTimerEnabled(bool on) override { timerOn = on; }
-    void endProgram() override { ++endCalls; }
+    void closeForGood() override { ++endCalls; }
 };
 
 } // namespace qal::test
