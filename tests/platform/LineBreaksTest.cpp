@@ -2,6 +2,7 @@
 // number and the lesson file splitter, whether the text comes whole or a
 // byte at a time.
 
+#include "fakes/CaseTable.h"
 #include "platform/LineBreaks.h"
 #include "platform/LineReader.h"
 #include "run/LessonFile.h"
@@ -14,6 +15,8 @@
 
 namespace qal {
 namespace {
+
+using test::PrintTo;
 
 struct Case {
     const char* name;
@@ -68,8 +71,7 @@ TEST_P(LineBreaksTest, EveryReaderEndsLinesAlike)
     EXPECT_EQ(splitterLines(c.text, true), c.lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, LineBreaksTest, ::testing::ValuesIn(cases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, LineBreaksTest, ::testing::ValuesIn(cases), test::caseName);
 
 } // namespace
 } // namespace qal
