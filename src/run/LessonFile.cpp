@@ -161,11 +161,10 @@ Utf8Line fromUtf8(const std::string& line)
     out.text.reserve(line.size());
     std::size_t column = 0;
     for (std::size_t i = 0; i < line.size();) {
-        const auto lead = static_cast<unsigned char>(line[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        for (std::size_t k = 1; k < length; ++k)
-            c = (c << 6) | (static_cast<unsigned char>(line[i + k]) & 0x3F);
+        // The line is known to be well-formed UTF-8.
+        const Utf8Character decoded = decodeUtf8(line, i);
+        const std::size_t length = decoded.length;
+        const char32_t c = decoded.code;
         ++column;
         const int byte = unicodeToCp1252(c);
         if (byte < 0) {
