@@ -15,8 +15,8 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xsession import XSession, cpu_seconds  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+from xsession import Session, cpu_seconds  # noqa: E402
 
 PEND_EXP = (592, 516)  # centre of the "pend exp" button in window pixels
 
@@ -24,7 +24,7 @@ PEND_EXP = (592, 516)  # centre of the "pend exp" button in window pixels
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 60
-    with XSession() as session:
+    with Session("qalesson-bench-", extra_env={"LANG": "C.UTF-8"}) as session:
         print("== pendulum_bench (%d s)" % seconds)
         subprocess.run([os.path.join(build, "bench", "pendulum_bench"), str(seconds)], env=session.env,
                        check=True)
@@ -32,10 +32,10 @@ def main():
         print("== qalesson, whole process, %d s after pend exp" % seconds)
         process = subprocess.Popen([os.path.join(build, "qalesson")], env=session.env)
         try:
-            session.answer_prompts()
-            window = session.wait_window("Form1")
+            session.desktop.answer_prompts(process)
+            window = session.desktop.wait_window("Form1", process)
             time.sleep(1.0)
-            session.click(window, *PEND_EXP)
+            session.desktop.click(window, PEND_EXP)
             start_cpu, start = cpu_seconds(process.pid), time.monotonic()
             last_cpu, last = start_cpu, start
             print("%10s %16s" % ("seconds", "% of one core"))

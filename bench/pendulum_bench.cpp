@@ -19,7 +19,6 @@
 #include "platform/FileTable.h"
 #include "platform/Random.h"
 #include "run/LessonForm.h"
-#include "window/FormHandlers.h"
 #include "window/MainWindow.h"
 #include "window/PicturePane.h"
 #include "window/QtToolkit.h"
@@ -31,6 +30,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,7 +66,7 @@ struct Lesson {
             toolkit.setPaneScaleHeight(pane, 1000);
             toolkit.setPaneScaleWidth(pane, 1000);
         }
-        window.setHandlers(qal::FormHandlers::of(form));
+        window.setEvents(form);
         random.seed(12345.0f);
     }
     // One tick, drawn and on the screen before it returns.
@@ -116,6 +116,9 @@ int sideBySide(int ticks)
     std::printf("full pane: %.1f us/tick cpu, %d circles at the end\n", 1e6 * cpu[1] / ticks,
                 full.window.pane(qal::Pane::Picture1)->circlesShown());
     std::printf("full / fresh: %.2f\n", cpu[1] / cpu[0]);
+    // The same figures for bench/run-all.py, as one line of JSON.
+    std::printf("{\"fresh_us_per_tick\": %.3f, \"full_us_per_tick\": %.3f}\n", 1e6 * cpu[0] / ticks,
+                1e6 * cpu[1] / ticks);
     return 0;
 }
 
@@ -142,16 +145,25 @@ int main(int argc, char* argv[])
     int ticks = 0;
     std::vector<double> cpuAtBucket{processCpuSeconds()};
     std::vector<double> wallAtBucket{wallSeconds()};
-    qal::FormHandlers handlers = qal::FormHandlers::of(form);
-    const auto tick = handlers.tmr_pend_exp_Timer;
-    handlers.tmr_pend_exp_Timer = [&] {
-        tick();
+    // The form's events, with the ticks counted after each has run.
+    struct CountedTicks : qal::FormEvents {
+        qal::LessonForm& form;
+        std::function<void()> counted;
+        CountedTicks(qal::LessonForm& f, std::function<void()> c) : form(f), counted(std::move(c)) {}
+        void handle(const qal::FormEvent& event) override
+        {
+            form.handle(event);
+            if (event.handler == &qal::LessonForm::tmr_pend_exp_Timer)
+                counted();
+        }
+        void windowClosed() override { form.windowClosed(); }
+    } events(form, [&] {
         if (++ticks % bucket == 0) {
             cpuAtBucket.push_back(processCpuSeconds());
             wallAtBucket.push_back(wallSeconds());
         }
-    };
-    window.setHandlers(handlers);
+    });
+    window.setEvents(events);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
@@ -174,5 +186,7 @@ int main(int argc, char* argv[])
         std::printf("%5zu - %-6zu %12.1f %12.1f\n", (i - 1) * bucket + 1, i * bucket,
                     1e6 * (cpuAtBucket[i] - cpuAtBucket[i - 1]) / bucket,
                     bucket / (wallAtBucket[i] - wallAtBucket[i - 1]));
+    // The figures for bench/run-all.py, as one line of JSON.
+    std::printf("{\"ticks_per_second\": %.3f, \"core_percent\": %.3f}\n", ticks / wall, 100.0 * cpu / wall);
     return 0;
 }

@@ -5,9 +5,7 @@
 // 100 MB must cost what an empty one does. Display notes reads the whole
 // notes file, so its cost grows with the file, and should grow linearly.
 
-#include "fakes/FakeForm.h"
-#include "fakes/FakeToolkit.h"
-#include "fakes/TempDrive.h"
+#include "fakes/FormOnFakes.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
@@ -23,24 +21,14 @@ using namespace qal;
 using namespace qal::test;
 
 // A form after start-up for Ann Lee, assignment 1, its files in a temporary
-// drive C that is removed afterwards.
-struct Run : FakeForm {
+// drive C that is removed afterwards, with a question on screen to answer.
+struct Run : FormOnFakes {
     Run()
     {
-        drive.drovnel();
-        RunState& s = form.state();
-        s.baseFolder = "c:\\drovnel";
-        s.masterFilePath = "c:\\drovnel\\masterFile_Ann_Lee.txt";
-        s.sendFilePath = "c:\\drovnel\\send_1207Ann_Lee.txt";
-        s.notesFilePath = "c:\\drovnel\\notes_Ann_Lee.txt";
-        s.assignmentNumber = "001";
-        s.nextAssignmentMarker = "002";
+        startUp(annLee());
         s.questionNumber = "3";
         s.questionText = "Sketch a graph of depth vs. clock time for the second bottle.  How does this graph "
                          "differ from your original?";
-        s.codeNumber = 23;
-        s.defaultAnswerPrompt = "Enter an answer.";
-        s.answerLabel = " YOUR ANSWER  ->->->->  ";
     }
 
     // Fills a file with lines of 79 characters up to about `bytes`, through

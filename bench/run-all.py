@@ -23,14 +23,14 @@ for instance with
 import argparse
 import json
 import os
-import re
 import subprocess
 import sys
 
 here = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, here)
-from xsession import XSession  # noqa: E402
+sys.path.insert(0, os.path.join(here, "..", "tests", "support"))
+from xsession import Session  # noqa: E402
 import report_speed  # noqa: E402
+import startup  # noqa: E402
 
 
 def record_figures(build):
@@ -96,12 +96,15 @@ def record_before_after(build, before, rounds=8):
     ]
 
 
+def json_lines(out):
+    """The figures a benchmark program prints as lines of JSON among its
+    human-readable ones."""
+    return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+
+
 def startup_figures(build):
-    out = subprocess.run([sys.executable, os.path.join(here, "startup.py"), build],
-                         check=True, capture_output=True, text=True).stdout
-    rows = {m.group(1).strip(): (float(m.group(2)), float(m.group(3)))
-            for m in re.finditer(r"^(minimal input box|qalesson)\s+([\d.]+)\s+([\d.]+)", out, re.M)}
-    ref, ours = rows["minimal input box"], rows["qalesson"]
+    medians, _ = startup.measure(build)
+    ref, ours = medians["minimal input box"], medians["qalesson"]
     return [
         ("start-up to first prompt / minimal Qt", "%.0f ms / %.0f ms" % (ours[0], ref[0]), ours[0] / ref[0], "<= 1.2"),
         ("memory (RSS) / minimal Qt", "%.1f MiB / %.1f MiB" % (ours[1], ref[1]), ours[1] / ref[1], "<= 1.2"),
@@ -111,17 +114,17 @@ def startup_figures(build):
 def pendulum_figures(build, seconds):
     # Let the write-back of the record benchmark's 100 MB settle first.
     os.sync()
-    with XSession() as session:
+    with Session("qalesson-bench-", extra_env={"LANG": "C.UTF-8"}) as session:
         out = subprocess.run([os.path.join(build, "bench", "pendulum_bench"), str(seconds)], env=session.env,
                              check=True, capture_output=True, text=True).stdout
         # The machine's speed drifts over a minute; a fresh pane and one
         # holding 4000 circles taking turns tick by tick meet the same speed.
         side = subprocess.run([os.path.join(build, "bench", "pendulum_bench"), "--side-by-side", "2000"],
                               env=session.env, check=True, capture_output=True, text=True).stdout
-    core = float(re.search(r"= ([\d.]+) % of one core", out).group(1))
-    rate = float(re.search(r"= ([\d.]+) a second", out).group(1))
-    fresh = float(re.search(r"fresh pane: ([\d.]+) us", side).group(1))
-    full = float(re.search(r"full pane: ([\d.]+) us", side).group(1))
+    [run] = json_lines(out)
+    [turns] = json_lines(side)
+    core, rate = run["core_percent"], run["ticks_per_second"]
+    fresh, full = turns["fresh_us_per_tick"], turns["full_us_per_tick"]
     return [
         ("pendulum tick cost, pane with 4000 circles / fresh pane, taking turns",
          "%.0f us / %.0f us" % (full, fresh), full / fresh, "~1 (flat)"),
@@ -143,13 +146,11 @@ def report_figures(build):
 def window_figures(build):
     # The commands that fill the question box and the bare widget take
     # turns in one run, each timed from the click to the repaint after it.
-    with XSession() as session:
+    with Session("qalesson-bench-", extra_env={"LANG": "C.UTF-8"}) as session:
         out = subprocess.run([os.path.join(build, "bench", "window_bench"), "30"], env=session.env,
                              check=True, capture_output=True, text=True).stdout
-    rows = []
-    for m in re.finditer(r"^(.+): ([\d.]+) ms, bare setPlainText ([\d.]+) ms, ratio ([\d.]+)$", out, re.M):
-        rows.append(("%s / bare QPlainTextEdit, taking turns" % m.group(1),
-                     "%s ms / %s ms" % (m.group(2), m.group(3)), float(m.group(4)), "<= 1.1"))
+    rows = [("%s / bare QPlainTextEdit, taking turns" % f["figure"], "%.2f ms / %.2f ms" % (f["ms"], f["bare_ms"]),
+             f["ratio"], "<= 1.1") for f in json_lines(out)]
     if len(rows) != 3:
         raise RuntimeError("window_bench gave:\n" + out)
     return rows

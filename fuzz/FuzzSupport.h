@@ -4,10 +4,13 @@
 // never writes a file, and a hard stop when a rule of the program is broken.
 
 #include "platform/FileTable.h"
+#include "platform/Random.h"
 #include "platform/RunError.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeClock.h"
 #include "fakes/FakeToolkit.h"
+#include "fakes/FormOnFakes.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -8,6 +8,7 @@
 #include "instructor/HtmlReport.h"
 #include "instructor/LessonCheck.h"
 #include "instructor/RecordFileReader.h"
+#include "platform/CodePage.h"
 #include "run/LessonFile.h"
 
 #include <algorithm>
@@ -15,25 +16,6 @@
 #include <cstdint>
 
 using namespace qal;
-
-namespace {
-
-bool isUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : 0;
-        if (n == 0 || i + n > text.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -28,17 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         lines.erase(lines.begin());
     }
 
-    test::FakeToolkit toolkit;
-    FileTable files;
+    test::FormOnCurrentDrive run; // every file refused, so no drive is needed
     fuzz::NoFiles noFiles;
-    files.setFaults(&noFiles);
-    test::FakeClock clock;
-    test::ScriptedRandom random;
-    LessonForm form(toolkit, files, clock, random);
-    if (!lines.empty())
-        form.setLessonLines(lines);
-    toolkit.replies = {"1", "Ann Lee", "ALX", assignment};
-    form.Form_Load();
+    run.files.setFaults(&noFiles);
+    run.startUp({"1", "Ann Lee", "ALX", assignment}, std::move(lines));
+    const test::FakeToolkit& toolkit = run.toolkit;
+    LessonForm& form = run.form;
 
     const RunState& s = form.state();
     std::size_t shown = 0;
@@ -59,6 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::require(toolkit.endCalls == (form.ended() ? 1 : 0), "ended once");
     for (int n = 1; n <= 3; ++n)
-        fuzz::require(!files.isOpen(n), "no file left open");
+        fuzz::require(!run.files.isOpen(n), "no file left open");
     return 0;
 }

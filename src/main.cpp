@@ -8,7 +8,6 @@
 #include "run/LessonFile.h"
 #include "run/LessonForm.h"
 #include "window/EndSignals.h"
-#include "window/FormHandlers.h"
 #include "window/MainWindow.h"
 #include "window/ProgramIcon.h"
 #include "window/QtToolkit.h"
@@ -65,7 +64,7 @@ int main(int argc, char* argv[])
     qal::MainWindow window;
     qal::QtToolkit toolkit(window);
     qal::LessonForm form(toolkit, files, clock, random);
-    window.setHandlers(qal::FormHandlers::of(form));
+    window.setEvents(form);
     qal::EndSignals endSignals([&toolkit] { toolkit.requestEnd(); });
 
     // A lesson file is checked before the first prompt; a refused one ends

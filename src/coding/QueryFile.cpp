@@ -41,12 +41,7 @@ void LessonForm::codeFile()
         files_.close(1);
         files_.close(2);
     } catch (const RunError&) {
-        for (int number : {1, 2}) {
-            try {
-                files_.close(number);
-            } catch (const RunError&) {
-            }
-        }
+        files_.closeQuietly({1, 2});
         throw;
     }
 }

@@ -79,22 +79,6 @@ bool readWhole(const std::string& path, std::string& bytes, std::string& reason)
     return true;
 }
 
-// True when text is well-formed UTF-8.
-bool isUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (n == 0 || i + n > text.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
 // A file's name for the report, which is UTF-8. The program names a
 // student's files in UTF-8, but files made by earlier versions (and files
 // that come back from Windows) may have Windows-1252 names.

@@ -46,9 +46,9 @@ void LessonForm::readNextQuestion()
         // The end tests come after the line has entered the run state, and
         // end before anything of it is shown or recorded.
         if (line.substr(0, 3) == s_.nextAssignmentMarker)
-            endProgram();
+            throwEndProgram();
         if (line.substr(0, endMarker.size()) == endMarker)
-            endProgram();
+            throwEndProgram();
     } catch (const RunError& e) {
         reportError(e.number());
     }

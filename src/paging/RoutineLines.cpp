@@ -21,12 +21,12 @@ void LessonForm::runRoutine(const std::string& routine)
 {
     const std::string name = lowerCased(routine);
     if (name == "exitprog")
-        endProgram();
+        throwEndProgram();
     // The picture routines have no effect of their own.
     if (name == "graph1" || name == "graph2" || name == "graph3")
         return;
     // A name outside the table, the empty name included, ends the program.
-    endProgram();
+    throwEndProgram();
 }
 
 void LessonForm::nextPicture()

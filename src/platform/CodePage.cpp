@@ -50,47 +50,53 @@ int unicodeToCp1252(char32_t character)
     return -1;
 }
 
+Utf8Character decodeUtf8(std::string_view text, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80)
+        return {lead, 1};
+    const std::size_t length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || at + length > text.size())
+        return {};
+    char32_t code = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80)
+            return {};
+        code = (code << 6) | (next & 0x3F);
+    }
+    // The shortest form only, and only the codes of Unicode characters.
+    constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {};
+    return {code, length};
+}
+
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = decodeUtf8(text, i).length;
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 std::string utf8ToCp1252(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int extra = 0;
-        char32_t c = 0;
-        if (lead < 0x80) {
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            c = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            c = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            c = lead & 0x07;
-        } else {
+    for (std::size_t i = 0; i < utf8.size();) {
+        const Utf8Character c = decodeUtf8(utf8, i);
+        if (c.length == 0) {
             out += '?';
             ++i;
             continue;
         }
-        bool ok = i + static_cast<std::size_t>(extra) < utf8.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((b & 0xC0) != 0x80)
-                ok = false;
-            else
-                c = (c << 6) | (b & 0x3F);
-        }
-        if (!ok) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-        const int byte = unicodeToCp1252(c);
+        const int byte = unicodeToCp1252(c.code);
         out += byte < 0 ? '?' : static_cast<char>(byte);
+        i += c.length;
     }
     return out;
 }

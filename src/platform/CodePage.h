@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,21 @@ char32_t cp1252ToUnicode(unsigned char byte);
 
 // The byte of a Unicode character, or -1 when Windows-1252 lacks it.
 int unicodeToCp1252(char32_t character);
+
+// One character of UTF-8 text: its code and how many bytes it takes. A
+// length of 0 means the bytes at that place are not a well-formed character
+// (a stray continuation byte, a sequence cut short, an overlong form, a
+// surrogate, or a code past U+10FFFF).
+struct Utf8Character {
+    char32_t code = 0;
+    std::size_t length = 0;
+};
+
+// The character that starts at text[at] (at < text.size()).
+Utf8Character decodeUtf8(std::string_view text, std::size_t at);
+
+// True when the whole text is well-formed UTF-8.
+bool isUtf8(std::string_view text);
 
 // UTF-8 to Windows-1252; every character the code page lacks (and every
 // malformed sequence) becomes "?".

@@ -1,80 +1,19 @@
 #include "platform/FileTable.h"
 
+#include "platform/HostErrors.h"
 #include "platform/RunError.h"
 #include "platform/WinPath.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
-#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <sstream>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace qal {
 
 namespace {
-
-// The platform's number for a failed open.
-int openErrorNumber(int error, FileMode mode)
-{
-    switch (error) {
-    case ENOENT:
-        // A missing file opened for input is "file not found"; otherwise a
-        // folder on the way is missing.
-        return mode == FileMode::Input ? err::FileNotFound : err::PathNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-        return err::PathNotFound;
-    case ENOSPC:
-    case EDQUOT:
-        return err::DiskFull;
-    case EMFILE:
-    case ENFILE:
-        return err::TooManyFiles;
-    case EIO:
-        return err::DeviceIOError;
-    case ETXTBSY:
-    case EWOULDBLOCK:
-        return err::PermissionDenied;
-    default: // EACCES, EPERM, EROFS, EISDIR and the rest
-        return err::PathFileAccessError;
-    }
-}
-
-// The platform's number for a failed write, flush or close.
-int writeErrorNumber(int error)
-{
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return err::DiskFull;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return err::PermissionDenied;
-    default:
-        return err::DeviceIOError;
-    }
-}
-
-constexpr std::size_t readChunk = 1 << 16;
-
-// The longest file name the host's file systems take, in bytes.
-constexpr std::size_t nameLimit = 255;
-
-// How long a lock is waited for before the student is shown that the program
-// is busy.
-constexpr auto waitNoticeAfter = std::chrono::milliseconds(300);
-
-// A lock file older than this was left behind: no unit takes so long.
-constexpr std::time_t lockFileLifetime = 120;
 
 // Flushes a folder's entries to the disk, so that a file or folder just made
 // in it survives a power cut. File systems that cannot do it are no concern.
@@ -89,55 +28,11 @@ void syncFolder(const std::filesystem::path& folder, FileFaults* faults)
         faults->folderSynced(folder.string());
 }
 
-std::string thisHost()
-{
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return "localhost";
-    return name;
-}
-
-// The first bytes of a small file; empty when it cannot be read.
-std::string readSmallFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    char bytes[512];
-    const ssize_t n = ::read(fd, bytes, sizeof bytes);
-    ::close(fd);
-    return n > 0 ? std::string(bytes, static_cast<std::size_t>(n)) : std::string();
-}
-
-// Whether the lock file holding `holder` ("host pid time") was left behind by
-// a run that is gone: its process no longer runs on this host, or it is older
-// than any unit takes (for another host, or a process number used anew).
-bool lockFileLeft(const std::string& path, const std::string& holder)
-{
-    std::istringstream in(holder);
-    std::string host;
-    long long pid = 0;
-    long long since = 0;
-    const std::time_t now = std::time(nullptr);
-    if (in >> host >> pid >> since && pid > 0) {
-        if (host == thisHost() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            return true;
-        return now - since > lockFileLifetime;
-    }
-    // Not written yet, or cut short by a crash: its age tells.
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && now - st.st_mtime > lockFileLifetime;
-}
-
 } // namespace
 
 FileTable::~FileTable()
 {
-    try {
-        closeAll();
-    } catch (...) {
-        // Nothing to report to at the end of the run.
-    }
+    closeAllQuietly();
 }
 
 FileTable::Slot& FileTable::slot(int number)
@@ -196,7 +91,7 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
         if (error == ENOENT && mode == FileMode::Input &&
             !std::filesystem::is_directory(std::filesystem::path(path).parent_path(), ec))
             throw RunError(err::PathNotFound);
-        throw RunError(openErrorNumber(error, mode));
+        throw RunError(openErrorNumber(error, mode == FileMode::Input));
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -210,6 +105,8 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
     fresh.mode = mode;
     fresh.windowsPath = std::string(windowsPath);
     fresh.path = path;
+    if (mode == FileMode::Input)
+        fresh.reader = LineReader(fd);
     s = std::move(fresh);
     if (mode == FileMode::Input) {
         // Read under a shared lock, so that a header or a record another run
@@ -235,118 +132,6 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
             throw;
         }
     }
-}
-
-std::string FileTable::lockFilePath(const std::string& hostPath)
-{
-    const std::filesystem::path path(hostPath);
-    std::string name = path.filename().string();
-    constexpr std::string_view suffix = ".lock";
-    if (name.size() + suffix.size() > nameLimit) {
-        // Cut where a character starts (never inside a UTF-8 sequence); two
-        // files cut to the same lock file only wait for each other.
-        std::size_t cut = nameLimit - suffix.size();
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut;
-        name.resize(cut);
-    }
-    return (path.parent_path() / (name + std::string(suffix))).string();
-}
-
-void FileTable::lock(Slot& s, int number, bool shared)
-{
-    // Another run writing a header or a record holds the lock only for that
-    // long, so waiting a little is enough; past the limit, report it as the
-    // platform reports a file held by someone else.
-    const auto start = std::chrono::steady_clock::now();
-    const auto deadline = start + std::chrono::milliseconds(lockTimeoutMs_);
-    auto pause = std::chrono::milliseconds(1);
-    bool noticed = false;
-    struct EndNotice {
-        const std::function<void(bool)>& notice;
-        const bool& noticed;
-        ~EndNotice()
-        {
-            if (noticed)
-                notice(false);
-        }
-    } endNotice{waitNotice_, noticed};
-    bool useLockFile = false;
-    for (;;) {
-        if (!useLockFile) {
-            int error = faults_ ? faults_->lockRefusal(number) : 0;
-            if (!error) {
-                if (::flock(s.fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0)
-                    return;
-                error = errno;
-            }
-            if (error == EINTR)
-                continue;
-            // Any answer but "held by another run" means the file system
-            // keeps no locks (NFS without its lock service answers ENOLCK):
-            // a lock file stands in, so no line is ever written unlocked.
-            if (error != EWOULDBLOCK)
-                useLockFile = true;
-        }
-        if (useLockFile && takeLockFile(s))
-            return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline)
-            throw RunError(err::PermissionDenied);
-        if (!noticed && waitNotice_ && now - start >= waitNoticeAfter) {
-            noticed = true;
-            waitNotice_(true);
-        }
-        std::this_thread::sleep_for(pause);
-        // Short pauses: the other run lets go between two of its records,
-        // and a waiter that sleeps long would keep missing that moment.
-        pause = std::min(pause * 2, std::chrono::milliseconds(4));
-    }
-}
-
-bool FileTable::takeLockFile(Slot& s)
-{
-    const std::string lockPath = lockFilePath(s.path);
-    const int fd = ::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        // Who holds it, for a waiter to tell whether it was left behind.
-        const std::string holder =
-            thisHost() + " " + std::to_string(::getpid()) + " " + std::to_string(std::time(nullptr)) + "\n";
-        const bool whole = ::write(fd, holder.data(), holder.size()) == static_cast<ssize_t>(holder.size());
-        ::close(fd);
-        s.lockFile = lockPath;
-        if (!whole) {
-            // A lock file that does not name its holder would hold others
-            // off for two minutes should this run die; give up this try.
-            ::unlink(lockPath.c_str());
-            s.lockFile.clear();
-            throw RunError(err::DiskFull);
-        }
-        return true;
-    }
-    if (errno == ENOSPC || errno == EDQUOT)
-        throw RunError(err::DiskFull);
-    if (errno != EEXIST)
-        throw RunError(err::PermissionDenied); // no lock to be had here
-    takeOverIfLeft(lockPath);
-    return false;
-}
-
-void FileTable::takeOverIfLeft(const std::string& lockPath)
-{
-    const std::string holder = readSmallFile(lockPath);
-    if (!lockFileLeft(lockPath, holder))
-        return;
-    // Moved aside first, so that of several waiters that found it left
-    // behind only one removes it, and a lock file taken anew in the meantime
-    // is put back.
-    const std::string aside =
-        (std::filesystem::path(lockPath).parent_path() / (".qalesson-lock-" + std::to_string(::getpid()))).string();
-    if (::rename(lockPath.c_str(), aside.c_str()) != 0)
-        return;
-    if (readSmallFile(aside) != holder)
-        (void)::link(aside.c_str(), lockPath.c_str());
-    ::unlink(aside.c_str());
 }
 
 void FileTable::flush(Slot& s, int number)
@@ -405,26 +190,6 @@ void FileTable::release(Slot& s) noexcept
         releaseSignals();
 }
 
-void FileTable::holdSignals()
-{
-    if (appendOpen_++ > 0)
-        return;
-    sigset_t terminating;
-    sigemptyset(&terminating);
-    sigaddset(&terminating, SIGTERM);
-    sigaddset(&terminating, SIGHUP);
-    sigaddset(&terminating, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &terminating, &heldMask_);
-}
-
-void FileTable::releaseSignals()
-{
-    if (--appendOpen_ > 0)
-        return;
-    // A signal that came meanwhile takes effect here, with the unit done.
-    pthread_sigmask(SIG_SETMASK, &heldMask_, nullptr);
-}
-
 void FileTable::writeLine(int number, std::string_view text)
 {
     Slot& s = slot(number);
@@ -459,28 +224,6 @@ void FileTable::writeLine(int number, std::string_view text)
     }
 }
 
-void FileTable::fill(Slot& s)
-{
-    if (s.atEnd)
-        return;
-    // Drop what was handed out already, then read the next chunk.
-    s.buffer.erase(0, s.pos);
-    s.pos = 0;
-    const std::size_t old = s.buffer.size();
-    s.buffer.resize(old + readChunk);
-    ssize_t n;
-    do {
-        n = ::read(s.fd, s.buffer.data() + old, readChunk);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        s.buffer.resize(old);
-        throw RunError(err::DeviceIOError);
-    }
-    s.buffer.resize(old + static_cast<std::size_t>(n));
-    if (n == 0)
-        s.atEnd = true;
-}
-
 bool FileTable::eof(int number)
 {
     Slot& s = slot(number);
@@ -488,9 +231,7 @@ bool FileTable::eof(int number)
         throw RunError(err::BadFileNameOrNumber);
     if (s.mode != FileMode::Input)
         return true;
-    if (s.pos >= s.buffer.size())
-        fill(s);
-    return s.pos >= s.buffer.size();
+    return s.reader.atEnd();
 }
 
 std::string FileTable::readLine(int number)
@@ -500,36 +241,9 @@ std::string FileTable::readLine(int number)
         throw RunError(err::BadFileNameOrNumber);
     if (s.mode != FileMode::Input)
         throw RunError(err::BadFileMode);
-    if (eof(number))
+    if (s.reader.atEnd())
         throw RunError(err::InputPastEndOfFile);
-    std::size_t scanned = s.pos;
-    for (;;) {
-        std::size_t i = scanned;
-        while (i < s.buffer.size() && s.buffer[i] != '\r' && s.buffer[i] != '\n')
-            ++i;
-        if (i < s.buffer.size()) {
-            // A CR may be followed by an LF still unread: make sure it is here.
-            if (s.buffer[i] == '\r' && i + 1 == s.buffer.size() && !s.atEnd) {
-                const std::size_t offset = i - s.pos;
-                fill(s);
-                i = s.pos + offset;
-            }
-            std::string line = s.buffer.substr(s.pos, i - s.pos);
-            std::size_t next = i + 1;
-            if (s.buffer[i] == '\r' && next < s.buffer.size() && s.buffer[next] == '\n')
-                ++next;
-            s.pos = next;
-            return line;
-        }
-        if (s.atEnd) {
-            std::string line = s.buffer.substr(s.pos);
-            s.pos = s.buffer.size();
-            return line;
-        }
-        const std::size_t offset = i - s.pos;
-        fill(s);
-        scanned = s.pos + offset;
-    }
+    return s.reader.readLine();
 }
 
 void FileTable::close(int number)
@@ -613,20 +327,29 @@ void FileTable::closeAll()
         throw RunError(failure);
 }
 
+void FileTable::closeQuietly(std::initializer_list<int> numbers) noexcept
+{
+    for (int number : numbers) {
+        try {
+            close(number);
+        } catch (const RunError&) {
+        }
+    }
+}
+
+void FileTable::closeAllQuietly() noexcept
+{
+    try {
+        closeAll(); // closes every number even when one fails
+    } catch (const RunError&) {
+    }
+}
+
 void FileTable::createFolder(std::string_view windowsPath)
 {
     const std::filesystem::path path = hostPath(windowsPath, PathKind::Folder);
-    if (::mkdir(path.c_str(), 0777) != 0) {
-        switch (errno) {
-        case ENOENT:
-        case ENOTDIR:
-            throw RunError(err::PathNotFound);
-        case ENOSPC:
-            throw RunError(err::DiskFull);
-        default:
-            throw RunError(err::PathFileAccessError);
-        }
-    }
+    if (::mkdir(path.c_str(), 0777) != 0)
+        throw RunError(folderErrorNumber(errno));
     // The new folder's entry in its parent, durable like the files made in it.
     syncFolder(path.parent_path(), faults_);
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/LineReader.h"
+
 #include <array>
 #include <csignal>
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -89,6 +92,11 @@ public:
     // closed as a unit of its own.
     void close(int number);
     void closeAll();
+    // Closes each number as close() does, going on past a failure and saying
+    // nothing of it: for clearing up after a failure that is being reported
+    // already, or at the end of the run, when there is no one left to tell.
+    void closeQuietly(std::initializer_list<int> numbers) noexcept;
+    void closeAllQuietly() noexcept;
     bool isOpen(int number) const;
 
     // Writes, flushes and closes the Append files numbers as one unit (see
@@ -117,10 +125,8 @@ private:
         int fd = -1;
         FileMode mode = FileMode::Input;
         std::string windowsPath; // as the program named it, for messages
-        std::string path;        // host path
-        std::string buffer;      // Input: read-ahead bytes not yet handed out
-        std::size_t pos = 0;     // Input: position in buffer
-        bool atEnd = false;      // Input: nothing left to read from fd
+        std::string path;        // host path (its lock file lies beside it)
+        LineReader reader;       // Input: the lines not yet read
         bool written = false;    // something reached the file since open
         off_t length = 0;        // Append: the file's length when opened
         std::string pending;     // Append: lines not yet written
@@ -129,14 +135,16 @@ private:
 
     Slot& slot(int number);
     const Slot* find(int number) const;
-    void fill(Slot& s);
-    void lock(Slot& s, int number, bool shared);
-    bool takeLockFile(Slot& s);
-    static void takeOverIfLeft(const std::string& lockPath);
     void flush(Slot& s, int number);
     void sync(Slot& s, int number);
     bool cutBack(Slot& s, int number) noexcept;
     void release(Slot& s) noexcept;
+
+    // Locking (FileLocking.cpp): the lock of a file, or the lock file that
+    // stands in for it, and the termination signals held while a unit is open.
+    void lock(Slot& s, int number, bool shared);
+    bool takeLockFile(Slot& s);
+    static void takeOverIfLeft(const std::string& lockPath);
     void holdSignals();
     void releaseSignals();
 

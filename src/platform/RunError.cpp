@@ -42,10 +42,12 @@ std::string errorText(int number)
     }
 }
 
-RunError::RunError(int number)
-    : std::runtime_error("Run-time error " + std::to_string(number) + ": " + errorText(number)), number_(number)
+std::string runTimeErrorMessage(int number)
 {
+    return "Run-time error '" + std::to_string(number) + "':\r\n\r\n" + errorText(number);
 }
+
+RunError::RunError(int number) : std::runtime_error(runTimeErrorMessage(number)), number_(number) {}
 
 RunError::RunError(int number, std::vector<std::string> partialFiles) : RunError(number)
 {

@@ -31,6 +31,11 @@ constexpr int CantOpenClipboard = 521;
 // Unknown numbers give "Application-defined or object-defined error".
 std::string errorText(int number);
 
+// How the platform reports a run-time error that no handler of the program
+// took care of, e.g. "Run-time error '61':", an empty line, "Disk full"
+// (lines broken by CR LF). Also the RunError's what().
+std::string runTimeErrorMessage(int number);
+
 // A run-time failure with its platform error number.
 class RunError : public std::runtime_error {
 public:
@@ -47,8 +52,9 @@ private:
 };
 
 // Thrown to end the program at once: it unwinds out of whatever command is
-// running, so no further step of it runs. The command dispatcher catches it,
-// closes every file and tells the toolkit to end. Deliberately not derived
+// running, so no further step of it runs. The command dispatcher
+// (LessonForm::dispatch) is the one place that catches it: it closes every
+// file and tells the toolkit to close the window for good. Deliberately not derived
 // from std::exception so that no failure handler can swallow it.
 struct EndProgram {};
 

@@ -52,29 +52,12 @@ bool hostNameAsCp1252(std::string_view utf8, std::string& out)
 {
     out.clear();
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = lead < 0x80             ? 1
-                             : (lead & 0xE0) == 0xC0 ? 2
-                             : (lead & 0xF0) == 0xE0 ? 3
-                             : (lead & 0xF8) == 0xF0 ? 4
-                                                     : 0;
-        if (length == 0 || i + length > utf8.size())
-            return false;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms are not UTF-8.
-        if ((length == 2 && c < 0x80) || (length == 3 && c < 0x800) || (length == 4 && c < 0x10000))
-            return false;
-        const int byte = unicodeToCp1252(c);
+        const Utf8Character c = decodeUtf8(utf8, i);
+        const int byte = c.length == 0 ? -1 : unicodeToCp1252(c.code);
         if (byte < 0)
             return false;
         out += static_cast<char>(byte);
-        i += length;
+        i += c.length;
     }
     return true;
 }

@@ -19,10 +19,7 @@ void LessonForm::displayNotes()
         files_.close(3);
     } catch (const RunError&) {
         // The question box stays as it was; the number is free for the next try.
-        try {
-            files_.close(3);
-        } catch (const RunError&) {
-        }
+        files_.closeQuietly({3});
         throw;
     }
     toolkit_.setQuestionBoxText(toolkit_.questionBoxText() + s_.workingText);

@@ -1,6 +1,7 @@
 #include "run/LessonFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/LineBreaks.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,12 +23,10 @@ bool continuesUtf8Character(char c)
 void LessonLineSplitter::feed(std::string_view bytes)
 {
     for (char c : bytes) {
-        if (c == '\n' && afterCr_) {
-            afterCr_ = false; // the LF of a CR LF
+        const LineBreakFollower::Part part = lineBreaks_.take(c);
+        if (part == LineBreakFollower::Part::LfOfCrLf)
             continue;
-        }
-        afterCr_ = c == '\r';
-        if (c == '\r' || c == '\n') {
+        if (part == LineBreakFollower::Part::LineEnd) {
             endLine();
             continue;
         }
@@ -56,7 +55,7 @@ std::vector<std::string> LessonLineSplitter::finish()
         endLine();
     current_.clear();
     currentCharacters_ = 0;
-    afterCr_ = false;
+    lineBreaks_.reset();
     return std::move(lines_);
 }
 
@@ -162,11 +161,10 @@ Utf8Line fromUtf8(const std::string& line)
     out.text.reserve(line.size());
     std::size_t column = 0;
     for (std::size_t i = 0; i < line.size();) {
-        const auto lead = static_cast<unsigned char>(line[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        for (std::size_t k = 1; k < length; ++k)
-            c = (c << 6) | (static_cast<unsigned char>(line[i + k]) & 0x3F);
+        // The line is known to be well-formed UTF-8.
+        const Utf8Character decoded = decodeUtf8(line, i);
+        const std::size_t length = decoded.length;
+        const char32_t c = decoded.code;
         ++column;
         const int byte = unicodeToCp1252(c);
         if (byte < 0) {

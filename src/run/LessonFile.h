@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LineBreaks.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,7 +18,7 @@ constexpr std::size_t maxLessonLines = 5000;
 constexpr std::size_t maxLessonLineLength = 65535;
 
 // Cuts text into lesson lines. CR LF, a lone LF and a lone CR each end a
-// line, so no line ever holds a line break. A line end at the very end starts
+// line (LineBreaks.h), so no line ever holds a line break. A line end at the very end starts
 // no further line ("a\r\nb\r\n" is two lines); a last line without one still
 // counts ("a\r\nb" is two lines too). Bytes are kept as they are.
 //
@@ -48,8 +50,8 @@ private:
     std::size_t currentCharacters_ = 0; // characters of current_ read as UTF-8
     std::size_t firstLongLine_ = 0;
     std::size_t firstLongUtf8Line_ = 0;
-    bool afterCr_ = false; // the last byte was a CR, so a LF now ends nothing
-    bool inLine_ = false;  // bytes have come since the last line end
+    LineBreakFollower lineBreaks_;
+    bool inLine_ = false; // bytes have come since the last line end
 };
 
 // Follows text fed in pieces and tells whether it is well-formed UTF-8

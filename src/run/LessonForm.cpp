@@ -62,7 +62,7 @@ void LessonForm::reportError(int number)
 {
     if (number == err::SubscriptOutOfRange) {
         toolkit_.messageBox(invalidAssignmentMessage);
-        endProgram();
+        throwEndProgram();
     }
     toolkit_.messageBox(generalErrorMessage + std::to_string(number));
 }
@@ -75,76 +75,108 @@ void LessonForm::reportError(const RunError& e)
         toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + partialNote(e));
 }
 
-void LessonForm::endProgram()
+void LessonForm::throwEndProgram()
 {
     throw EndProgram{};
 }
 
-void LessonForm::dispatch(const std::function<void()>& handler)
+void LessonForm::dispatch(void (LessonForm::*command)())
 {
     if (ended_)
         return;
+    // A tick of the timer may run inside another command's dialog.
+    struct Depth {
+        int& running;
+        explicit Depth(int& r) : running(++r) {}
+        ~Depth() { --running; }
+    } depth(running_);
     try {
         try {
-            handler();
+            (this->*command)();
         } catch (const RunError& e) {
             // The command had no failure handling of its own. Report it the way
             // the platform words a run-time error, and keep the program running:
             // whatever the student typed is still in the boxes.
-            toolkit_.messageBox("Run-time error '" + std::to_string(e.number()) + "':\r\n\r\n" + errorText(e.number()) +
-                                partialNote(e));
+            toolkit_.messageBox(runTimeErrorMessage(e.number()) + partialNote(e));
         }
+        if (closedWhileRunning_ && running_ == 1)
+            throwEndProgram();
     } catch (const EndProgram&) {
         ended_ = true;
         timerOn_ = false;
-        try {
-            files_.closeAll(); // closes every number even when one fails
-        } catch (const RunError&) {
-            // The program ends all the same; there is no one left to tell.
-        }
-        toolkit_.endProgram();
+        files_.closeAllQuietly(); // the program ends all the same; no one is left to tell
+        toolkit_.closeForGood();
     }
+}
+
+// The event table: the window connects each control named here to its
+// handler, and runs nothing else.
+namespace {
+// clang-format off
+constexpr FormEvent eventTable[] = {
+    {"cmdNextQuestion", "cmdNextQuestion_Click", &LessonForm::cmdNextQuestion_Click},
+    {"cmd_enter_response", "cmd_enter_response_Click", &LessonForm::cmd_enter_response_Click},
+    {"cmd_save_as_notes", "cmd_save_as_notes_Click", &LessonForm::cmd_save_as_notes_Click},
+    {"cmd_display_note_file", "cmd_display_note_file_Click", &LessonForm::cmd_display_note_file_Click},
+    {"cmd_displayCumulativeText", "cmd_displayCumulativeText_Click", &LessonForm::cmd_displayCumulativeText_Click},
+    {"cmd_clear_answer_box", "cmd_clear_answer_box_Click", &LessonForm::cmd_clear_answer_box_Click},
+    {"cmd_next_picture", "cmd_next_picture_Click", &LessonForm::cmd_next_picture_Click},
+    {"cmd_copy_picture", "cmd_copy_picture_Click", &LessonForm::cmd_copy_picture_Click},
+    {"cmd_pend_exp", "cmd_pend_exp_Click", &LessonForm::cmd_pend_exp_Click},
+    {"cmd_quit", "cmd_quit_Click", &LessonForm::cmd_quit_Click},
+    {"tmr_pend_exp", "tmr_pend_exp_Timer", &LessonForm::tmr_pend_exp_Timer},
+};
+// clang-format on
+} // namespace
+
+std::span<const FormEvent> formEvents()
+{
+    return eventTable;
+}
+
+// clang-format off
+void LessonForm::cmdNextQuestion_Click() { dispatch(&LessonForm::nextQuestion); }
+void LessonForm::cmd_enter_response_Click() { dispatch(&LessonForm::enterResponse); }
+void LessonForm::cmd_save_as_notes_Click() { dispatch(&LessonForm::saveAsNotes); }
+void LessonForm::cmd_display_note_file_Click() { dispatch(&LessonForm::displayNotes); }
+void LessonForm::cmd_displayCumulativeText_Click() { dispatch(&LessonForm::displayEverything); }
+void LessonForm::cmd_clear_answer_box_Click() { dispatch(&LessonForm::clearBox); }
+void LessonForm::cmd_next_picture_Click() { dispatch(&LessonForm::nextPicture); }
+void LessonForm::cmd_copy_picture_Click() { dispatch(&LessonForm::copyPicture); }
+void LessonForm::cmd_pend_exp_Click() { dispatch(&LessonForm::switchTimerOn); }
+void LessonForm::cmd_quit_Click() { dispatch(&LessonForm::throwEndProgram); }
+void LessonForm::tmr_pend_exp_Timer() { dispatch(&LessonForm::pendulumTick); }
+// clang-format on
+
+void LessonForm::windowClosed()
+{
+    // Closing the window while a command waits in one of its dialogs ends
+    // the program once that command is done, never half-way through it.
+    if (running_ > 0)
+        closedWhileRunning_ = true;
+    else
+        dispatch(&LessonForm::throwEndProgram);
 }
 
 void LessonForm::Form_Load()
 {
+    dispatch(&LessonForm::startUp);
+}
+
+void LessonForm::startUp()
+{
     // initProgram and openAssignment each report their own failures; the load
     // handler runs both, in this order, whatever the first one did.
-    dispatch([this] {
-        initProgram();
-        openAssignment();
-    });
+    initProgram();
+    openAssignment();
 }
 
-// clang-format off
-void LessonForm::cmdNextQuestion_Click() { dispatch([this] { nextQuestion(); }); }
-void LessonForm::cmd_enter_response_Click() { dispatch([this] { enterResponse(); }); }
-void LessonForm::cmd_save_as_notes_Click() { dispatch([this] { saveAsNotes(); }); }
-void LessonForm::cmd_display_note_file_Click() { dispatch([this] { displayNotes(); }); }
-void LessonForm::cmd_displayCumulativeText_Click() { dispatch([this] { displayEverything(); }); }
-void LessonForm::cmd_clear_answer_box_Click() { dispatch([this] { clearBox(); }); }
-void LessonForm::cmd_next_picture_Click() { dispatch([this] { nextPicture(); }); }
-void LessonForm::cmd_copy_picture_Click() { dispatch([this] { copyPicture(); }); }
-void LessonForm::cmd_quit_Click() { dispatch([this] { endProgram(); }); }
-// clang-format on
-
-void LessonForm::cmd_pend_exp_Click()
+void LessonForm::switchTimerOn()
 {
-    dispatch([this] {
-        // Switching on a timer that is already on changes nothing.
-        if (!timerOn_) {
-            timerOn_ = true;
-            toolkit_.setTimerEnabled(true);
-        }
-    });
-}
-
-void LessonForm::tmr_pend_exp_Timer()
-{
-    dispatch([this] {
-        if (timerOn_)
-            pendulumTick();
-    });
+    if (!timerOn_) {
+        timerOn_ = true;
+        toolkit_.setTimerEnabled(true);
+    }
 }
 
 } // namespace qal

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "run/FormEvents.h"
 #include "run/RunState.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,13 +23,14 @@ class Toolkit;
 // commands in recording/, the line code in coding/.
 //
 // Event handlers (Form_Load and the *_Click / *_Timer functions) are the only
-// entry points the window calls. Each runs to its end; when the program ends
-// during one, every file is closed, Toolkit::endProgram is called, and every
-// later event is ignored (ended() is true).
-class LessonForm {
+// entry points the window calls (through FormEvents; the rows of formEvents()
+// name them). Each runs to its end; when the program ends during one, every
+// file is closed, Toolkit::closeForGood is called, and every later event is
+// ignored (ended() is true).
+class LessonForm final : public FormEvents {
 public:
     LessonForm(Toolkit& toolkit, FileTable& files, const Clock& clock, Random& random);
-    ~LessonForm();
+    ~LessonForm() override;
     LessonForm(const LessonForm&) = delete;
     LessonForm& operator=(const LessonForm&) = delete;
 
@@ -38,6 +39,22 @@ public:
     void setLessonLines(std::vector<std::string> lines);
 
     // --- Events of the window ---
+    // The event table (docs/ARCHITECTURE.md follows each row on to the files
+    // it writes). Every other event of every control runs nothing.
+    //   Event                             Handler                          Command
+    //   load, before the window shows     Form_Load                        initProgram, openAssignment
+    //   click cmdNextQuestion             cmdNextQuestion_Click            nextQuestion
+    //   click cmd_enter_response          cmd_enter_response_Click         enterResponse
+    //   click cmd_save_as_notes           cmd_save_as_notes_Click          saveAsNotes
+    //   click cmd_display_note_file       cmd_display_note_file_Click      displayNotes
+    //   click cmd_displayCumulativeText   cmd_displayCumulativeText_Click  displayEverything
+    //   click cmd_clear_answer_box        cmd_clear_answer_box_Click       clearBox
+    //   click cmd_next_picture            cmd_next_picture_Click           nextPicture
+    //   click cmd_copy_picture            cmd_copy_picture_Click           copyPicture
+    //   click cmd_pend_exp                cmd_pend_exp_Click               switchTimerOn
+    //   click cmd_quit                    cmd_quit_Click                   throwEndProgram
+    //   tick of tmr_pend_exp              tmr_pend_exp_Timer               pendulumTick
+    //   the window closed                 windowClosed                     throwEndProgram
     void Form_Load();
     void cmdNextQuestion_Click();
     void cmd_enter_response_Click();
@@ -50,6 +67,13 @@ public:
     void cmd_pend_exp_Click();
     void cmd_quit_Click();
     void tmr_pend_exp_Timer();
+
+    // FormEvents: the window's way in.
+    void handle(const FormEvent& event) override { (this->*event.handler)(); }
+    // Ends the program as quit program does: every file closed, no message,
+    // nothing of the program's own run. During a command (inside one of its
+    // dialogs) the program ends when that command is done.
+    void windowClosed() override;
 
     // True once the program has ended; the window runs nothing after that.
     bool ended() const { return ended_; }
@@ -97,12 +121,17 @@ private:
     void copyPicture();
     void pendulumTick();
 
-    // Runs one event handler. A RunError that the handler did not handle is
+    // Runs one event's command. A RunError that the command did not handle is
     // reported as the platform's standard run-time error message and the
     // program goes on; EndProgram ends the program.
-    void dispatch(const std::function<void()>& handler);
-    // Ends the program at once (unwinds out of the running command).
-    [[noreturn]] void endProgram();
+    void dispatch(void (LessonForm::*command)());
+    // Form_Load's command: both parts, in this order, whatever the first did.
+    void startUp();
+    // Switching on a timer that is already on changes nothing.
+    void switchTimerOn();
+    // Ends the program at once: throws EndProgram, which unwinds out of the
+    // running command to dispatch.
+    [[noreturn]] void throwEndProgram();
 
     // The slot of lessonLines at index; fails with 9 outside 0..5000.
     std::string& lessonSlot(int index);
@@ -115,6 +144,8 @@ private:
     std::vector<std::string> lessonSource_; // what loadLessonLines stores
     bool ended_ = false;
     bool timerOn_ = false;
+    int running_ = 0;                 // commands running, one inside another's dialog
+    bool closedWhileRunning_ = false; // the window was closed meanwhile
 };
 
 } // namespace qal

@@ -15,6 +15,9 @@ void LessonForm::copyPicture()
 
 void LessonForm::pendulumTick()
 {
+    // A tick already on its way when the timer was switched off does nothing.
+    if (!timerOn_)
+        return;
     toolkit_.beep();
     const float r = random_.next();
     const float radius = r * 500.0f;

@@ -174,16 +174,10 @@ void LessonForm::openAssignment()
         }
         block.close();
     } catch (const RunError& e) {
-        if (e.number() != err::SubscriptOutOfRange) {
-            // Leave no file open behind a failed start, or every record of the
-            // run would then fail with "file already open".
-            for (int file = 1; file <= 2; ++file) {
-                try {
-                    files_.close(file);
-                } catch (const RunError&) {
-                }
-            }
-        }
+        // Leave no file open behind a failed start, or every record of the
+        // run would then fail with "file already open".
+        if (e.number() != err::SubscriptOutOfRange)
+            files_.closeQuietly({1, 2});
         reportError(e);
     }
 }

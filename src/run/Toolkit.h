@@ -47,9 +47,9 @@ public:
     // Switches the 15 ms pendulum timer (tmr_pend_exp) on or off.
     virtual void setTimerEnabled(bool on) = 0;
 
-    // The program has ended: the window goes away and the event loop stops.
-    // The core has already closed every file and will run no further handler.
-    virtual void endProgram() = 0;
+    // The core has ended the program (every file closed, no further handler
+    // will run): the window goes away for good and the event loop stops.
+    virtual void closeForGood() = 0;
 };
 
 } // namespace qal

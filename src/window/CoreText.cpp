@@ -1,6 +1,7 @@
 #include "window/CoreText.h"
 
 #include "platform/CodePage.h"
+#include "platform/LineBreaks.h"
 
 namespace qal {
 
@@ -51,13 +52,14 @@ QString fromCoreText(const std::string& bytes)
     const char* in = bytes.data();
     const char* const end = in + bytes.size();
     while (in < end) {
-        const auto byte = static_cast<unsigned char>(*in++);
+        const auto byte = static_cast<unsigned char>(*in);
+        // A lone LF is Qt's line break already, and passes as it is.
         if (byte == '\r') {
-            if (in < end && *in == '\n')
-                ++in;
+            in += lineBreakLength(in, end);
             *out++ = QLatin1Char('\n');
         } else {
             *out++ = QChar(table.unit[byte]);
+            ++in;
         }
     }
     text.truncate(out - first);
@@ -73,13 +75,15 @@ std::string toCoreText(const QString& text)
     const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
     const char16_t* const end = in + text.size();
     while (in < end) {
-        const char16_t u = *in++;
-        if (u == '\n' || u == '\r' || u == paragraphSeparator || u == lineSeparator) {
-            if (u == '\r' && in < end && *in == '\n')
-                ++in; // a CR LF is one line break
+        const char16_t u = *in;
+        if (isLineBreak(u) || u == paragraphSeparator || u == lineSeparator) {
+            in += lineBreakLength(in, end); // a CR LF is one line break
             *out++ = '\r';
             *out++ = '\n';
-        } else if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            continue;
+        }
+        ++in;
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
             *out++ = static_cast<char>(u);
         } else if (QChar::isHighSurrogate(u) && in < end && QChar::isLowSurrogate(*in)) {
             ++in; // beyond the basic plane: nothing Windows-1252 has

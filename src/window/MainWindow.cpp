@@ -6,6 +6,7 @@
 #include "window/PicturePane.h"
 
 #include <QAccessible>
+#include <QAbstractButton>
 #include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -124,34 +125,26 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     setFont(controlFont());
     resize(pixels(clientWidthTwips), pixels(clientHeightTwips));
 
-    auto button = [this](const char* name, const char* caption, int left, int top, int width, int height,
-                         std::function<void()> FormHandlers::*handler) {
-        auto* b = place(new CaptionButton(QString::fromLatin1(caption), this), name, left, top, width, height);
-        if (handler)
-            connect(b, &QPushButton::clicked, this, [this, handler] { run(handler); });
-        return b;
+    auto button = [this](const char* name, const char* caption, int left, int top, int width, int height) {
+        return place(new CaptionButton(QString::fromLatin1(caption), this), name, left, top, width, height);
     };
 
     // In the order of the keyboard focus (Tab).
     txt_question = place(newLargeBox(this, QString()), "txt_question", 240, 720, 5175, 5255);
     txt_answer = place(newLargeBox(this, QStringLiteral(" ")), "txt_answer", 5640, 720, 5055, 5255);
-    auto* cmdNextQuestion =
-        button("cmdNextQuestion", "Next Question / Answer", 240, 0, 975, 735, &FormHandlers::cmdNextQuestion_Click);
-    auto* cmd_enter_response =
-        button("cmd_enter_response", "Enter Response", 5640, 240, 855, 495, &FormHandlers::cmd_enter_response_Click);
+    auto* cmdNextQuestion = button("cmdNextQuestion", "Next Question / Answer", 240, 0, 975, 735);
+    auto* cmd_enter_response = button("cmd_enter_response", "Enter Response", 5640, 240, 855, 495);
     Picture1 = place(new PicturePane(this), "Picture1", 240, 6080, 5175, 1375);
     Picture2 = place(new PicturePane(this), "Picture2", 5640, 6080, 5055, 1375);
-    auto* cmd_save_as_notes =
-        button("cmd_save_as_notes", "Save as Notes", 6480, 240, 855, 495, &FormHandlers::cmd_save_as_notes_Click);
-    auto* cmd_Make_paragraph = button("cmd_Make_paragraph", "Make Paragraph", 7320, 240, 975, 495, nullptr);
-    auto* cmd_Make_Paragraph_question =
-        button("cmd_Make_Paragraph_question", "Make Paragraph", 1200, 240, 855, 495, nullptr);
+    auto* cmd_save_as_notes = button("cmd_save_as_notes", "Save as Notes", 6480, 240, 855, 495);
+    auto* cmd_Make_paragraph = button("cmd_Make_paragraph", "Make Paragraph", 7320, 240, 975, 495);
+    auto* cmd_Make_Paragraph_question = button("cmd_Make_Paragraph_question", "Make Paragraph", 1200, 240, 855, 495);
     auto* txt_paragraph_goback =
         place(newSmallBox(this, QStringLiteral("1")), "txt_paragraph_goback", 3120, 240, 495, 495);
     // Each label beside a box is its buddy: the box is called by it.
     auto* lbl_paragraph_goback =
         place(newLabel(this, QStringLiteral("# sentences previous")), "lbl_paragraph_goback", 2160, 240, 1095, 495);
-    auto* cmd_timerTrigger = button("cmd_timerTrigger", "Trigger Timer", 2400, 7560, 735, 495, nullptr);
+    auto* cmd_timerTrigger = button("cmd_timerTrigger", "Trigger Timer", 2400, 7560, 735, 495);
     auto* List1 = place(new QListWidget(this), "List1", 3120, 7680, 1695, 840);
 
     lbl_paragraph_goback->setBuddy(txt_paragraph_goback);
@@ -171,20 +164,15 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
         parameterControls[2 * i + 1] = box;
     }
 
-    auto* cmd_displayCumulativeText = button("cmd_displayCumulativeText", "display everything", 3600, 240, 855, 495,
-                                             &FormHandlers::cmd_displayCumulativeText_Click);
-    auto* cmd_display_note_file = button("cmd_display_note_file", "display notes", 4440, 240, 975, 495,
-                                         &FormHandlers::cmd_display_note_file_Click);
-    auto* cmd_quit = button("cmd_quit", "quit program", 10200, 0, 735, 495, &FormHandlers::cmd_quit_Click);
-    auto* cmd_pend_exp = button("cmd_pend_exp", "pend exp", 8640, 7560, 495, 375, &FormHandlers::cmd_pend_exp_Click);
-    auto* cmd_next_picture =
-        button("cmd_next_picture", "next picture", 1200, 7560, 855, 495, &FormHandlers::cmd_next_picture_Click);
+    auto* cmd_displayCumulativeText = button("cmd_displayCumulativeText", "display everything", 3600, 240, 855, 495);
+    auto* cmd_display_note_file = button("cmd_display_note_file", "display notes", 4440, 240, 975, 495);
+    auto* cmd_quit = button("cmd_quit", "quit program", 10200, 0, 735, 495);
+    auto* cmd_pend_exp = button("cmd_pend_exp", "pend exp", 8640, 7560, 495, 375);
+    auto* cmd_next_picture = button("cmd_next_picture", "next picture", 1200, 7560, 855, 495);
     auto* lbl_only_if_prompted =
         place(newLabel(this, QStringLiteral("click only if prompted")), "lbl_only_if_prompted", 240, 7560, 855, 495);
-    auto* cmd_copy_picture =
-        button("cmd_copy_picture", "copy picture", 1200, 8160, 855, 495, &FormHandlers::cmd_copy_picture_Click);
-    auto* cmd_clear_answer_box =
-        button("cmd_clear_answer_box", "clear box", 8280, 240, 855, 495, &FormHandlers::cmd_clear_answer_box_Click);
+    auto* cmd_copy_picture = button("cmd_copy_picture", "copy picture", 1200, 8160, 855, 495);
+    auto* cmd_clear_answer_box = button("cmd_clear_answer_box", "clear box", 8280, 240, 855, 495);
 
     // The label left of "next picture" says when to click it.
     lbl_only_if_prompted->setBuddy(cmd_next_picture);
@@ -249,12 +237,25 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     tmr_pend_exp->setObjectName(QStringLiteral("tmr_pend_exp"));
     tmr_pend_exp->setTimerType(Qt::PreciseTimer);
     tmr_pend_exp->setInterval(pendulumIntervalMs);
-    connect(tmr_pend_exp, &QTimer::timeout, this, [this] { run(&FormHandlers::tmr_pend_exp_Timer); });
+
+    connectEvents();
 }
 
-void MainWindow::setHandlers(FormHandlers handlers)
+void MainWindow::connectEvents()
 {
-    handlers_ = std::move(handlers);
+    for (const FormEvent& event : formEvents()) {
+        QObject* control = findChild<QObject*>(QLatin1String(event.control), Qt::FindDirectChildrenOnly);
+        const auto forward = [this, &event] {
+            if (events_)
+                events_->handle(event);
+        };
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            connect(button, &QAbstractButton::clicked, this, forward);
+        else if (auto* timer = qobject_cast<QTimer*>(control))
+            connect(timer, &QTimer::timeout, this, forward);
+        else
+            qFatal("The event table names %s, a control the window does not have", event.control);
+    }
 }
 
 PicturePane* MainWindow::pane(Pane which) const
@@ -270,26 +271,15 @@ void MainWindow::setTimerEnabled(bool on)
         tmr_pend_exp->start();
 }
 
-void MainWindow::run(std::function<void()> FormHandlers::*handler)
+void MainWindow::closeForGood()
 {
-    // After the end, clicks and ticks that were already queued find nothing
-    // to run.
-    if (ended_)
-        return;
-    // A copy: the handler may replace the handlers while it runs.
-    const std::function<void()> h = handlers_.*handler;
-    if (h)
-        h();
-}
-
-void MainWindow::endProgram()
-{
-    ended_ = true;
+    closedForGood_ = true;
+    events_ = nullptr;
     tmr_pend_exp->stop();
     hide();
     // Only a running event loop is told to finish: before the first one
-    // (start-up) the caller sees programEnded(), and a request made with no
-    // loop running would make every later modal dialog return at once.
+    // (start-up) the caller sees that the core has ended, and a request made
+    // with no loop running would make every later modal dialog return at once.
     if (QThread::currentThread()->loopLevel() > 0)
         QCoreApplication::exit(0);
 }
@@ -297,7 +287,8 @@ void MainWindow::endProgram()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    endProgram();
+    if (events_)
+        events_->windowClosed();
 }
 
 } // namespace qal

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "run/FormEvents.h"
 #include "run/Toolkit.h"
-#include "window/FormHandlers.h"
 
 #include <QWidget>
 
@@ -14,9 +14,9 @@ class PicturePane;
 
 // The lesson window, cmd_pend_exp, titled "Form1": every control of the
 // lesson window at its place, each with the control's name as its object
-// name. It is passive: a click or a tick runs the matching entry of
-// FormHandlers and nothing else, and what the lesson shows is set from
-// outside (QtToolkit).
+// name. It is passive: a click or a tick of a control in the core's event
+// table (formEvents) is handed to the core, and so is closing the window;
+// what the lesson shows is set from outside (QtToolkit).
 //
 // Positions are given in twips, 15 to a device-independent pixel, so the
 // window keeps its proportions on high-DPI screens too. No layout manages the
@@ -27,8 +27,9 @@ class MainWindow : public QWidget {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
 
-    // Replaces what the events run.
-    void setHandlers(FormHandlers handlers);
+    // Where the events go from now on; events must outlive the window or be
+    // replaced first. Until this is called, events run nothing.
+    void setEvents(FormEvents& events) { events_ = &events; }
 
     QPlainTextEdit* questionBox() const { return txt_question; }
     QPlainTextEdit* answerBox() const { return txt_answer; }
@@ -39,24 +40,26 @@ public:
     // nothing: it keeps its rhythm.
     void setTimerEnabled(bool on);
 
-    // The end of the program: the timer stops, the window goes away and the
-    // event loop is told to finish with status 0. Events still queued are
-    // never delivered to the handlers.
-    void endProgram();
-    bool programEnded() const { return ended_; }
+    // The core has ended the program: the timer stops, the window goes away
+    // (without a close event) and the event loop is told to finish with
+    // status 0. From then on the window tells the core nothing, so events
+    // still queued never reach it.
+    void closeForGood();
+    bool closedForGood() const { return closedForGood_; }
 
     // Device-independent pixels for a length in twips.
     static int pixels(int twips);
 
 protected:
-    // Closing the window ends the program at once and asks nothing.
+    // Closing the window asks nothing: the core is told, and ends the program.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void run(std::function<void()> FormHandlers::*handler);
+    // Connects the control of each row of the event table to the core.
+    void connectEvents();
 
-    FormHandlers handlers_;
-    bool ended_ = false;
+    FormEvents* events_ = nullptr;
+    bool closedForGood_ = false;
 
     QPlainTextEdit* txt_question;
     QPlainTextEdit* txt_answer;

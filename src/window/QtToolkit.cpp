@@ -1,5 +1,6 @@
 #include "window/QtToolkit.h"
 
+#include "platform/LineBreaks.h"
 #include "platform/RunError.h"
 #include "window/CodePageGuard.h"
 #include "window/CoreText.h"
@@ -41,13 +42,13 @@ std::string withCrLf(const std::string& text)
 
     std::string result;
     result.reserve(text.size() + text.size() / 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
+    const char* const end = text.data() + text.size();
+    for (const char* at = text.data(); at < end;) {
+        if (isLineBreak(static_cast<unsigned char>(*at))) {
+            at += lineBreakLength(at, end);
             result += "\r\n";
         } else {
-            result += text[i];
+            result += *at++;
         }
     }
     return result;
@@ -166,7 +167,7 @@ void QtToolkit::copyPaneToClipboard(Pane pane)
         return;
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
-        throw RunError(cantOpenClipboard);
+        throw RunError(err::CantOpenClipboard);
     clipboard->setImage(picture);
 }
 
@@ -175,7 +176,7 @@ void QtToolkit::pasteClipboardIntoPane(Pane pane)
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
     if (!data)
-        throw RunError(cantOpenClipboard);
+        throw RunError(err::CantOpenClipboard);
     if (!data->hasImage())
         return;
     const QImage picture = qvariant_cast<QImage>(data->imageData());
@@ -204,15 +205,13 @@ void QtToolkit::setTimerEnabled(bool on)
     window_.setTimerEnabled(on);
 }
 
-void QtToolkit::endProgram()
+void QtToolkit::closeForGood()
 {
-    window_.endProgram();
+    window_.closeForGood();
 }
 
 void QtToolkit::requestEnd()
 {
-    if (window_.programEnded())
-        return;
     endRequested_ = true;
     if (QWidget* modal = QApplication::activeModalWidget()) {
         // The dialog's command goes on once it returns, and ends the program.
@@ -222,6 +221,7 @@ void QtToolkit::requestEnd()
             modal->close();
         return;
     }
+    // Once the program has ended, the window tells the core nothing more.
     window_.close();
 }
 

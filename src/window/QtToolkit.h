@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/RunError.h"
 #include "run/Toolkit.h"
 
 #include <QMetaObject>
@@ -43,16 +42,13 @@ public:
     void beep() override;
     void setWaitCursor(bool on) override;
     void setTimerEnabled(bool on) override;
-    void endProgram() override;
+    void closeForGood() override;
 
     // Ends the program from outside (a termination signal) as closing the
-    // window does: between commands the window closes; during a command that
-    // shows a dialog, the dialog closes and the program ends right there, as
-    // if the command had ended it.
+    // window does: between commands the window closes, which the core takes as
+    // the end; during a command that shows a dialog, the dialog closes and the
+    // program ends right there, as if the command had ended it.
     void requestEnd();
-
-    // The platform's error number for a clipboard that cannot be used.
-    static constexpr int cantOpenClipboard = err::CantOpenClipboard;
 
 private:
     // Dialogs belong to the window once it is on screen; before that (during

@@ -1,8 +1,11 @@
 #include "platform/FileTable.h"
+#include "platform/Random.h"
 #include "platform/RunError.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeClock.h"
 #include "fakes/FakeToolkit.h"
+#include "fakes/FormOnFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +14,7 @@ namespace {
 
 using test::FakeClock;
 using test::FakeToolkit;
-using test::ScriptedRandom;
+using test::FormOnCurrentDrive;
 
 // The line code needs no files or boxes; a form on fakes is enough.
 class LineCodingTest : public ::testing::Test {
@@ -65,14 +68,12 @@ TEST_F(LineCodingTest, CodeLineLengthAndCharactersOverManyDraws)
 
 TEST_F(LineCodingTest, CodeLineDrawsInOrderAndRoundsToNearest)
 {
-    FakeToolkit tk;
-    ScriptedRandom scripted;
-    LessonForm f{tk, files, clock, scripted};
+    FormOnCurrentDrive run; // scripted draws
     // Pass 1: r1 below 0.1 takes r2 (0.25 -> 78.5 -> 78, half to even) and r3
     // (0 -> 118). Pass 2: r1 = 0.1 is not below 0.1, so only r3 (0.999 -> 255).
-    scripted.values = {0.05f, 0.25f, 0.0f, 0.1f, 0.99999994f};
-    EXPECT_EQ(f.makeCodeLine(2.0), std::string("\x4E\x76\xFF"));
-    EXPECT_EQ(scripted.draws, 5);
+    run.random.values = {0.05f, 0.25f, 0.0f, 0.1f, 0.99999994f};
+    EXPECT_EQ(run.form.makeCodeLine(2.0), std::string("\x4E\x76\xFF"));
+    EXPECT_EQ(run.random.draws, 5);
 }
 
 TEST_F(LineCodingTest, CodeLineOfNoPassesIsEmpty)
@@ -91,12 +92,12 @@ TEST_F(LineCodingTest, DecodeArithmetic)
     } cases[] = {
         {"", 20, ""},
         {"   ", 20, "   "},
-        {"A", 20, "\xFE"},                  // 65 + 209 - 20 = 254
-        {"z", 20, std::string(1, '\x02')},  // 122 - 20 - 100 = 2
-        {"Bov", 20, ""},                    // 66..118 are dropped
-        {"w", 19, std::string(1, '\0')},    // 119 - 19 - 100 = 0
-        {"!", 28, "\xD6"},                  // 33 + 209 - 28 = 214
-        {"\xFF", 19, "\x88"},               // 255 - 19 - 100 = 136
+        {"A", 20, "\xFE"},                 // 65 + 209 - 20 = 254
+        {"z", 20, std::string(1, '\x02')}, // 122 - 20 - 100 = 2
+        {"Bov", 20, ""},                   // 66..118 are dropped
+        {"w", 19, std::string(1, '\0')},   // 119 - 19 - 100 = 0
+        {"!", 28, "\xD6"},                 // 33 + 209 - 28 = 214
+        {"\xFF", 19, "\x88"},              // 255 - 19 - 100 = 136
     };
     for (const auto& c : cases)
         EXPECT_EQ(form.decode(c.in, c.codeNbr), c.out) << c.in << " with " << c.codeNbr;

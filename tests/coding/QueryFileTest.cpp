@@ -1,4 +1,5 @@
-#include "fakes/FakeForm.h"
+#include "fakes/CaseTable.h"
+#include "fakes/FormOnFakes.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "platform/FileTable.h"
@@ -15,9 +16,11 @@
 namespace qal::test {
 namespace {
 
+using test::PrintTo; // where GoogleTest looks for it
+
 // The query files live in the base folder of a temporary drive C; the code
 // number starts at a start-up value so a change is visible.
-class QueryFileTest : public ::testing::Test, protected FakeForm {
+class QueryFileTest : public ::testing::Test, protected FormOnFakes {
 protected:
     QueryFileTest()
     {
@@ -49,11 +52,6 @@ struct QueryCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const QueryCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class QueryFileRuleTest : public QueryFileTest, public ::testing::WithParamInterface<QueryCase> {};
 
 TEST_P(QueryFileRuleTest, CodesEachLineByItsKey)
@@ -79,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Files, QueryFileRuleTest,
         QueryCase{"EmptyFirstLine", "\r\nassignment 1\r\n", "\r\nassignment 1\r\n", 0},
         QueryCase{"NoFinalLineEnd", "first\r\nquery 9 last", "first\r\nquery last\r\n", 5},
         QueryCase{"LinuxLineEnds", "first\nsecond\n", "first\r\nsecond\r\n", 5}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(QueryFileTest, EmptiesAnOldCodedFile)
@@ -113,11 +111,6 @@ struct FailureCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const FailureCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class QueryFileFailureTest : public QueryFileTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(QueryFileFailureTest, FailsBeforeTheCodeNumberChanges)
@@ -138,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Files, QueryFileFailureTest,
     ::testing::Values(FailureCase{"MissingQueryFile", "c:\\drovnel", false, 53},
                       FailureCase{"EmptyQueryFile", "c:\\drovnel", true, 62},
                       FailureCase{"MissingBaseFolder", "c:\\nofolder", false, 76}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 } // namespace

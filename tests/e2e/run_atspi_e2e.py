@@ -19,8 +19,9 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import QUESTION, TIMEOUT, Failure, Session, wait_exit  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from record_patterns import QUESTION  # noqa: E402
+from xsession import TIMEOUT, Failure, Session, wait_exit  # noqa: E402
 
 import pyatspi  # noqa: E402
 
@@ -144,8 +145,7 @@ def main():
         # a desktop with a screen reader running.
         pyatspi.Registry.getDesktop(0)
         program = subprocess.Popen([binary], env=env)
-        for reply in ("1", "Ann Lee", "ALX", "1"):
-            session.desktop.answer_prompt(program, reply)
+        session.desktop.answer_prompts(program)
         session.desktop.wait_window("Form1", program)
         window = find_window(program)
         check_tree(window)

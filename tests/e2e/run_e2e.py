@@ -15,178 +15,13 @@ the first question and a typed answer)
 
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
-import time
 
-QUESTION = (b"Give your depth vs. clock time data and explain how you obtained it.  "
-            b"How do your results differ from your predictions?")
-OPENING = b"......!!!!!!!!...................................\r\n"
-CLOSING = b".................................................\r\n"
-INDENT = b" " * 36
-TIME = rb"\d\d:\d\d:\d\d"
-DATE = rb"\d\d-\d\d-\d{4}"
-CODE_LINE = rb"[\x42-\x74\x76-\xff]{19,56}\r\n"
-
-# Centres of the controls, in window pixels (twips / 15).
-NEXT_QUESTION = (48, 24)
-ENTER_RESPONSE = (404, 32)
-SAVE_AS_NOTES = (460, 32)
-ANSWER_BOX = (544, 223)
-QUIT = (700, 16)
-
-TIMEOUT = 20.0
-
-
-class Failure(Exception):
-    pass
-
-
-def start_x_server():
-    """Starts Xvfb on a display it picks itself and returns (process, display).
-
-    The server names its display once it listens; a client must then be able
-    to connect (another server starting at the same moment can take the same
-    number), or the server is started again."""
-    for _ in range(5):
-        read_end, write_end = os.pipe()
-        server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        display = ":" + number.decode().strip()
-        if number.endswith(b"\n") and server.poll() is None and subprocess.run(
-                ["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL, timeout=TIMEOUT).returncode == 0 and server.poll() is None:
-            return server, display
-        server.terminate()
-        server.wait()
-    raise Failure("Xvfb did not start")
-
-
-class Session:
-    """A private X server, and temporary drive C, home and runtime folders for
-    the program, in a work folder that close() removes with the server."""
-
-    def __init__(self, prefix, tools=("Xvfb", "xdotool")):
-        missing = [tool for tool in tools if not shutil.which(tool)]
-        if missing:
-            raise Failure("missing tool: " + ", ".join(missing))
-        self.work = tempfile.mkdtemp(prefix=prefix)
-        self.server = None
-        try:
-            self.server, display = start_x_server()
-        except BaseException:
-            self.close()
-            raise
-        self.drive = os.path.join(self.work, "c")
-        home = os.path.join(self.work, "home")
-        runtime = os.path.join(self.work, "run")
-        for folder in (self.drive, home, runtime):
-            os.makedirs(folder, mode=0o700)
-        self.env = dict(os.environ, DISPLAY=display, HOME=home, QALESSON_DRIVE_C=self.drive,
-                        XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="xcb")
-        self.drovnel = os.path.join(self.drive, "drovnel")
-        self.desktop = Desktop(self.env)
-
-    def close(self):
-        if self.server:
-            self.server.terminate()
-            self.server.wait()
-            self.server = None
-        shutil.rmtree(self.work, ignore_errors=True)
-
-
-class Desktop:
-    def __init__(self, env):
-        self.env = env
-
-    def xdotool(self, *args, timeout=TIMEOUT):
-        result = subprocess.run(["xdotool", *args], env=self.env, capture_output=True,
-                                text=True, timeout=timeout)
-        return result.returncode, result.stdout.split()
-
-    def visible(self, title):
-        _, ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % re.escape(title))
-        return ids
-
-    def wait_window(self, title, program):
-        """Waits until a window with this title is shown; the program must still run."""
-        deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
-            ids = self.visible(title)
-            if ids:
-                return ids[0]
-            if program.poll() is not None:
-                raise Failure("program ended (status %s) while waiting for %r" % (program.returncode, title))
-            time.sleep(0.05)
-        raise Failure("no window %r within %ss" % (title, TIMEOUT))
-
-    def wait_gone(self, window, title):
-        deadline = time.monotonic() + TIMEOUT
-        while window in self.visible(title):
-            if time.monotonic() > deadline:
-                raise Failure("window %s (%r) did not close" % (window, title))
-            time.sleep(0.05)
-
-    def focus(self, window):
-        self.xdotool("windowfocus", "--sync", window)
-
-    def answer_prompt(self, program, reply):
-        box = self.wait_window("qalesson", program)
-        self.focus(box)
-        if reply:
-            self.xdotool("type", "--delay", "15", reply)
-        self.xdotool("key", "Return")
-        self.wait_gone(box, "qalesson")
-
-    def require_icon(self, window, what):
-        """The window offers the window manager an icon (_NET_WM_ICON) of its own."""
-        result = subprocess.run(["xprop", "-id", window, "_NET_WM_ICON"], env=self.env,
-                                capture_output=True, text=True, timeout=TIMEOUT)
-        if "Icon (" not in result.stdout:
-            raise Failure("%s has no icon: %s" % (what, (result.stdout + result.stderr).strip()))
-
-    def click(self, window, point):
-        self.xdotool("mousemove", "--window", window, str(point[0]), str(point[1]), "click", "1")
-
-    def screenshot(self, window, path):
-        """Takes the window once two shots in a row agree (painting has settled)."""
-        previous = None
-        deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
-            subprocess.run(["import", "-window", window, path], env=self.env, check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            with open(path, "rb") as f:
-                shot = f.read()
-            if shot == previous:
-                return
-            previous = shot
-            time.sleep(0.2)
-
-
-def wait_exit(program):
-    try:
-        return program.wait(timeout=TIMEOUT)
-    except subprocess.TimeoutExpired:
-        program.kill()
-        raise Failure("program did not end")
-
-
-def check(pattern, data, what):
-    match = re.fullmatch(pattern, data, re.DOTALL)
-    if not match:
-        raise Failure("%s does not match.\n--- file:\n%r\n--- pattern:\n%r" % (what, data, pattern))
-    return match
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from record_patterns import CLOSING, CODE_LINE, DATE, INDENT, OPENING, QUESTION, TIME, check, read  # noqa: E402
+from xsession import (ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, QUIT, SAVE_AS_NOTES, Failure,  # noqa: E402
+                      Session, wait_exit)
 
 
 def header_pattern(master):
@@ -207,18 +42,20 @@ def response_pattern(master):
             + re.escape(extra + QUESTION + b"\r\n" + OPENING + b"RESPONSE -->  \r\nMy answer\r\n" + CLOSING))
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+def require_icon(desktop, window, what):
+    """The window offers the window manager an icon (_NET_WM_ICON) of its own."""
+    result = subprocess.run(["xprop", "-id", window, "_NET_WM_ICON"], env=desktop.env,
+                            capture_output=True, text=True, timeout=20)
+    if "Icon (" not in result.stdout:
+        raise Failure("%s has no icon: %s" % (what, (result.stdout + result.stderr).strip()))
 
 
 def lesson_run(desktop, binary, env, drovnel, shot_path):
     program = subprocess.Popen([binary], env=env)
     try:
-        for reply in ("1", "Ann Lee", "ALX", "1"):
-            desktop.answer_prompt(program, reply)
+        desktop.answer_prompts(program)
         window = desktop.wait_window("Form1", program)
-        desktop.require_icon(window, "the lesson window")
+        require_icon(desktop, window, "the lesson window")
         desktop.screenshot(window, shot_path)
 
         desktop.click(window, NEXT_QUESTION)
@@ -255,8 +92,7 @@ def wrong_assignment_run(desktop, binary, env, drovnel):
     before = {name: read(os.path.join(drovnel, name)) for name in os.listdir(drovnel)}
     program = subprocess.Popen([binary], env=env)
     try:
-        for reply in ("1", "Ann Lee", "ALX", "2"):
-            desktop.answer_prompt(program, reply)
+        desktop.answer_prompts(program, "2")
         message = desktop.wait_window("qalesson", program)
         if desktop.visible("Form1"):
             raise Failure("the window appeared although start-up failed")

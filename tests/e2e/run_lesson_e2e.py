@@ -22,9 +22,10 @@ import re
 import subprocess
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import (CLOSING, DATE, INDENT, OPENING, TIME, CODE_LINE, ANSWER_BOX, ENTER_RESPONSE,  # noqa: E402
-                     NEXT_QUESTION, SAVE_AS_NOTES, Failure, Session, check, read, wait_exit)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from record_patterns import CLOSING, CODE_LINE, DATE, INDENT, OPENING, TIME, check, read  # noqa: E402
+from xsession import (ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, SAVE_AS_NOTES, Failure, Session,  # noqa: E402
+                      wait_exit)
 
 # Centre of txt_question, in window pixels (twips / 15).
 QUESTION_BOX = (188, 223)
@@ -58,8 +59,7 @@ def response_record():
 def start(desktop, binary, sample, env, assignment, as_argument=False):
     # "qalesson FILE", as a file manager's "Open with" starts it, or --lesson FILE.
     program = subprocess.Popen([binary, sample] if as_argument else [binary, "--lesson", sample], env=env)
-    for reply in ("1", "Ann Lee", "ALX", assignment):
-        desktop.answer_prompt(program, reply)
+    desktop.answer_prompts(program, assignment)
     return program, desktop.wait_window("Form1", program)
 
 

@@ -45,14 +45,4 @@ void FakeToolkit::pasteClipboardIntoPane(Pane)
         throw RunError(clipboardError);
 }
 
-float ScriptedRandom::next()
-{
-    ++draws;
-    if (!values.empty()) {
-        last = values.front();
-        values.pop_front();
-    }
-    return last;
-}
-
 } // namespace qal::test

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/Clock.h"
-#include "platform/Random.h"
 #include "run/Toolkit.h"
 
 #include <deque>
@@ -47,25 +45,7 @@ public:
     void beep() override { ++beeps; }
     void setWaitCursor(bool on) override { waitCursor.push_back(on); }
     void setTimerEnabled(bool on) override { timerOn = on; }
-    void endProgram() override { ++endCalls; }
-};
-
-// A clock that always reads the time it was set to.
-class FakeClock : public Clock {
-public:
-    ClockReading reading{"12-07-2026", "14:03:09", 50589.0f};
-    ClockReading now() const override { return reading; }
-};
-
-// A random sequence that hands out scripted values, then repeats the last one.
-class ScriptedRandom : public Random {
-public:
-    std::deque<float> values;
-    float last = 0.5f;
-    int draws = 0;
-    float seededWith = -1;
-    void seed(float s) override { seededWith = s; }
-    float next() override;
+    void closeForGood() override { ++endCalls; }
 };
 
 } // namespace qal::test

@@ -1,6 +1,7 @@
 #include "instructor/LessonCheck.h"
 
-#include "fakes/FakeForm.h"
+#include "fakes/CaseTable.h"
+#include "fakes/FormOnFakes.h"
 #include "run/LessonForm.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,9 @@
 
 namespace qal {
 namespace {
+
+using test::caseName;
+using test::PrintTo; // where GoogleTest looks for it
 
 using Lines = std::vector<std::string>;
 using Severity = Finding::Severity;
@@ -33,11 +37,6 @@ struct CheckCase {
     Lines lesson;
     std::vector<Expected> findings;
 };
-
-void PrintTo(const CheckCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 std::string shown(const std::vector<Finding>& findings)
 {
@@ -121,8 +120,7 @@ TEST_P(CheckTest, Finds)
     expectFindings(checkLessonLines(GetParam().lesson), GetParam().findings);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lessons, CheckTest, ::testing::ValuesIn(checkCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lessons, CheckTest, ::testing::ValuesIn(checkCases), caseName);
 
 // What a student meets in a real run of the program on each lesson, beside
 // what the checker says of it: the findings are about what really happens.
@@ -138,11 +136,6 @@ struct RunCase {
     std::string questionBox;    // what the question box shows (when the run goes on)
     std::string masterContains; // a piece of the master file
 };
-
-void PrintTo(const RunCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 const RunCase runCases[] = {
     {"UnknownRoutineEndsTheRun",
@@ -259,10 +252,8 @@ TEST_P(CheckAgainstRunTest, FindingIsWhatTheStudentMeets)
                           f.text.find(c.finding.part) != std::string::npos);
     EXPECT_TRUE(named) << shown(found);
 
-    test::FakeForm run;
-    run.form.setLessonLines(c.lesson);
-    run.toolkit.replies = {"1", "Ann Lee", "AL", c.assignment};
-    run.form.Form_Load();
+    test::FormOnFakes run;
+    run.startUp({"1", "Ann Lee", "AL", c.assignment}, c.lesson);
     for (int i = 0; i < c.clicks; ++i)
         run.form.cmdNextQuestion_Click();
     if (c.record) {
@@ -284,8 +275,7 @@ TEST_P(CheckAgainstRunTest, FindingIsWhatTheStudentMeets)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lessons, CheckAgainstRunTest, ::testing::ValuesIn(runCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lessons, CheckAgainstRunTest, ::testing::ValuesIn(runCases), caseName);
 
 // A routine line without a name: Next Question shows it, next picture ends
 // the run on it.
@@ -294,10 +284,8 @@ TEST(CheckAgainstRunTest, BareMarkerIsShownThenEndsNextPicture)
     const Lines lesson = {"001.  A", "one", "`routine", "two", "####.#"};
     expectFindings(checkLessonLines(lesson), {{3, W, "without a routine name"}});
     for (const bool picture : {false, true}) {
-        test::FakeForm run;
-        run.form.setLessonLines(lesson);
-        run.toolkit.replies = {"1", "Ann Lee", "AL", "1"};
-        run.form.Form_Load();
+        test::FormOnFakes run;
+        run.startUp({"1", "Ann Lee", "AL", "1"}, lesson);
         run.form.cmdNextQuestion_Click();
         if (picture)
             run.form.cmd_next_picture_Click();
@@ -332,11 +320,6 @@ struct CommandCase {
     int status;
     std::string out; // the whole standard output, FILE standing for the path
 };
-
-void PrintTo(const CommandCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 const CommandCase commandCases[] = {
     {"Clean", "001.  A\r\n\r\none\r\n####.#\r\n", 0, ""},
@@ -377,8 +360,7 @@ TEST_P(CheckCommandTest, PrintsAndExits)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CheckCommandTest, ::testing::ValuesIn(commandCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, CheckCommandTest, ::testing::ValuesIn(commandCases), caseName);
 
 TEST(CheckCommandTest, TooLongLessonIsFoundAtTheFirstLineTooMany)
 {
@@ -461,10 +443,8 @@ TEST(CheckAgainstRandomRunsTest, AgreesWithTheProgram)
                 lesson.begin() + static_cast<std::ptrdiff_t>(h))
                 continue; // a later header of the same number is never opened
 
-            test::FakeForm run;
-            run.form.setLessonLines(lesson);
-            run.toolkit.replies = {"1", "Ann Lee", "AL", number};
-            run.form.Form_Load();
+            test::FormOnFakes run;
+            run.startUp({"1", "Ann Lee", "AL", number}, lesson);
             for (int click = 0; click < 200 && !run.form.ended(); ++click)
                 run.form.cmdNextQuestion_Click();
             ASSERT_TRUE(run.form.ended()) << context;

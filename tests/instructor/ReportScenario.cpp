@@ -1,8 +1,6 @@
 #include "ReportScenario.h"
 
-#include "fakes/FakeToolkit.h"
-#include "platform/FileTable.h"
-#include "run/LessonForm.h"
+#include "fakes/FormOnFakes.h"
 
 #include <stdexcept>
 
@@ -34,47 +32,41 @@ class Run {
 public:
     Run(const std::string& name, const std::string& initials, const std::string& assignment, const char* time)
     {
-        clock_.reading = {"12-07-2026", time, 0.0f};
-        form_.setLessonLines(scenarioLesson());
-        toolkit_.replies = {"1", name, initials, assignment};
-        form_.Form_Load();
+        run_.clock.reading = {"12-07-2026", time, 0.0f};
+        run_.startUp({"1", name, initials, assignment}, scenarioLesson());
         check("start-up");
     }
 
     void next()
     {
-        form_.cmdNextQuestion_Click();
+        run_.form.cmdNextQuestion_Click();
         check("Next Question");
     }
 
     void respond(const char* time, const std::string& answer)
     {
-        clock_.reading.time = time;
-        toolkit_.answerBox = answer;
-        form_.cmd_enter_response_Click();
+        run_.clock.reading.time = time;
+        run_.toolkit.answerBox = answer;
+        run_.form.cmd_enter_response_Click();
         check("Enter Response");
     }
 
     void note(const char* time, const std::string& answer)
     {
-        clock_.reading.time = time;
-        toolkit_.answerBox = answer;
-        form_.cmd_save_as_notes_Click();
+        run_.clock.reading.time = time;
+        run_.toolkit.answerBox = answer;
+        run_.form.cmd_save_as_notes_Click();
         check("Save as Notes");
     }
 
 private:
     void check(const std::string& step) const
     {
-        if (!toolkit_.messages.empty() || form_.ended())
+        if (!run_.toolkit.messages.empty() || run_.form.ended())
             throw std::runtime_error("the scenario's run failed at " + step);
     }
 
-    FakeToolkit toolkit_;
-    FileTable files_;
-    FakeClock clock_;
-    ScriptedRandom random_;
-    LessonForm form_{toolkit_, files_, clock_, random_};
+    FormOnCurrentDrive run_; // on the drive C the caller chose
 };
 
 } // namespace

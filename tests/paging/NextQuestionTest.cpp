@@ -1,11 +1,13 @@
 #include "paging/PagingFixture.h"
 
-#include "fakes/TempDrive.h"
+#include "fakes/CaseTable.h"
 
 #include <ostream>
 
 namespace qal::test {
 namespace {
+
+using test::PrintTo; // where GoogleTest looks for it
 
 using NextQuestionTest = PagingTest;
 
@@ -19,36 +21,35 @@ const char* const question2 =
 // The whole run as the student meets it: start-up with the built-in lesson.
 TEST_F(NextQuestionTest, BuiltInLessonShowsFourQuestionsThenEnds)
 {
-    TempDrive drive;
-    toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
-    form.Form_Load();
-    ASSERT_FALSE(form.ended());
-    ASSERT_EQ(s.lineCounter, 1);
-    toolkit.questionBox.clear();
+    FormOnFakes run; // a start-up of its own, on the built-in lesson
+    run.startUp(annLee());
+    ASSERT_FALSE(run.form.ended());
+    ASSERT_EQ(run.s.lineCounter, 1);
+    run.toolkit.questionBox.clear();
 
-    form.cmdNextQuestion_Click();
-    EXPECT_EQ(s.lineCounter, 3);
-    EXPECT_EQ(toolkit.questionBox, question1);
-    EXPECT_EQ(s.workingText, question1);
-    EXPECT_EQ(s.nextBlock, "");
+    run.form.cmdNextQuestion_Click();
+    EXPECT_EQ(run.s.lineCounter, 3);
+    EXPECT_EQ(run.toolkit.questionBox, question1);
+    EXPECT_EQ(run.s.workingText, question1);
+    EXPECT_EQ(run.s.nextBlock, "");
     // No record in between: the second question follows with nothing between.
-    form.cmdNextQuestion_Click();
-    EXPECT_EQ(s.lineCounter, 5);
-    EXPECT_EQ(toolkit.questionBox, std::string(question1) + question2);
-    form.cmdNextQuestion_Click();
-    EXPECT_EQ(s.lineCounter, 7);
-    form.cmdNextQuestion_Click();
-    EXPECT_EQ(s.lineCounter, 9);
-    EXPECT_TRUE(toolkit.messages.empty());
+    run.form.cmdNextQuestion_Click();
+    EXPECT_EQ(run.s.lineCounter, 5);
+    EXPECT_EQ(run.toolkit.questionBox, std::string(question1) + question2);
+    run.form.cmdNextQuestion_Click();
+    EXPECT_EQ(run.s.lineCounter, 7);
+    run.form.cmdNextQuestion_Click();
+    EXPECT_EQ(run.s.lineCounter, 9);
+    EXPECT_TRUE(run.toolkit.messages.empty());
 
-    form.cmdNextQuestion_Click();
-    ASSERT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(toolkit.messages[0], LessonForm::invalidAssignmentMessage);
-    EXPECT_TRUE(form.ended());
+    run.form.cmdNextQuestion_Click();
+    ASSERT_EQ(run.toolkit.messages.size(), 1u);
+    EXPECT_EQ(run.toolkit.messages[0], LessonForm::invalidAssignmentMessage);
+    EXPECT_TRUE(run.form.ended());
     // Nothing runs after the end.
-    form.cmdNextQuestion_Click();
-    EXPECT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(toolkit.endCalls, 1);
+    run.form.cmdNextQuestion_Click();
+    EXPECT_EQ(run.toolkit.messages.size(), 1u);
+    EXPECT_EQ(run.toolkit.endCalls, 1);
 }
 
 struct ClickCase {
@@ -60,11 +61,6 @@ struct ClickCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const ClickCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class NextQuestionClickTest : public PagingTest, public ::testing::WithParamInterface<ClickCase> {};
 
 TEST_P(NextQuestionClickTest, RunsRoutineLinesOncePerClick)
@@ -97,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Lessons, NextQuestionClickTest,
         ClickCase{"NineCharactersGiveTheEmptyName", {"001.  H", "`routine ", "Text"}, "Q:", 2, true},
         ClickCase{"UnknownRoutineEnds", {"001.  H", "`routine picture9", "Text"}, "Q:", 2, true},
         ClickCase{"NoSeparatorDropsTheFirstLetter", {"001.  H", "`routinegraph1", "Text"}, "Q:", 2, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(NextQuestionTest, SecondReadAfterARoutinePutsThePromptBack)

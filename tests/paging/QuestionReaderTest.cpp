@@ -1,4 +1,5 @@
 #include "paging/PagingFixture.h"
+#include "fakes/CaseTable.h"
 
 #include "platform/RunError.h"
 
@@ -6,6 +7,8 @@
 
 namespace qal::test {
 namespace {
+
+using test::PrintTo; // where GoogleTest looks for it
 
 using QuestionReaderTest = PagingTest;
 
@@ -44,11 +47,6 @@ struct QuestionNumberCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const QuestionNumberCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class QuestionNumberTest : public PagingTest, public ::testing::WithParamInterface<QuestionNumberCase> {};
 
 TEST_P(QuestionNumberTest, ReadsTheNumberFromTheThirdCharacter)
@@ -74,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, QuestionNumberTest,
         QuestionNumberCase{"DecimalNumber", "`q2.5", "2.5"},
         QuestionNumberCase{"BlanksBeforeNumber", "`q  004 text", "4"},
         QuestionNumberCase{"RecordMarkerReadsAsZero", "`questionNumber 10003 ", "0"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(QuestionReaderTest, QuestionNumberTooLargeIsAnOverflowNotAWrongNumber)
@@ -147,11 +145,6 @@ struct EndCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const EndCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class ReaderEndTest : public PagingTest, public ::testing::WithParamInterface<EndCase> {};
 
 // Through the click, so that the end goes the way the window sees it.
@@ -185,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, ReaderEndTest,
         EndCase{"PointThenBlank", "####. #", false},
         EndCase{"FourSignsAlone", "####", false},
         EndCase{"EndMarkerLaterInLine", " ####.#", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(QuestionReaderTest, RunningPastTheLastSlotShowsTheInvalidAssignmentMessageAndEnds)

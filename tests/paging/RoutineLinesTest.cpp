@@ -1,4 +1,5 @@
 #include "paging/PagingFixture.h"
+#include "fakes/CaseTable.h"
 
 #include "platform/RunError.h"
 
@@ -6,6 +7,8 @@
 
 namespace qal::test {
 namespace {
+
+using test::PrintTo; // where GoogleTest looks for it
 
 using RoutineLinesTest = PagingTest;
 
@@ -16,11 +19,6 @@ struct RemSpacesCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const RemSpacesCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class RemSpacesTest : public PagingTest, public ::testing::WithParamInterface<RemSpacesCase> {};
 
 TEST_P(RemSpacesTest, DropsBlanksAndHyphensOnly)
@@ -38,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, RemSpacesTest,
         RemSpacesCase{"BlanksInside", " Graph - 1 ", "Graph1"},
         RemSpacesCase{"TabsUnderscoresAndCaseKept", "a\tB_c", "a\tB_c"},
         RemSpacesCase{"OtherDashesKept", "a\x96" "b\x97" "c", "a\x96" "b\x97" "c"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 struct RoutineCase {
@@ -48,11 +46,6 @@ struct RoutineCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const RoutineCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class RunRoutineTest : public PagingTest, public ::testing::WithParamInterface<RoutineCase> {};
 
 TEST_P(RunRoutineTest, EndsForExitAndForNamesOutsideTheTable)
@@ -75,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Names, RunRoutineTest,
         RoutineCase{"Graph4", "graph4", true},
         RoutineCase{"GraphWithBlankIsNotCleanedHere", "graph 1", true},
         RoutineCase{"EmptyName", "", true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 struct PictureCase {
@@ -86,11 +79,6 @@ struct PictureCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const PictureCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class NextPictureTest : public PagingTest, public ::testing::WithParamInterface<PictureCase> {};
 
 TEST_P(NextPictureTest, RunsRoutineLinesInTheTwoSlotsAhead)
@@ -129,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Slots, NextPictureTest,
         PictureCase{"UnknownName", "Text", "`routine nosuch", "", 0, true},
         PictureCase{"BareMarkerIsRunHere", "`routine", "", "", 0, true},
         PictureCase{"ExitInCapitals", "`Routine EXIT-PROG", "", "", 0, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(RoutineLinesTest, NextPictureOnTheBuiltInLessonChangesNothing)
@@ -151,11 +139,6 @@ struct BoundCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const BoundCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class NextPictureBoundTest : public PagingTest, public ::testing::WithParamInterface<BoundCase> {};
 
 // The failure goes to the general handling of a failed command, and the
@@ -178,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Counters, NextPictureBoundTest,
         BoundCase{"At4999PassOneStillReadsSlot5000", 4999, "Text", 4999},
         BoundCase{"At4999RoutineInSlot5000IsRunFirst", 4999, "`routine graph1", 5000},
         BoundCase{"At5000", 5000, "`routine graph1", 5000}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(RoutineLinesTest, At4999AnExitRoutineInSlot5000EndsBeforeTheFailure)

@@ -1,11 +1,7 @@
 #pragma once
 
-#include "fakes/FakeForm.h"
-#include "fakes/FakeToolkit.h"
-#include "fakes/TempDrive.h"
+#include "fakes/FormOnFakes.h"
 #include "platform/FileTable.h"
-#include "run/LessonForm.h"
-#include "run/RunState.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +12,8 @@ namespace qal::test {
 
 // A form in the state start-up leaves for Ann Lee and assignment 1, with its
 // files in a temporary drive C and the clock fixed, so the bytes of every
-// record are known.
-class RecordingTest : public ::testing::Test, protected FakeForm {
+// record are known; the files start empty, so a test reads only its records.
+class RecordingTest : public ::testing::Test, protected FormOnFakes {
 protected:
     static constexpr const char* prompt = "Enter an answer.\r\n\r\nAlways critique.";
     static constexpr const char* questionLabel = " <-<-<-<-  Q/A:   ";
@@ -25,22 +21,8 @@ protected:
 
     RecordingTest()
     {
-        drive.drovnel();
-        s.baseFolder = "c:\\drovnel";
-        s.studentName = "Ann Lee";
-        s.masterFilePath = "c:\\drovnel\\masterFile_Ann_Lee.txt";
-        s.sendFilePath = "c:\\drovnel\\send_1207Ann_Lee.txt";
-        s.notesFilePath = "c:\\drovnel\\notes_Ann_Lee.txt";
-        s.assignmentNumber = "001";
-        s.nextAssignmentMarker = "002";
-        s.readingMode = 1;
-        s.codeNumber = 23;
-        s.defaultAnswerPrompt = prompt;
-        s.questionLabel = questionLabel;
-        s.answerLabel = answerLabel;
-        s.lineCounter = 1;
-        s.lessonLines[1] = "001.  Part B";
-        clock.reading = {"12-07-2026", "14:03:09", 50589.0f};
+        afterStartUp({"001.  Part B"});
+        s.defaultAnswerPrompt = prompt; // shorter than the real one, so records stay readable
     }
 
     std::filesystem::path masterPath() const { return drive.root() / "drovnel" / "masterFile_Ann_Lee.txt"; }
@@ -49,7 +31,6 @@ protected:
     std::string master() const { return readBytes(masterPath()); }
     std::string send() const { return readBytes(sendPath()); }
     std::string notes() const { return readBytes(notesPath()); }
-
 };
 
 // Fails the nth line written (counting every line to every file from the

@@ -1,5 +1,6 @@
 #include "recording/RecordingFixture.h"
 
+#include "fakes/CaseTable.h"
 #include "fakes/StepFault.h"
 #include "platform/RunError.h"
 
@@ -9,6 +10,8 @@
 
 namespace qal::test {
 namespace {
+
+using test::PrintTo; // where GoogleTest looks for it
 
 // The fixed lines of the records, each with its line end.
 const std::string opening = "......!!!!!!!!...................................\r\n";
@@ -34,13 +37,6 @@ std::string notesRecord(const std::string& question, const std::string& note)
 }
 
 using RecordsTest = RecordingTest;
-
-TEST_F(RecordsTest, FixedLinesHaveTheirLengths)
-{
-    EXPECT_EQ(opening.size(), 49u + 2u);
-    EXPECT_EQ(closing.size(), 49u + 2u);
-    EXPECT_EQ(timeLine.size(), 36u + 8u + 2u);
-}
 
 TEST_F(RecordsTest, EnterResponseAppendsToMasterAndSend)
 {
@@ -77,11 +73,6 @@ struct NumberCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const NumberCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class RecordNumberTest : public RecordingTest, public ::testing::WithParamInterface<NumberCase> {};
 
 TEST_P(RecordNumberTest, WritesAssignmentTimesTenThousandPlusQuestion)
@@ -104,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Numbers, RecordNumberTest,
         NumberCase{"AssignmentHundred", "100", "12", "`questionNumber 1000012 "},
         NumberCase{"NonNumericAssignment", "abc", "", "`questionNumber 0 "},
         NumberCase{"LongAssignment", "0001", "7", "`questionNumber 10007 "}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(RecordsTest, ResponseOfSeveralLinesKeepsItsLineBreaks)
@@ -188,11 +179,6 @@ struct CommandCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const CommandCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class DefaultPromptTest : public RecordingTest, public ::testing::WithParamInterface<CommandCase> {};
 
 TEST_P(DefaultPromptTest, RefusesTheDefaultPromptAndPutsItBack)
@@ -236,7 +222,7 @@ TEST_P(DefaultPromptTest, AfterARecordTheNextReadLeavesTheAnswerBox)
 INSTANTIATE_TEST_SUITE_P(Commands, DefaultPromptTest,
     ::testing::Values(CommandCase{"EnterResponse", &LessonForm::cmd_enter_response_Click},
                       CommandCase{"SaveAsNotes", &LessonForm::cmd_save_as_notes_Click}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(RecordsTest, PromptWithAnythingChangedIsRecorded)
@@ -272,11 +258,6 @@ struct FaultCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const FaultCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterface<FaultCase> {};
 
 // A failure at any step of a record: it is reported as before, the program
@@ -347,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, RecordFaultTest,
         FaultCase{"NotesNotesFileWriteFails", notesCmd, StepFault::Flush, 3, 1, 61, 0},
         FaultCase{"NotesNotesFileFsync", notesCmd, StepFault::Sync, 3, 1, 57, 0},
         FaultCase{"NotesNotesFileClose", notesCmd, StepFault::Close, 3, 1, 57, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 // When a file cannot be cut back after a failure, the message says that it

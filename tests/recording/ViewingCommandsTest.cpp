@@ -1,9 +1,12 @@
 #include "recording/RecordingFixture.h"
+#include "fakes/CaseTable.h"
 
 #include <ostream>
 
 namespace qal::test {
 namespace {
+
+using test::PrintTo; // where GoogleTest looks for it
 
 using ViewingCommandsTest = RecordingTest;
 
@@ -29,11 +32,6 @@ struct NotesFileCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-void PrintTo(const NotesFileCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class NotesFileTest : public RecordingTest, public ::testing::WithParamInterface<NotesFileCase> {};
 
 TEST_P(NotesFileTest, AppendsOldWorkingTextThenTheLines)
@@ -55,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Files, NotesFileTest,
         NotesFileCase{"EmptyLines", "\r\n\r\nx\r\n", "x"},
         NotesFileCase{"BlanksKept", " a \r\n b\r\n", " a  b"},
         NotesFileCase{"CodePageBytesKept", "caf\xE9\r\n\x93quoted\x94\r\n", "caf\xE9\x93quoted\x94"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    caseName);
 // clang-format on
 
 TEST_F(ViewingCommandsTest, DisplayNotesAfterNextQuestionShowsTheBoxTwice)

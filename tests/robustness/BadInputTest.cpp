@@ -7,7 +7,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeForm.h"
+#include "fakes/FormOnFakes.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -26,13 +26,10 @@ const std::string general = LessonForm::generalErrorMessage;
 const std::string invalid = LessonForm::invalidAssignmentMessage;
 
 // One run on a fresh temporary drive C.
-struct StudentRun : FakeForm {
+struct StudentRun : FormOnFakes {
     explicit StudentRun(std::deque<std::string> replies, std::vector<std::string> lesson = {})
     {
-        if (!lesson.empty())
-            form.setLessonLines(std::move(lesson));
-        toolkit.replies = std::move(replies);
-        form.Form_Load();
+        startUp(std::move(replies), std::move(lesson));
     }
 
     // Every file on the drive, as a path relative to its root.
@@ -167,14 +164,10 @@ TEST(BadInputTest, NamesThatDifferOnlyPastTheCutShareTheirFiles)
 {
     const std::string common(300, 'n');
     StudentRun first({"1", common + "a", "ALX", "1"});
-    FakeToolkit toolkit;
-    FileTable files;
-    ScriptedRandom random;
-    LessonForm second{toolkit, files, first.clock, random};
-    toolkit.replies = {"1", common + "b", "ALX", "1"};
-    second.Form_Load();
+    FormOnCurrentDrive second; // on the first run's drive
+    second.startUp({"1", common + "b", "ALX", "1"});
     EXPECT_TRUE(first.toolkit.messages.empty());
-    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_TRUE(second.toolkit.messages.empty());
     const RecordFile master =
         parseRecordFile(first.bytes("masterFile_" + std::string(240, 'n') + ".txt"), RecordFileKind::Master);
     ASSERT_TRUE(master.whole()) << master.error;

@@ -6,7 +6,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeForm.h"
+#include "fakes/FormOnFakes.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -63,13 +63,12 @@ std::string fillTheDiskMidRecord()
         if (!ok)
             problems << what << '\n';
     };
-    FakeForm run;
+    FormOnFakes run;
     // The fake form's drive C is its own folder; put the small disk there.
     const fs::path c = run.drive.root();
     if (::mount("tmpfs", c.c_str(), "tmpfs", 0, "size=40k") != 0)
         return "SKIP";
-    run.toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
-    run.form.Form_Load();
+    run.startUp(annLee());
     run.form.cmdNextQuestion_Click();
     expect(run.toolkit.messages.empty(), "start-up failed");
 

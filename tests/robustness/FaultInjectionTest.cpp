@@ -5,7 +5,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeForm.h"
+#include "fakes/FormOnFakes.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/StepFault.h"
 #include "fakes/TempDrive.h"
@@ -27,12 +27,11 @@ const RecordFileKind fileKinds[] = {RecordFileKind::Master, RecordFileKind::Send
 
 // A run of Ann Lee on assignment 1 that has recorded one response and one
 // note, and shows the next question: every file holds something to lose.
-class FaultInjectionTest : public ::testing::Test, protected FakeForm {
+class FaultInjectionTest : public ::testing::Test, protected FormOnFakes {
 protected:
     void SetUp() override
     {
-        toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
-        form.Form_Load();
+        startUp(annLee());
         form.cmdNextQuestion_Click();
         toolkit.answerBox = "first answer";
         form.cmd_enter_response_Click();
@@ -171,26 +170,23 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageWriteNoHeaderLineAn
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto before = contents();
-        FakeToolkit tk;
-        FileTable f;
-        ScriptedRandom r;
-        LessonForm run{tk, f, clock, r};
+        FormOnCurrentDrive again; // a second run on the same files
         StepFault fault(c.step, c.file, c.number);
-        f.setFaults(&fault);
-        tk.replies = {"1", "Ann Lee", "ALX", "1"};
-        run.Form_Load();
-        f.setFaults(nullptr);
+        again.files.setFaults(&fault);
+        again.startUp(annLee());
+        again.files.setFaults(nullptr);
 
-        EXPECT_EQ(tk.messages, std::vector<std::string>{LessonForm::generalErrorMessage + std::to_string(c.number)});
-        EXPECT_FALSE(run.ended());
+        EXPECT_EQ(again.toolkit.messages,
+                  std::vector<std::string>{LessonForm::generalErrorMessage + std::to_string(c.number)});
+        EXPECT_FALSE(again.form.ended());
         EXPECT_EQ(contents(), before);
 
         // The run goes on: it shows questions and records.
-        run.cmdNextQuestion_Click();
+        again.form.cmdNextQuestion_Click();
         const std::string text = std::string("after ") + c.name;
-        tk.answerBox = text;
-        run.cmd_enter_response_Click();
-        EXPECT_EQ(tk.messages.size(), 1u);
+        again.toolkit.answerBox = text;
+        again.form.cmd_enter_response_Click();
+        EXPECT_EQ(again.toolkit.messages.size(), 1u);
         expectRecordedLast(false, text);
     }
 }
@@ -212,21 +208,18 @@ TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSucces
     EXPECT_EQ(readBytes(file(1)), before[1]);
 
     // At start-up the general message says it the same way.
-    FakeToolkit tk;
-    FileTable f;
-    ScriptedRandom r;
-    LessonForm run{tk, f, clock, r};
+    FormOnCurrentDrive again;
     StepFault headerFault(StepFault::Flush, 2, 61, 1, 20);
     headerFault.cutBackFailsFor = 0;
-    f.setFaults(&headerFault);
-    tk.replies = {"1", "Ann Lee", "ALX", "1"};
-    run.Form_Load();
-    EXPECT_EQ(tk.messages, std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
-                                                    "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now "
-                                                    "hold a partial record.\r\n\r\nThe file "
-                                                    "c:\\drovnel\\send_1207Ann_Lee.txt may now hold a partial "
-                                                    "record."});
-    EXPECT_FALSE(run.ended());
+    again.files.setFaults(&headerFault);
+    again.startUp(annLee());
+    EXPECT_EQ(again.toolkit.messages,
+              std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
+                                       "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now "
+                                       "hold a partial record.\r\n\r\nThe file "
+                                       "c:\\drovnel\\send_1207Ann_Lee.txt may now hold a partial "
+                                       "record."});
+    EXPECT_FALSE(again.form.ended());
 }
 
 TEST_F(FaultInjectionTest, FolderRemovedUnderTheRunningProgram)

@@ -5,7 +5,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeForm.h"
+#include "fakes/FormOnFakes.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -39,13 +39,13 @@ std::string joinCrLf(const std::vector<std::string>& lines)
 
 // Files written by the program itself: a header, a response, a note and a
 // response of two lines, so that the checker is tried on the real layout.
-class RecordLayoutTest : public ::testing::Test, protected FakeForm {
-protected:    std::string master, send, notes;
+class RecordLayoutTest : public ::testing::Test, protected FormOnFakes {
+protected:
+    std::string master, send, notes;
 
     void SetUp() override
     {
-        toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
-        form.Form_Load();
+        startUp(annLee());
         form.cmdNextQuestion_Click();
         toolkit.answerBox = "answer one";
         form.cmd_enter_response_Click();

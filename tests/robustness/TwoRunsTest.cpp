@@ -6,7 +6,7 @@
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeForm.h"
+#include "fakes/FormOnFakes.h"
 #include "fakes/FakeToolkit.h"
 #include "fakes/TempDrive.h"
 #include "robustness/RecordLayout.h"
@@ -273,12 +273,11 @@ private:
 
 // A started run whose next record finds one of its files held by another run
 // longer than it waits.
-class HeldLockTest : public ::testing::Test, protected FakeForm {
+class HeldLockTest : public ::testing::Test, protected FormOnFakes {
 protected:
     void SetUp() override
     {
-        toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
-        form.Form_Load();
+        startUp(annLee());
         ASSERT_TRUE(toolkit.messages.empty());
         form.cmdNextQuestion_Click();
         files.setLockTimeoutMs(150);

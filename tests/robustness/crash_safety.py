@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Crash safety of the real program: killed at any moment, it loses nothing.
 
-Runs qalesson under a private X server (the helpers of the end-to-end test),
+Runs qalesson under a private X server (tests/support/xsession.py),
 records responses and notes by typing and clicking, and ends the program right
 around the click of a record, again and again, starting it anew each time on
 the same files; the last run quits normally. Every other run is killed with
@@ -26,10 +26,9 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-import run_e2e as e2e  # noqa: E402
-
-CLOSING = b"." * 49 + b"\r\n"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import xsession  # noqa: E402
+from record_patterns import CLOSING  # noqa: E402
 
 
 def record_bytes(text, note):
@@ -51,14 +50,14 @@ def wait_recorded(path, tail, program, timeout=10.0):
         if program.poll() is not None:
             return False
         time.sleep(0.01)
-    raise e2e.Failure("record %r not written within %ss" % (tail, timeout))
+    raise xsession.Failure("record %r not written within %ss" % (tail, timeout))
 
 
 def blocks(checker, kind, path):
     result = subprocess.run([checker, kind, path, "--allow-torn"], capture_output=True, text=True,
                             encoding="latin-1")
     if result.returncode != 0:
-        raise e2e.Failure("%s file is damaged: %s" % (kind, result.stderr.strip()))
+        raise xsession.Failure("%s file is damaged: %s" % (kind, result.stderr.strip()))
     lines = result.stdout.splitlines()
     torn = int(lines[-1].split()[1])
     return [(line[0], line[2:]) for line in lines[:-1]], torn
@@ -67,9 +66,9 @@ def blocks(checker, kind, path):
 def end_run(program, how):
     """Ends the run with the signal: SIGTERM must let it end by itself, with status 0."""
     program.send_signal(how)
-    status = e2e.wait_exit(program)
+    status = xsession.wait_exit(program)
     if how == signal.SIGTERM and status != 0:
-        raise e2e.Failure("SIGTERM ended the program with status %d" % status)
+        raise xsession.Failure("SIGTERM ended the program with status %d" % status)
 
 
 def start_run(desktop, binary, env, lesson, log):
@@ -77,12 +76,11 @@ def start_run(desktop, binary, env, lesson, log):
     with open(log, "ab") as out:
         program = subprocess.Popen([binary, "--lesson", lesson], env=env, stdout=out, stderr=out)
     try:
-        for reply in ("1", "Ann Lee", "ALX", "1"):
-            desktop.answer_prompt(program, reply)
+        desktop.answer_prompts(program)
         return program, desktop.wait_window("Form1", program)
-    except e2e.Failure as failure:
+    except xsession.Failure as failure:
         with open(log, "rb") as f:
-            raise e2e.Failure("%s; the program wrote:\n%s" % (failure, f.read().decode("latin-1")))
+            raise xsession.Failure("%s; the program wrote:\n%s" % (failure, f.read().decode("latin-1")))
 
 
 def terminated_at_prompt(desktop, binary, env, lesson, drovnel):
@@ -92,11 +90,11 @@ def terminated_at_prompt(desktop, binary, env, lesson, drovnel):
     try:
         desktop.wait_window("qalesson", program)
         program.send_signal(signal.SIGTERM)
-        status = e2e.wait_exit(program)
+        status = xsession.wait_exit(program)
         if status != 0:
-            raise e2e.Failure("SIGTERM at a prompt ended the program with status %d" % status)
+            raise xsession.Failure("SIGTERM at a prompt ended the program with status %d" % status)
         if os.path.isdir(drovnel) and os.listdir(drovnel):
-            raise e2e.Failure("SIGTERM at a prompt left files: %s" % os.listdir(drovnel))
+            raise xsession.Failure("SIGTERM at a prompt left files: %s" % os.listdir(drovnel))
     finally:
         if program.poll() is None:
             program.kill()
@@ -117,7 +115,7 @@ def main():
     session = None
     program = None
     try:
-        session = e2e.Session("qalesson-crash-")
+        session = xsession.Session("qalesson-crash-")
         work, env, desktop, drovnel = session.work, session.env, session.desktop, session.drovnel
         master = os.path.join(drovnel, "masterFile_Ann_Lee.txt")
 
@@ -150,15 +148,15 @@ def main():
                 k += 1
                 note = rng.random() < 0.3
                 text = "run %d %s %d" % (run + 1, "note" if note else "answer", k)
-                desktop.click(window, e2e.NEXT_QUESTION)
-                desktop.click(window, e2e.ANSWER_BOX)
+                desktop.click(window, xsession.NEXT_QUESTION)
+                desktop.click(window, xsession.ANSWER_BOX)
                 desktop.xdotool("key", "ctrl+a")
                 desktop.xdotool("type", "--delay", "5", text)
                 if k == kill_at and rng.random() < 0.25:
                     # Killed with the answer typed but not yet recorded.
                     end_run(program, how)
                     break
-                desktop.click(window, e2e.SAVE_AS_NOTES if note else e2e.ENTER_RESPONSE)
+                desktop.click(window, xsession.SAVE_AS_NOTES if note else xsession.ENTER_RESPONSE)
                 clicked.append((text, note))
                 if k == kill_at:
                     # From before the command runs to after it ends: it takes
@@ -171,53 +169,53 @@ def main():
                 if wait_recorded(master, record_bytes(text, note), program):
                     finished.append((text, note))
                 else:
-                    raise e2e.Failure("the program ended by itself (status %s)" % program.returncode)
+                    raise xsession.Failure("the program ended by itself (status %s)" % program.returncode)
             if killed and program.poll() is None:
                 program.kill()  # all records done before its moment came
                 program.wait()
             elif not killed:
-                desktop.click(window, e2e.QUIT)
-                if e2e.wait_exit(program) != 0:
-                    raise e2e.Failure("quit program ended with status %d" % program.returncode)
+                desktop.click(window, xsession.QUIT)
+                if xsession.wait_exit(program) != 0:
+                    raise xsession.Failure("quit program ended with status %d" % program.returncode)
             program = None
 
         sigkills = (args.kills + 1) // 2
         send_name = [n for n in os.listdir(drovnel) if n.startswith("send_")]
         if len(send_name) != 1:
-            raise e2e.Failure("expected one send file: %s" % os.listdir(drovnel))
+            raise xsession.Failure("expected one send file: %s" % os.listdir(drovnel))
         found = {}
         torn = {}
         for kind, path in (("master", master), ("send", os.path.join(drovnel, send_name[0])),
                            ("notes", os.path.join(drovnel, "notes_Ann_Lee.txt"))):
             found[kind], torn[kind] = blocks(args.checker, kind, path)
             if torn[kind] > sigkills:
-                raise e2e.Failure("%s file: %d records cut short by %d SIGKILLs" % (kind, torn[kind], sigkills))
+                raise xsession.Failure("%s file: %d records cut short by %d SIGKILLs" % (kind, torn[kind], sigkills))
 
         headers = [t for k, t in found["master"] if k == "H"]
         if len(headers) != runs or any(t != "Ann Lee" for t in headers):
-            raise e2e.Failure("master file holds %d header blocks for %d runs" % (len(headers), runs))
+            raise xsession.Failure("master file holds %d header blocks for %d runs" % (len(headers), runs))
         records = [(t, k == "N") for k, t in found["master"] if k != "H"]
 
         def settled(rs):
             return [r for r in rs if r not in killed_in_flight]
         if settled([(t, k == "N") for k, t in found["send"] if k != "H"]) != settled(records):
-            raise e2e.Failure("send file's records differ from the master file's")
+            raise xsession.Failure("send file's records differ from the master file's")
         if settled([(t, True) for k, t in found["notes"]]) != settled([r for r in records if r[1]]):
-            raise e2e.Failure("notes file's notes differ from the master file's")
+            raise xsession.Failure("notes file's notes differ from the master file's")
         # Each record at most once, in the order clicked, and every finished one there.
         positions = [clicked.index(r) if r in clicked else -1 for r in records]
         if -1 in positions or positions != sorted(set(positions)):
-            raise e2e.Failure("records out of order, twice or never clicked: %s" % records)
+            raise xsession.Failure("records out of order, twice or never clicked: %s" % records)
         missing = [r for r in finished if r not in records]
         if missing:
-            raise e2e.Failure("finished records lost: %s" % missing)
+            raise xsession.Failure("finished records lost: %s" % missing)
         in_flight = len(clicked) - len(finished)
         print("crash safety: %d records finished, %d kills (%d SIGKILL, %d SIGTERM), %d of the %d in "
               "flight kept whole, %d cut short (master)" % (len(finished), args.kills, sigkills,
                                                              args.kills - sigkills, len(records) - len(finished),
                                                              in_flight, torn["master"]))
         return 0
-    except e2e.Failure as failure:
+    except xsession.Failure as failure:
         print("FAIL (seed %d): %s" % (seed, failure))
         return 1
     finally:

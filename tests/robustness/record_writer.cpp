@@ -18,9 +18,12 @@
 // Exit status 0 when every command went through without a message box.
 
 #include "platform/FileTable.h"
+#include "platform/Random.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FakeClock.h"
 #include "fakes/FakeToolkit.h"
+#include "fakes/FormOnFakes.h"
 
 #include <cerrno>
 #include <chrono>
@@ -126,9 +129,7 @@ int main(int argc, char** argv)
         lesson.push_back("");
         lesson.push_back("question " + std::to_string(k));
     }
-    form.setLessonLines(std::move(lesson));
-    toolkit.replies = {"1", "Ann Lee", "ALX", "1"};
-    form.Form_Load();
+    qal::test::startUp(form, toolkit, qal::test::annLee(), std::move(lesson));
     if (failed(toolkit, form, "start-up"))
         return 1;
 

@@ -1,4 +1,5 @@
 #include "run/CommandLine.h"
+#include "fakes/CaseTable.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 
 namespace qal {
 namespace {
+
+using test::caseName;
+using test::PrintTo; // where GoogleTest looks for it
 
 using Action = CommandLine::Action;
 using Args = std::vector<std::string>;
@@ -21,11 +25,6 @@ struct ParseCase {
     Args toolkitOptions; // after the program name
     std::string problem;
 };
-
-void PrintTo(const ParseCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 const ParseCase parseCases[] = {
     {"Nothing", {}, Action::Run, "", {}, ""},
@@ -146,8 +145,7 @@ TEST_P(ParseTest, Parses)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(CommandLines, ParseTest, ::testing::ValuesIn(parseCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(CommandLines, ParseTest, ::testing::ValuesIn(parseCases), caseName);
 
 TEST(CommandLineTexts, HelpNamesEveryOptionAfterTheUsage)
 {

@@ -1,7 +1,7 @@
 #include "run/LessonFile.h"
 
-#include "fakes/FakeToolkit.h"
-#include "fakes/TempDrive.h"
+#include "fakes/CaseTable.h"
+#include "fakes/FormOnFakes.h"
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
@@ -18,6 +18,9 @@
 namespace qal {
 namespace {
 
+using test::caseName;
+using test::PrintTo; // where GoogleTest looks for it
+
 using test::readBytes;
 using test::writeBytes;
 using Lines = std::vector<std::string>;
@@ -27,11 +30,6 @@ struct SplitCase {
     std::string bytes;
     Lines lines;
 };
-
-void PrintTo(const SplitCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 const SplitCase splitCases[] = {
     {"CrLfWithFinalLineEnd", "a\r\nb\r\n", {"a", "b"}},
@@ -66,8 +64,7 @@ TEST_P(SplitTest, ByteByByte)
     EXPECT_EQ(splitter.finish(), GetParam().lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases), caseName);
 
 std::string repeated(const std::string& text, std::size_t times)
 {
@@ -276,24 +273,15 @@ TEST(LessonFileRefusalLine, NamesFileAndReason)
 
 // The shipped sample lesson, run through the whole core with the student's
 // replies scripted, so what a student meets is checked byte for byte.
-class SampleLessonTest : public ::testing::Test {
+class SampleLessonTest : public ::testing::Test, protected test::FormOnFakes {
 protected:
     static std::string samplePath() { return QALESSON_SOURCE_DIR "/lessons/sample.txt"; }
-
-    test::TempDrive drive;
-    test::FakeToolkit toolkit;
-    FileTable files;
-    test::FakeClock clock;
-    test::ScriptedRandom random;
-    LessonForm form{toolkit, files, clock, random};
 
     void start(const char* assignment)
     {
         const LessonFile sample = readLessonFile(samplePath());
         ASSERT_TRUE(sample.usable()) << sample.refusal;
-        form.setLessonLines(sample.lines);
-        toolkit.replies = {"1", "Ann Lee", "ALX", assignment};
-        form.Form_Load();
+        startUp(test::annLee(assignment), sample.lines);
         ASSERT_FALSE(form.ended());
         ASSERT_TRUE(toolkit.messages.empty());
     }

@@ -2,8 +2,7 @@
 #include "platform/RunError.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeToolkit.h"
-#include "fakes/TempDrive.h"
+#include "fakes/FormOnFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,48 +13,32 @@ namespace qal {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FakeClock;
-using test::FakeToolkit;
+using test::annLee;
+using test::FormOnCurrentDrive;
+using test::FormOnFakes;
 using test::readBytes;
-using test::ScriptedRandom;
-using test::TempDrive;
 
 // The random values make a known code line: 19 passes (0.0 -> 19), then every
 // pass draws r1 = 0.5 (no low character) and r3 = 0.5 (137 * 0.5 + 118 = 186.5 -> 186).
-class OpenAssignmentTest : public ::testing::Test {
+class OpenAssignmentTest : public ::testing::Test, protected FormOnFakes {
 protected:
-    TempDrive drive;
-    FakeToolkit toolkit;
-    FileTable files;
-    FakeClock clock;
-    ScriptedRandom random;
     fs::path dir = drive.root() / "drovnel";
 
-    std::string runStartUp(std::initializer_list<const char*> replies)
+    void runStartUp(std::deque<std::string> replies)
     {
-        toolkit = FakeToolkit{};
-        for (const char* r : replies)
-            toolkit.replies.push_back(r);
         random.values = {0.0f, 0.5f};
-        LessonForm form{toolkit, files, clock, random};
-        form.Form_Load();
-        ended = form.ended();
-        state = form.state();
-        return codeLine();
+        startUp(std::move(replies));
     }
     static std::string codeLine() { return std::string(19, '\xBA'); }
-
-    bool ended = false;
-    RunState state;
 };
 
 TEST_F(OpenAssignmentTest, WritesTheHeaderBlockToMasterAndSendFiles)
 {
-    runStartUp({"1", "Ann Lee", "ALX", "1"});
-    EXPECT_FALSE(ended);
+    runStartUp(annLee());
+    EXPECT_FALSE(form.ended());
     EXPECT_TRUE(toolkit.messages.empty());
-    EXPECT_EQ(state.lineCounter, 1);
-    EXPECT_EQ(state.startQuestion, "");
+    EXPECT_EQ(s.lineCounter, 1);
+    EXPECT_EQ(s.startQuestion, "");
     const std::string head =
         codeLine() + "\r\nStudent Name:  Ann Lee\r\nassignment #001\r\n001.  Part B\r\nInitials:  ALX\r\n";
     EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), head + "Date and Time 12-07-202614:03:09\r\n");
@@ -67,10 +50,13 @@ TEST_F(OpenAssignmentTest, WritesTheHeaderBlockToMasterAndSendFiles)
 
 TEST_F(OpenAssignmentTest, SecondRunAppendsASecondBlockAndAnotherDayANewSendFile)
 {
-    runStartUp({"1", "Ann Lee", "ALX", "1"});
+    runStartUp(annLee());
     const std::string first = readBytes(dir / "masterFile_Ann_Lee.txt");
-    clock.reading = {"12-08-2026", "09:00:00", 32400.0f};
-    runStartUp({"1", "Ann Lee", "", "01"});
+    // The next day, a second run of the program on the same drive.
+    FormOnCurrentDrive nextDay;
+    nextDay.clock.reading = {"12-08-2026", "09:00:00", 32400.0f};
+    nextDay.random.values = {0.0f, 0.5f};
+    nextDay.startUp({"1", "Ann Lee", "", "01"});
     const std::string second = codeLine() +
                                "\r\nStudent Name:  Ann Lee\r\nassignment #001\r\n001.  Part B\r\nInitials:  \r\n"
                                "Date and Time 12-08-202609:00:00\r\n";
@@ -83,7 +69,7 @@ TEST_F(OpenAssignmentTest, ExistingMasterFileIsFoundWhateverItsLetterCase)
 {
     fs::create_directories(dir);
     test::writeBytes(dir / "masterFile_ann_lee.txt", "earlier\r\n");
-    runStartUp({"1", "Ann Lee", "ALX", "1"});
+    runStartUp(annLee());
     EXPECT_FALSE(fs::exists(dir / "masterFile_Ann_Lee.txt"));
     EXPECT_EQ(readBytes(dir / "masterFile_ann_lee.txt").substr(0, 9), "earlier\r\n");
 }
@@ -91,22 +77,20 @@ TEST_F(OpenAssignmentTest, ExistingMasterFileIsFoundWhateverItsLetterCase)
 TEST_F(OpenAssignmentTest, WrongAssignmentEndsTheProgramAndTouchesNoFile)
 {
     for (const char* reply : {"2", "0001", "", "abc", "101", "1e2", "0"}) {
-        runStartUp({"1", "Ann Lee", "ALX", reply});
-        EXPECT_TRUE(ended) << reply;
-        EXPECT_EQ(toolkit.messages, std::vector<std::string>{LessonForm::invalidAssignmentMessage}) << reply;
-        EXPECT_EQ(toolkit.endCalls, 1);
-        EXPECT_FALSE(fs::exists(dir / "masterFile_Ann_Lee.txt")) << reply;
-        EXPECT_FALSE(fs::exists(dir / "send_1207Ann_Lee.txt")) << reply;
+        FormOnFakes run;
+        run.startUp(annLee(reply));
+        const fs::path runDir = run.drive.root() / "drovnel";
+        EXPECT_TRUE(run.form.ended()) << reply;
+        EXPECT_EQ(run.toolkit.messages, std::vector<std::string>{LessonForm::invalidAssignmentMessage}) << reply;
+        EXPECT_EQ(run.toolkit.endCalls, 1);
+        EXPECT_FALSE(fs::exists(runDir / "masterFile_Ann_Lee.txt")) << reply;
+        EXPECT_FALSE(fs::exists(runDir / "send_1207Ann_Lee.txt")) << reply;
     }
 }
 
 TEST_F(OpenAssignmentTest, AssignmentAbove100FailsTheStartQuestionLookupEvenWithAHeader)
 {
-    toolkit = FakeToolkit{};
-    toolkit.replies = {"1", "Ann Lee", "ALX", "101"};
-    LessonForm form{toolkit, files, clock, random};
-    form.setLessonLines({"101.  Extra", "", "Q"});
-    form.Form_Load();
+    startUp(annLee("101"), {"101.  Extra", "", "Q"});
     EXPECT_TRUE(form.ended());
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{LessonForm::invalidAssignmentMessage});
     // The master file was made before the lookup; nothing was written to it.
@@ -118,9 +102,9 @@ TEST_F(OpenAssignmentTest, MissingBaseFolderReportsTheFileSystemNumberAndGoesOn)
 {
     unsetenv("QALESSON_DRIVE_I");
     runStartUp({"2", "Ann Lee", "ALX", "1"});
-    EXPECT_FALSE(ended);
+    EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{std::string(LessonForm::generalErrorMessage) + "76"});
-    EXPECT_EQ(state.lineCounter, 1);
+    EXPECT_EQ(s.lineCounter, 1);
 }
 
 TEST_F(OpenAssignmentTest, FailureHalfWayWritesNoHeaderLineAndClosesTheFiles)
@@ -130,8 +114,8 @@ TEST_F(OpenAssignmentTest, FailureHalfWayWritesNoHeaderLineAndClosesTheFiles)
         int beforeWrite(int) override { return ++writes == 4 ? err::DiskFull : 0; }
     } faults;
     files.setFaults(&faults);
-    runStartUp({"1", "Ann Lee", "ALX", "1"});
-    EXPECT_FALSE(ended);
+    runStartUp(annLee());
+    EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{std::string(LessonForm::generalErrorMessage) + "61"});
     // The header block is whole or absent: the master file was made, but no
     // line of the block stays; no file number stays open behind it.
@@ -143,13 +127,9 @@ TEST_F(OpenAssignmentTest, FailureHalfWayWritesNoHeaderLineAndClosesTheFiles)
 
 TEST_F(OpenAssignmentTest, EmptyAssignmentMatchesOnlyALonePointLine)
 {
-    toolkit = FakeToolkit{};
-    toolkit.replies = {"1", "Ann Lee", "ALX", ""};
-    LessonForm form{toolkit, files, clock, random};
-    form.setLessonLines({"001.  Part B", ".", "Q"});
-    form.Form_Load();
+    startUp(annLee(""), {"001.  Part B", ".", "Q"});
     EXPECT_FALSE(form.ended());
-    EXPECT_EQ(form.state().lineCounter, 2);
+    EXPECT_EQ(s.lineCounter, 2);
     EXPECT_NE(readBytes(dir / "masterFile_Ann_Lee.txt").find("assignment #\r\n.\r\n"), std::string::npos);
 }
 

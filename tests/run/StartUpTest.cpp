@@ -1,38 +1,27 @@
-#include "platform/FileTable.h"
 #include "run/LessonForm.h"
 
-#include "fakes/FakeForm.h"
-#include "fakes/FakeToolkit.h"
-#include "fakes/TempDrive.h"
+#include "fakes/FormOnFakes.h"
 
 #include <gtest/gtest.h>
 
 namespace qal {
 namespace {
 
-using test::FakeClock;
-using test::FakeForm;
-using test::FakeToolkit;
-using test::ScriptedRandom;
-using test::TempDrive;
+using test::annLee;
+using test::FormOnFakes;
 
 const char* const lanFolder = "i:\\bkp_000416\\My Documents\\distance students\\interactive problems\\lb1";
 
-// Start-up on fakes, in a temporary drive C:, so every run starts afresh.
-class StartUpTest : public ::testing::Test, protected FakeForm {
+// Start-up on fakes, in a temporary drive C:, so every run starts afresh;
+// a table of cases makes a form of its own for each row.
+class StartUpTest : public ::testing::Test, protected FormOnFakes {
 protected:
-    void start(std::initializer_list<const char*> replies)
-    {
-        for (const char* r : replies)
-            toolkit.replies.push_back(r);
-        form.Form_Load();
-    }
     std::string general(int number) const { return LessonForm::generalErrorMessage + std::to_string(number); }
 };
 
 TEST_F(StartUpTest, AsksTheFourQuestionsInOrder)
 {
-    start({"1", "Ann Lee", "ALX", "1"});
+    startUp(annLee());
     EXPECT_EQ(toolkit.prompts,
               (std::vector<std::string>{
                   "Enter 1 for home user, 2 for Quelby LAN user", "Your full name:  ",
@@ -53,7 +42,7 @@ TEST_F(StartUpTest, AsksTheFourQuestionsInOrder)
     EXPECT_NE(s.defaultAnswerPrompt.find("just an OK.\r\n\r\nAlways critique"), std::string::npos);
     EXPECT_EQ(s.defaultAnswerPrompt.size(), 502u);
     EXPECT_EQ(toolkit.scaleCalls, (std::vector<std::string>{"Picture1 height 1000", "Picture1 width 1000",
-                                                             "Picture2 height 1000", "Picture2 width 1000"}));
+                                                            "Picture2 height 1000", "Picture2 width 1000"}));
     EXPECT_EQ(random.seededWith, clock.reading.secondsSinceMidnight);
 }
 
@@ -64,36 +53,28 @@ TEST_F(StartUpTest, FirstReplyChoosesTheBaseFolder)
         bool lan;
     } cases[] = {{"2", true}, {" 2 ", true}, {"2.0", true}, {"1", false}, {"0", false}, {"3", false}, {"-2", false}};
     for (const auto& c : cases) {
-        FakeToolkit tk;
-        FileTable f;
-        ScriptedRandom r;
-        LessonForm form2{tk, f, clock, r};
+        FormOnFakes run;
         // Assignment 5 has no header, so the run ends before any file is written.
-        tk.replies = {c.reply, "Ann Lee", "ALX", "5"};
-        form2.Form_Load();
-        EXPECT_EQ(form2.state().baseFolder, c.lan ? lanFolder : "c:\\drovnel") << c.reply;
+        run.startUp({c.reply, "Ann Lee", "ALX", "5"});
+        EXPECT_EQ(run.s.baseFolder, c.lan ? lanFolder : "c:\\drovnel") << c.reply;
     }
 }
 
 TEST_F(StartUpTest, ANonNumericFirstReplyReportsThirteenThenEnds)
 {
     for (const char* reply : {"x", "", "two"}) {
-        FakeToolkit tk;
-        FileTable f;
-        ScriptedRandom r;
-        LessonForm form2{tk, f, clock, r};
-        tk.replies = {reply, "Ann Lee", "ALX", "1"};
-        form2.Form_Load();
-        EXPECT_EQ(tk.prompts.size(), 1u) << "later questions are skipped";
-        ASSERT_EQ(tk.messages.size(), 2u);
-        EXPECT_EQ(tk.messages[0], general(13));
-        EXPECT_EQ(tk.messages[1], LessonForm::invalidAssignmentMessage);
-        EXPECT_TRUE(form2.ended());
-        EXPECT_EQ(tk.endCalls, 1);
-        EXPECT_EQ(form2.state().studentName, "");
+        FormOnFakes run;
+        run.startUp({reply, "Ann Lee", "ALX", "1"});
+        EXPECT_EQ(run.toolkit.prompts.size(), 1u) << "later questions are skipped";
+        ASSERT_EQ(run.toolkit.messages.size(), 2u);
+        EXPECT_EQ(run.toolkit.messages[0], general(13));
+        EXPECT_EQ(run.toolkit.messages[1], LessonForm::invalidAssignmentMessage);
+        EXPECT_TRUE(run.form.ended());
+        EXPECT_EQ(run.toolkit.endCalls, 1);
+        EXPECT_EQ(run.s.studentName, "");
+        // The local base folder is made all the same.
+        EXPECT_TRUE(std::filesystem::is_directory(run.drive.root() / "drovnel"));
     }
-    // The local base folder is made all the same.
-    EXPECT_TRUE(std::filesystem::is_directory(drive.root() / "drovnel"));
 }
 
 TEST_F(StartUpTest, AssignmentNumberPaddingAndNextMarker)
@@ -103,19 +84,15 @@ TEST_F(StartUpTest, AssignmentNumberPaddingAndNextMarker)
         const char* number;
         const char* marker;
     } cases[] = {
-        {"1", "001", "002"},   {"01", "001", "002"}, {"7", "007", "008"},   {"12", "012", "013"},
+        {"1", "001", "002"},   {"01", "001", "002"},  {"7", "007", "008"},     {"12", "012", "013"},
         {"99", "099", "100"},  {"100", "100", "101"}, {"0001", "0001", "002"}, {"", "", "001"},
-        {"abc", "abc", "001"}, {"1.5", "1.5", "2.5"}, {" 3", "0 3", "001"},   {"-1", "0-1", "001"},
+        {"abc", "abc", "001"}, {"1.5", "1.5", "2.5"}, {" 3", "0 3", "001"},    {"-1", "0-1", "001"},
     };
     for (const auto& c : cases) {
-        FakeToolkit tk;
-        FileTable f;
-        ScriptedRandom r;
-        LessonForm form2{tk, f, clock, r};
-        tk.replies = {"1", "Ann Lee", "ALX", c.reply};
-        form2.Form_Load();
-        EXPECT_EQ(form2.state().assignmentNumber, c.number) << '"' << c.reply << '"';
-        EXPECT_EQ(form2.state().nextAssignmentMarker, c.marker) << '"' << c.reply << '"';
+        FormOnFakes run;
+        run.startUp({"1", "Ann Lee", "ALX", c.reply});
+        EXPECT_EQ(run.s.assignmentNumber, c.number) << '"' << c.reply << '"';
+        EXPECT_EQ(run.s.nextAssignmentMarker, c.marker) << '"' << c.reply << '"';
     }
 }
 
@@ -134,13 +111,9 @@ TEST_F(StartUpTest, FileNamesFromTheName)
         {"Jos\xE9", "Jos\xE9"},
     };
     for (const auto& c : cases) {
-        FakeToolkit tk;
-        FileTable f;
-        ScriptedRandom r;
-        LessonForm form2{tk, f, clock, r};
-        tk.replies = {"1", c.name, "ALX", "5"};
-        form2.Form_Load();
-        const RunState& s = form2.state();
+        FormOnFakes run;
+        run.startUp({"1", c.name, "ALX", "5"});
+        const RunState& s = run.s;
         EXPECT_EQ(s.studentName, c.name);
         EXPECT_EQ(s.masterFilePath, std::string("c:\\drovnel\\masterFile_") + c.form + ".txt");
         EXPECT_EQ(s.sendFilePath, std::string("c:\\drovnel\\send_1207") + c.form + ".txt");
@@ -155,20 +128,16 @@ TEST_F(StartUpTest, CodeNumberIsAWholeValueFrom19To28)
         float codeNumber;
     } cases[] = {{0.0f, 19}, {0.05f, 19}, {0.1f, 20}, {0.5f, 24}, {0.99999994f, 28}};
     for (const auto& c : cases) {
-        FakeToolkit tk;
-        FileTable f;
-        ScriptedRandom r;
-        r.values = {c.r};
-        LessonForm form2{tk, f, clock, r};
-        tk.replies = {"1", "Ann Lee", "ALX", "5"};
-        form2.Form_Load();
-        EXPECT_EQ(form2.state().codeNumber, c.codeNumber) << c.r;
+        FormOnFakes run;
+        run.random.values = {c.r};
+        run.startUp(annLee("5"));
+        EXPECT_EQ(run.s.codeNumber, c.codeNumber) << c.r;
     }
 }
 
 TEST_F(StartUpTest, BuiltInLessonFillsSlotsOneToTen)
 {
-    start({"1", "Ann Lee", "ALX", "1"});
+    startUp(annLee());
     const auto& lines = form.state().lessonLines;
     EXPECT_EQ(lines[0], "");
     EXPECT_EQ(lines[1], "001.  Part B");
@@ -181,8 +150,7 @@ TEST_F(StartUpTest, BuiltInLessonFillsSlotsOneToTen)
 
 TEST_F(StartUpTest, LessonLinesGivenInsteadOfTheBuiltInOne)
 {
-    form.setLessonLines({"001.  Mine", "", "Question one"});
-    start({"1", "Ann Lee", "ALX", "1"});
+    startUp(annLee(), {"001.  Mine", "", "Question one"});
     EXPECT_EQ(form.state().lessonLines[1], "001.  Mine");
     EXPECT_EQ(form.state().lessonLines[3], "Question one");
     EXPECT_EQ(form.state().lessonLines[4], "");

@@ -3,7 +3,11 @@
 
 #include "ModalAnswerer.h"
 
+#include "platform/Clock.h"
+#include "platform/FileTable.h"
+#include "platform/Random.h"
 #include "platform/RunError.h"
+#include "run/LessonForm.h"
 #include "window/EndSignals.h"
 #include "window/MainWindow.h"
 #include "window/QtToolkit.h"
@@ -33,8 +37,13 @@ private slots:
     void terminationSignalsReachTheEventLoop();
 
 private:
+    // The core behind the window: the program ends only through it.
+    qal::FileTable files_;
+    qal::SystemClock clock_;
+    qal::Random random_;
     std::unique_ptr<qal::MainWindow> window_;
     std::unique_ptr<qal::QtToolkit> toolkit_;
+    std::unique_ptr<qal::LessonForm> form_;
 };
 
 void EndSignalsTest::initTestCase()
@@ -46,10 +55,13 @@ void EndSignalsTest::init()
 {
     window_ = std::make_unique<qal::MainWindow>();
     toolkit_ = std::make_unique<qal::QtToolkit>(*window_);
+    form_ = std::make_unique<qal::LessonForm>(*toolkit_, files_, clock_, random_);
+    window_->setEvents(*form_);
 }
 
 void EndSignalsTest::cleanup()
 {
+    form_.reset();
     toolkit_.reset();
     window_.reset();
 }
@@ -72,7 +84,7 @@ void EndSignalsTest::endRequestBetweenCommandsClosesTheWindow()
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     toolkit_->requestEnd();
-    QVERIFY(window_->programEnded());
+    QVERIFY(form_->ended());
     QVERIFY(!window_->isVisible());
 }
 
@@ -121,8 +133,8 @@ void EndSignalsTest::terminationSignalsReachTheEventLoop()
     qal::EndSignals endSignals([this] { toolkit_->requestEnd(); });
     // The process lives on: the signal only asks the event loop.
     ::raise(signal);
-    QVERIFY(!window_->programEnded());
-    QTRY_VERIFY(window_->programEnded());
+    QVERIFY(!form_->ended());
+    QTRY_VERIFY(form_->ended());
 }
 
 QTEST_MAIN(EndSignalsTest)

@@ -125,10 +125,20 @@ private slots:
     void closingEndsTheProgram();
 
 private:
-    // Installs a recorder on every handler; each run appends its name.
+    // Puts a recorder in the core's place; each event appends its handler's name.
     void recordHandlers();
 
+    // Stands in for the core: records the handler each event would run, and
+    // ends the program as the core does when the window is closed.
+    struct Recorder : qal::FormEvents {
+        QStringList* ran = nullptr;
+        MainWindow* window = nullptr;
+        void handle(const qal::FormEvent& event) override { *ran << QString::fromLatin1(event.handlerName); }
+        void windowClosed() override { window->closeForGood(); }
+    };
+
     std::unique_ptr<MainWindow> window_;
+    Recorder recorder_;
     QStringList ran_;
 };
 
@@ -146,26 +156,9 @@ void MainWindowTest::cleanup()
 
 void MainWindowTest::recordHandlers()
 {
-    using Handler = std::function<void()> qal::FormHandlers::*;
-    const std::pair<Handler, const char*> all[] = {
-        {&qal::FormHandlers::cmdNextQuestion_Click, "cmdNextQuestion_Click"},
-        {&qal::FormHandlers::cmd_enter_response_Click, "cmd_enter_response_Click"},
-        {&qal::FormHandlers::cmd_save_as_notes_Click, "cmd_save_as_notes_Click"},
-        {&qal::FormHandlers::cmd_display_note_file_Click, "cmd_display_note_file_Click"},
-        {&qal::FormHandlers::cmd_displayCumulativeText_Click, "cmd_displayCumulativeText_Click"},
-        {&qal::FormHandlers::cmd_clear_answer_box_Click, "cmd_clear_answer_box_Click"},
-        {&qal::FormHandlers::cmd_next_picture_Click, "cmd_next_picture_Click"},
-        {&qal::FormHandlers::cmd_copy_picture_Click, "cmd_copy_picture_Click"},
-        {&qal::FormHandlers::cmd_pend_exp_Click, "cmd_pend_exp_Click"},
-        {&qal::FormHandlers::cmd_quit_Click, "cmd_quit_Click"},
-        {&qal::FormHandlers::tmr_pend_exp_Timer, "tmr_pend_exp_Timer"},
-    };
-    qal::FormHandlers handlers;
-    for (const auto& [member, name] : all) {
-        const QString n = QString::fromLatin1(name);
-        handlers.*member = [this, n] { ran_ << n; };
-    }
-    window_->setHandlers(handlers);
+    recorder_.ran = &ran_;
+    recorder_.window = window_.get();
+    window_->setEvents(recorder_);
 }
 
 void MainWindowTest::windowItself()
@@ -523,13 +516,13 @@ void MainWindowTest::endOfProgramIgnoresQueuedEvents()
     QTRY_VERIFY(!ran_.isEmpty());
     auto* next = window_->findChild<QAbstractButton*>(QStringLiteral("cmdNextQuestion"));
     QMetaObject::invokeMethod(next, &QAbstractButton::click, Qt::QueuedConnection);
-    window_->endProgram();
+    window_->closeForGood();
     ran_.clear();
     QTest::qWait(60); // four timer intervals
     QCOMPARE(ran_, QStringList());
     QVERIFY(!window_->pendulumTimer()->isActive());
     QVERIFY(!window_->isVisible());
-    QVERIFY(window_->programEnded());
+    QVERIFY(window_->closedForGood());
 }
 
 void MainWindowTest::closingEndsTheProgram()
@@ -538,7 +531,7 @@ void MainWindowTest::closingEndsTheProgram()
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     window_->setTimerEnabled(true);
     QVERIFY(window_->close());
-    QVERIFY(window_->programEnded());
+    QVERIFY(window_->closedForGood());
     QVERIFY(!window_->pendulumTimer()->isActive());
     QTest::mouseClick(window_->findChild<QAbstractButton*>(QStringLiteral("cmd_quit")), Qt::LeftButton);
     QCOMPARE(ran_, QStringList()); // nothing asked, nothing run

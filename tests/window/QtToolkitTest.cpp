@@ -77,7 +77,7 @@ private slots:
     void copyPictureWithNothingOnClipboardChangesNothing();
     void copyPictureCarriesPictureNotCircles();
 
-    void endProgramStopsTimerAndHides();
+    void closeForGoodStopsTimerAndHides();
 
 private:
     std::unique_ptr<qal::MainWindow> window_;
@@ -415,13 +415,13 @@ void QtToolkitTest::copyPictureCarriesPictureNotCircles()
     QCOMPARE(countPixels(window_->pane(Pane::Picture2)->shownImage(), Qt::black), 0);
 }
 
-void QtToolkitTest::endProgramStopsTimerAndHides()
+void QtToolkitTest::closeForGoodStopsTimerAndHides()
 {
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     toolkit_->setTimerEnabled(true);
     QVERIFY(window_->pendulumTimer()->isActive());
-    toolkit_->endProgram();
+    toolkit_->closeForGood();
     QVERIFY(!window_->pendulumTimer()->isActive());
     QVERIFY(!window_->isVisible());
 }

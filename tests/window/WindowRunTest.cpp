@@ -5,11 +5,11 @@
 
 #include "ModalAnswerer.h"
 
-#include "fakes/FakeToolkit.h"
+#include "fakes/FakeClock.h"
+#include "fakes/ScriptedRandom.h"
 #include "fakes/TempDrive.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
-#include "window/FormHandlers.h"
 #include "window/MainWindow.h"
 #include "window/PicturePane.h"
 #include "window/QtToolkit.h"
@@ -112,7 +112,7 @@ void WindowRunTest::init()
     window_ = std::make_unique<qal::MainWindow>();
     toolkit_ = std::make_unique<qal::QtToolkit>(*window_);
     form_ = std::make_unique<qal::LessonForm>(*toolkit_, *files_, clock_, *random_);
-    window_->setHandlers(qal::FormHandlers::of(*form_));
+    window_->setEvents(*form_);
     answerer_ = std::make_unique<ModalAnswerer>();
 }
 
