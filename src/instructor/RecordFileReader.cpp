@@ -63,35 +63,6 @@ std::string isoDate(std::string_view date)
     return std::string(date.substr(6, 4)) + "-" + std::string(date.substr(0, 2)) + "-" + std::string(date.substr(3, 2));
 }
 
-// Windows-1252 to UTF-8. Most of a file is ASCII, the same in both, and is
-// copied in runs; only the other characters are converted one by one.
-std::string utf8(std::string_view cp1252)
-{
-    std::string out;
-    out.reserve(cp1252.size());
-    std::size_t at = 0;
-    while (at < cp1252.size()) {
-        std::size_t end = at;
-        while (end < cp1252.size() && static_cast<unsigned char>(cp1252[end]) < 0x80)
-            ++end;
-        out.append(cp1252.data() + at, end - at);
-        if (end == cp1252.size())
-            break;
-        const char32_t c = cp1252ToUnicode(static_cast<unsigned char>(cp1252[end]));
-        // Every character of the code page lies below U+10000.
-        if (c < 0x800) {
-            const char two[] = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-            out.append(two, 2);
-        } else {
-            const char three[] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                                  static_cast<char>(0x80 | (c & 0x3F))};
-            out.append(three, 3);
-        }
-        at = end + 1;
-    }
-    return out;
-}
-
 struct Header {
     std::string student, initials, assignment, title, date;
 };
@@ -164,9 +135,10 @@ private:
         const std::string_view when = line(i + 5).substr(dateAndTimePrefix.size());
         if (!matches(when, "99-99-999999:99:99") && !matches(when, "99-99-9999 99:99:99"))
             return std::nullopt;
-        return Header{
-            utf8(line(i + 1).substr(studentNamePrefix.size())), utf8(line(i + 4).substr(initialsPrefix.size())),
-            utf8(line(i + 2).substr(assignmentPrefix.size())), utf8(line(i + 3)), isoDate(when.substr(0, 10))};
+        return Header{cp1252ToUtf8(line(i + 1).substr(studentNamePrefix.size())),
+                      cp1252ToUtf8(line(i + 4).substr(initialsPrefix.size())),
+                      cp1252ToUtf8(line(i + 2).substr(assignmentPrefix.size())), cp1252ToUtf8(line(i + 3)),
+                      isoDate(when.substr(0, 10))};
     }
 
     // A header block at i becomes the one records belong to; the index after it.
@@ -192,7 +164,7 @@ private:
                 return std::nullopt;
             if (k > j)
                 text += '\n';
-            text += utf8(line(k).substr(k == j ? skip : 0));
+            text += cp1252ToUtf8(line(k).substr(k == j ? skip : 0));
         }
         return std::nullopt;
     }
@@ -222,7 +194,7 @@ private:
             r.date = isoDate(line(j).substr(timeIndent, 10));
             if (!exists(j + 2) || line(j + 2) != openingSeparator || !line(j + 3).starts_with(notesMarker))
                 return std::nullopt;
-            r.question = utf8(line(j + 1));
+            r.question = cp1252ToUtf8(line(j + 1));
             next = textUntilClosing(j + 3, notesMarker.size(), r.text);
         } else {
             // A response: in the master file two empty lines and the question
@@ -234,12 +206,12 @@ private:
                     number.remove_prefix(1);
                 while (!number.empty() && number.back() == ' ')
                     number.remove_suffix(1);
-                r.record = utf8(number);
+                r.record = cp1252ToUtf8(number);
                 j += 3;
             }
             if (!exists(j + 2) || line(j + 1) != openingSeparator || line(j + 2) != responseMarker)
                 return std::nullopt;
-            r.question = utf8(line(j));
+            r.question = cp1252ToUtf8(line(j));
             next = textUntilClosing(j + 3, 0, r.text);
         }
         if (next)

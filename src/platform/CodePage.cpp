@@ -105,8 +105,18 @@ std::string cp1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    for (char b : bytes)
-        appendUtf8(out, cp1252ToUnicode(static_cast<unsigned char>(b)));
+    // Most text is ASCII, the same in both: it is copied in runs, and only
+    // the other characters are encoded one by one.
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t end = at;
+        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80)
+            ++end;
+        out.append(bytes.data() + at, end - at);
+        if (end == bytes.size())
+            break;
+        appendUtf8(out, cp1252ToUnicode(static_cast<unsigned char>(bytes[end])));
+        at = end + 1;
+    }
     return out;
 }
 
