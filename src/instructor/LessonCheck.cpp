@@ -7,16 +7,10 @@
 #include "run/LessonForm.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
 #include <map>
 #include <ostream>
-#include <regex>
 #include <set>
 #include <string_view>
-#include <system_error>
 #include <tuple>
 #include <utility>
 
@@ -26,11 +20,6 @@ namespace {
 
 using Severity = Finding::Severity;
 
-// The routines the program knows; any other name ends the student's run.
-constexpr std::array knownRoutines = {std::string_view("exitprog"), std::string_view("graph1"),
-                                      std::string_view("graph2"), std::string_view("graph3")};
-constexpr std::string_view endMarker = "####.#";
-constexpr std::string_view questionNumberMarker = "`q";
 // Assignment numbers a student can open: the start-question table has rows
 // 0 to 100, and a header found for any other number fails there.
 constexpr int highestAssignment = 100;
@@ -57,20 +46,11 @@ std::string threeDigits(int number)
     return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
 }
 
-// The routine name as Next Question and next picture form it: the line from
-// its tenth character, blanks and hyphens dropped, lower-cased.
-std::string routineName(std::string_view line)
-{
-    std::string kept;
-    for (char c : routineNamePart(line))
-        if (c != ' ' && c != '-')
-            kept += c;
-    return lowerCased(kept);
-}
-
+// Any other name ends the student's run.
 bool isKnownRoutine(std::string_view name)
 {
-    return std::find(knownRoutines.begin(), knownRoutines.end(), name) != knownRoutines.end();
+    return name == exitRoutine ||
+           std::find(pictureRoutines.begin(), pictureRoutines.end(), name) != pictureRoutines.end();
 }
 
 // Next Question runs a routine line only when it is longer than the marker.
@@ -216,7 +196,7 @@ private:
             // that is an error of its own: read on as if it were mended, so
             // that one check finds what lies behind it too.
             const std::string name = routineName(slot(i));
-            if (name == "exitprog")
+            if (name == exitRoutine)
                 return;
             endedByUnknownRoutine = endedByUnknownRoutine || !isKnownRoutine(name);
             // The same click reads the next line and shows it, even a
@@ -245,38 +225,6 @@ private:
     std::set<Finding, Order> found_;
 };
 
-// The line a refusal of the lesson reader names ("line 12 holds ..."), or 1.
-std::size_t refusalLine(const std::string& refusal)
-{
-    static const std::regex lineNumber(R"(\bline (\d{1,9})\b)");
-    std::smatch match;
-    if (std::regex_search(refusal, match, lineNumber))
-        return std::max<std::size_t>(1, std::stoul(match[1].str()));
-    if (refusal.find("more than " + std::to_string(maxLessonLines)) != std::string::npos)
-        return maxLessonLines + 1;
-    return 1;
-}
-
-// Why the file cannot be read at all, or empty text.
-std::string unreadable(const std::string& path)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found)
-        return "it does not exist";
-    if (ec)
-        return "it cannot be opened: " + ec.message();
-    if (status.type() == fs::file_type::directory)
-        return "it is a folder, not a file";
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return "it cannot be opened: " + std::generic_category().message(errno);
-    std::fclose(file);
-    return {};
-}
-
 } // namespace
 
 std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines)
@@ -292,15 +240,15 @@ std::string findingLine(const std::string& path, const Finding& finding)
 
 int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream& err)
 {
-    if (const std::string reason = unreadable(path); !reason.empty()) {
-        err << "qalesson: cannot check the lesson file \"" << path << "\": " << reason << ".\n";
+    const LessonFile lesson = readLessonFile(path);
+    if (lesson.unreadable) {
+        err << "qalesson: cannot check the lesson file \"" << path << "\": " << lesson.refusal << ".\n";
         return 2;
     }
-    const LessonFile lesson = readLessonFile(path);
     std::vector<Finding> findings;
     if (!lesson.usable())
-        findings.push_back(
-            {Severity::Error, refusalLine(lesson.refusal), "the program refuses this file: " + lesson.refusal});
+        findings.push_back({Severity::Error, std::max<std::size_t>(lesson.refusedLine, 1),
+                            "the program refuses this file: " + lesson.refusal});
     else
         findings = checkLessonLines(lesson.lines);
     for (const Finding& finding : findings)

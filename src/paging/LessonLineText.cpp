@@ -21,4 +21,19 @@ std::string routineNamePart(std::string_view line)
     return line.size() > 9 ? std::string(line.substr(9)) : std::string();
 }
 
+std::string withoutBlanksAndHyphens(std::string_view text)
+{
+    std::string kept;
+    kept.reserve(text.size());
+    for (char c : text)
+        if (c != ' ' && c != '-')
+            kept += c;
+    return kept;
+}
+
+std::string routineName(std::string_view line)
+{
+    return lowerCased(withoutBlanksAndHyphens(routineNamePart(line)));
+}
+
 } // namespace qal

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace qal {
 
-// Helpers for the markers at the start of lesson lines, shared by the
-// question reader, Next Question and next picture.
+// The markers at the start of lesson lines and the rules for reading them,
+// shared by the question reader, Next Question, next picture and the lesson
+// checker.
 
 // The first n characters of text (all of it when shorter), lower-cased.
 // Lower-casing touches ASCII letters only: every marker and routine name that
@@ -20,6 +22,12 @@ inline std::string lowerCased(std::string_view text)
     return lowerPrefix(text, text.size());
 }
 
+// A question-number line starts with this, letter case ignored.
+inline constexpr std::string_view questionNumberMarker = "`q";
+
+// A line starting with this ends the lesson.
+inline constexpr std::string_view endMarker = "####.#";
+
 // The routine marker, eight characters; letter case is ignored.
 inline constexpr std::string_view routineMarker = "`routine";
 
@@ -31,5 +39,18 @@ bool startsWithRoutineMarker(std::string_view line);
 // (character 9, the separator, is skipped whatever it is); empty when the
 // line is shorter than ten characters.
 std::string routineNamePart(std::string_view line);
+
+// The text without its blanks and hyphens; every other character stays, in
+// its order and letter case.
+std::string withoutBlanksAndHyphens(std::string_view text);
+
+// The routine name of a routine line as the program runs it: the name part
+// without blanks and hyphens, lower-cased.
+std::string routineName(std::string_view line);
+
+// The routine table. exitprog ends the program; the picture routines do
+// nothing; any other name ends the program too.
+inline constexpr std::string_view exitRoutine = "exitprog";
+inline constexpr std::array<std::string_view, 3> pictureRoutines = {"graph1", "graph2", "graph3"};
 
 } // namespace qal

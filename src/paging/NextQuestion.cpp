@@ -16,7 +16,7 @@ void LessonForm::nextQuestion()
         // that the second read hands out is shown as text. The bare marker
         // (eight characters) is shown as text too.
         if (s_.nextBlock.size() > routineMarker.size() && startsWithRoutineMarker(s_.nextBlock)) {
-            runRoutine(lowerCased(remSpaces(routineNamePart(s_.nextBlock))));
+            runRoutine(routineName(s_.nextBlock));
             s_.nextBlock.clear();
             readNextQuestion();
         }
@@ -28,7 +28,7 @@ void LessonForm::nextQuestion()
         s_.nextBlock.clear();
         toolkit_.setQuestionBoxText(s_.workingText);
     } catch (const RunError& e) {
-        reportError(e.number());
+        reportError(e);
     }
 }
 

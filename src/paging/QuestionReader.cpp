@@ -7,13 +7,6 @@
 
 namespace qal {
 
-namespace {
-// A question-number line starts with this, letter case ignored.
-constexpr std::string_view questionNumberMarker = "`q";
-// A line starting with this ends the lesson.
-constexpr std::string_view endMarker = "####.#";
-} // namespace
-
 void LessonForm::readNextQuestion()
 {
     try {
@@ -50,7 +43,7 @@ void LessonForm::readNextQuestion()
         if (line.substr(0, endMarker.size()) == endMarker)
             throwEndProgram();
     } catch (const RunError& e) {
-        reportError(e.number());
+        reportError(e);
     }
 }
 

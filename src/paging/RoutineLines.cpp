@@ -3,27 +3,23 @@
 #include "paging/LessonLineText.h"
 #include "platform/RunError.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace qal {
 
 std::string LessonForm::remSpaces(const std::string& aLine)
 {
-    std::string kept;
-    kept.reserve(aLine.size());
-    for (char c : aLine)
-        if (c != ' ' && c != '-')
-            kept += c;
-    return kept;
+    return withoutBlanksAndHyphens(aLine);
 }
 
 void LessonForm::runRoutine(const std::string& routine)
 {
     const std::string name = lowerCased(routine);
-    if (name == "exitprog")
+    if (name == exitRoutine)
         throwEndProgram();
     // The picture routines have no effect of their own.
-    if (name == "graph1" || name == "graph2" || name == "graph3")
+    if (std::find(pictureRoutines.begin(), pictureRoutines.end(), name) != pictureRoutines.end())
         return;
     // A name outside the table, the empty name included, ends the program.
     throwEndProgram();
@@ -37,7 +33,7 @@ void LessonForm::nextPicture()
     for (int k = 1; k <= 2; ++k) {
         const std::string& line = lessonSlot(s_.lineCounter + k);
         if (startsWithRoutineMarker(line)) {
-            runRoutine(lowerCased(remSpaces(routineNamePart(line))));
+            runRoutine(routineName(line));
             s_.lineCounter += k;
         }
     }

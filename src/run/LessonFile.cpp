@@ -128,9 +128,14 @@ bool isUtf16(std::string_view start)
     return start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF";
 }
 
-LessonFile refused(std::string reason)
+LessonFile refused(std::string reason, std::size_t line = 0)
 {
-    return LessonFile{{}, std::move(reason)};
+    return LessonFile{{}, std::move(reason), line, false};
+}
+
+LessonFile unreadable(std::string reason)
+{
+    return LessonFile{{}, std::move(reason), 0, true};
 }
 
 std::string tooLong(std::size_t line)
@@ -187,16 +192,16 @@ LessonFile readLessonFile(const std::string& path)
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found)
-        return refused("it does not exist");
+        return unreadable("it does not exist");
     if (ec)
-        return refused("it cannot be opened: " + ec.message());
+        return unreadable("it cannot be opened: " + ec.message());
     if (status.type() == fs::file_type::directory)
-        return refused("it is a folder, not a file");
+        return unreadable("it is a folder, not a file");
 
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file)
-        return refused("it cannot be opened: " + systemReason(errno));
+        return unreadable("it cannot be opened: " + systemReason(errno));
 
     LessonLineSplitter splitter;
     Utf8Check utf8;
@@ -223,23 +228,23 @@ LessonFile readLessonFile(const std::string& path)
         total += got;
         if (const std::size_t nul = piece.find('\0'); nul != std::string_view::npos) {
             splitter.feed(piece.substr(0, nul));
-            return refused("line " + std::to_string(splitter.endedLines() + 1) +
-                           " holds a NUL byte, so it is not a text file");
+            const std::size_t line = splitter.endedLines() + 1;
+            return refused("line " + std::to_string(line) + " holds a NUL byte, so it is not a text file", line);
         }
         splitter.feed(piece);
         utf8.feed(piece);
         if (splitter.lineCount() > maxLessonLines)
-            return refused("it has more than " + std::to_string(maxLessonLines) + " lines");
+            return refused("it has more than " + std::to_string(maxLessonLines) + " lines", maxLessonLines + 1);
         // A line too long in both codes is refused at once, so a file of one
         // endless line is never held whole; one too long as Windows-1252
         // only once the text is known to be that (while it is UTF-8 a line
         // holds at most four bytes a character).
         if (splitter.firstLongUtf8Line() != 0)
-            return refused(tooLong(splitter.firstLongUtf8Line()));
+            return refused(tooLong(splitter.firstLongUtf8Line()), splitter.firstLongUtf8Line());
         if (marked && !utf8.valid())
             return refused(notUtf8);
         if (!utf8.valid() && splitter.firstLongLine() != 0)
-            return refused(tooLong(splitter.firstLongLine()));
+            return refused(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
     }
     if (std::ferror(file.get()))
         return refused("it cannot be read: " + systemReason(errno));
@@ -250,15 +255,16 @@ LessonFile readLessonFile(const std::string& path)
     if (marked && !isUtf8)
         return refused(notUtf8);
     if (!isUtf8 && splitter.firstLongLine() != 0)
-        return refused(tooLong(splitter.firstLongLine()));
+        return refused(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
     std::vector<std::string> lines = splitter.finish();
     if (isUtf8) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             Utf8Line line = fromUtf8(lines[i]);
             if (line.badColumn != 0)
                 return refused("line " + std::to_string(i + 1) + ", column " + std::to_string(line.badColumn) +
-                               " holds \"" + line.badCharacter + "\" (" + hex(line.badCode) +
-                               "), which Windows-1252 cannot hold");
+                                   " holds \"" + line.badCharacter + "\" (" + hex(line.badCode) +
+                                   "), which Windows-1252 cannot hold",
+                               i + 1);
             lines[i] = std::move(line.text);
         }
     }

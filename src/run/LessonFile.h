@@ -79,6 +79,8 @@ std::vector<std::string> splitLessonLines(std::string_view bytes);
 struct LessonFile {
     std::vector<std::string> lines; // line 1 of the file first; empty when refused
     std::string refusal;            // empty when usable, else e.g. "it does not exist"
+    std::size_t refusedLine = 0;    // the line the refusal is about; 0 when it is about the whole file
+    bool unreadable = false;        // refused before a byte was read: missing, a folder, not to be opened
 
     bool usable() const { return refusal.empty(); }
 };
