@@ -5,6 +5,7 @@
 #include "platform/FileTable.h"
 
 #include "platform/RunError.h"
+#include "platform/WinPath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,9 +23,6 @@
 namespace qal {
 
 namespace {
-
-// The longest file name the host's file systems take, in bytes.
-constexpr std::size_t nameLimit = 255;
 
 // How long a lock is waited for before the student is shown that the program
 // is busy.
@@ -80,10 +78,10 @@ std::string FileTable::lockFilePath(const std::string& hostPath)
     const std::filesystem::path path(hostPath);
     std::string name = path.filename().string();
     constexpr std::string_view suffix = ".lock";
-    if (name.size() + suffix.size() > nameLimit) {
+    if (name.size() + suffix.size() > hostNameLimit) {
         // Cut where a character starts (never inside a UTF-8 sequence); two
         // files cut to the same lock file only wait for each other.
-        std::size_t cut = nameLimit - suffix.size();
+        std::size_t cut = hostNameLimit - suffix.size();
         while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
             --cut;
         name.resize(cut);

@@ -28,6 +28,22 @@ void syncFolder(const std::filesystem::path& folder, FileFaults* faults)
         faults->folderSynced(folder.string());
 }
 
+// Writes the bytes whole, going on after a write that took only part of them
+// or was interrupted; written is set once any byte has reached the file.
+void writeAll(int fd, std::string_view bytes, bool& written)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw RunError(n < 0 ? writeErrorNumber(errno) : err::DiskFull);
+        done += static_cast<std::size_t>(n);
+        written = true;
+    }
+}
+
 } // namespace
 
 FileTable::~FileTable()
@@ -141,16 +157,7 @@ void FileTable::flush(Slot& s, int number)
     std::size_t allowed = s.pending.size();
     const int injected = faults_ ? faults_->beforeFlush(number, allowed) : 0;
     const std::size_t size = injected ? std::min(allowed, s.pending.size()) : s.pending.size();
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(s.fd, s.pending.data() + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw RunError(n < 0 ? writeErrorNumber(errno) : err::DiskFull);
-        done += static_cast<std::size_t>(n);
-        s.written = true;
-    }
+    writeAll(s.fd, std::string_view(s.pending).substr(0, size), s.written);
     if (injected)
         throw RunError(injected);
     s.pending.clear();
@@ -211,17 +218,7 @@ void FileTable::writeLine(int number, std::string_view text)
     line.reserve(text.size() + 2);
     line.append(text);
     line.append("\r\n");
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(s.fd, line.data() + done, line.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw RunError(writeErrorNumber(errno));
-        }
-        done += static_cast<std::size_t>(n);
-        s.written = true;
-    }
+    writeAll(s.fd, line, s.written);
 }
 
 bool FileTable::eof(int number)

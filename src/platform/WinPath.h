@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 
 namespace qal {
+
+// The longest file name the host's file systems take, in bytes (of UTF-8).
+constexpr std::size_t hostNameLimit = 255;
 
 // Maps a Windows path such as "c:\drovnel\masterFile_Ann_Lee.txt" onto the
 // host's file system.

@@ -58,21 +58,13 @@ std::string& LessonForm::lessonSlot(int index)
     return s_.lessonLines[static_cast<std::size_t>(index)];
 }
 
-void LessonForm::reportError(int number)
+void LessonForm::reportError(const RunError& e)
 {
-    if (number == err::SubscriptOutOfRange) {
+    if (e.number() == err::SubscriptOutOfRange) {
         toolkit_.messageBox(invalidAssignmentMessage);
         throwEndProgram();
     }
-    toolkit_.messageBox(generalErrorMessage + std::to_string(number));
-}
-
-void LessonForm::reportError(const RunError& e)
-{
-    if (e.partialFiles().empty())
-        reportError(e.number());
-    else
-        toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + partialNote(e));
+    toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + partialNote(e));
 }
 
 void LessonForm::throwEndProgram()

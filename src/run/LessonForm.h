@@ -104,10 +104,8 @@ private:
     // The error-reporting pattern of initProgram, openAssignment,
     // readNextQuestion and Next Question: 9 shows the invalid-assignment
     // message and ends the program; any other number shows the general error
-    // message and returns.
-    void reportError(int number);
-    // The same for a failure that may have left part of a header block or a
-    // record in some files: the message says so.
+    // message and returns. A failure that may have left part of a header
+    // block or a record in some files says so after the number.
     void reportError(const RunError& e);
 
     // --- Commands (paging/, recording/) ---

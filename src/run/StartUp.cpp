@@ -6,6 +6,7 @@
 #include "platform/Numbers.h"
 #include "platform/Random.h"
 #include "platform/RunError.h"
+#include "platform/WinPath.h"
 #include "recording/RecordFiles.h"
 #include "run/Toolkit.h"
 
@@ -32,10 +33,8 @@ std::string fileNameForm(const std::string& name)
     return form;
 }
 
-// The longest file name the host's file systems take, in bytes, and the
-// most that the fixed parts of the three file names around the name take
-// ("masterFile_" and ".txt").
-constexpr std::size_t fileNameLimit = 255;
+// The most that the fixed parts of the three file names around the name
+// take ("masterFile_" and ".txt").
 constexpr std::size_t fixedFileNameParts = 15;
 
 // The bytes a character of the code page takes in a host file name, which is
@@ -53,7 +52,7 @@ std::string fitFileName(const std::string& name)
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
         bytes += hostNameBytes(name[i]);
-        if (bytes > fileNameLimit - fixedFileNameParts)
+        if (bytes > hostNameLimit - fixedFileNameParts)
             return name.substr(0, i);
     }
     return name;
@@ -125,7 +124,7 @@ void LessonForm::initProgram()
         s_.lineCounter = 0;
         loadLessonLines();
     } catch (const RunError& e) {
-        reportError(e.number());
+        reportError(e);
     }
 }
 
