@@ -1,6 +1,7 @@
 #include "instructor/RecordFileReader.h"
 
 #include "platform/CodePage.h"
+#include "recording/RecordTexts.h"
 
 #include <optional>
 
@@ -8,17 +9,7 @@ namespace qal {
 
 namespace {
 
-// The fixed lines of the records, as the program writes them.
-constexpr std::string_view openingSeparator = "......!!!!!!!!...................................";
-constexpr std::string_view closingSeparator = ".................................................";
-constexpr std::string_view responseMarker = "RESPONSE -->  ";
-constexpr std::string_view notesMarker = "NOTES -------> ";
-constexpr std::string_view questionNumberMarker = "`questionNumber";
-constexpr std::string_view studentNamePrefix = "Student Name:  ";
-constexpr std::string_view assignmentPrefix = "assignment #";
-constexpr std::string_view initialsPrefix = "Initials:  ";
-constexpr std::string_view dateAndTimePrefix = "Date and Time ";
-constexpr std::size_t timeIndent = 36;
+using namespace recordText;
 
 bool isDigit(char c)
 {

@@ -24,13 +24,13 @@ RecordFiles::~RecordFiles()
         abandonQuietly();
 }
 
-void RecordFiles::write(const std::string& text)
+void RecordFiles::write(std::string_view text)
 {
     for (int number : numbers_)
         files_.writeLine(number, text);
 }
 
-void RecordFiles::writeTo(int number, const std::string& text)
+void RecordFiles::writeTo(int number, std::string_view text)
 {
     files_.writeLine(number, text);
 }

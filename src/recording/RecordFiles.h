@@ -3,6 +3,7 @@
 #include "platform/FileTable.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qal {
@@ -28,9 +29,9 @@ public:
     RecordFiles& operator=(const RecordFiles&) = delete;
 
     // Writes the same line to every file.
-    void write(const std::string& text);
+    void write(std::string_view text);
     // Writes a line to one file of the unit only.
-    void writeTo(int number, const std::string& text);
+    void writeTo(int number, std::string_view text);
 
     // Writes makeText() to every file, calling it once per file: for lines
     // that are coded per file or read the clock when written.

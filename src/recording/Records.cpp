@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Numbers.h"
 #include "recording/RecordFiles.h"
+#include "recording/RecordTexts.h"
 #include "run/Toolkit.h"
 
 #include <cmath>
@@ -12,13 +13,10 @@ namespace qal {
 
 namespace {
 
-// The fixed texts of the records; the instructor's tools read them.
-const std::string openingSeparator = "......!!!!!!!!...................................";
-const std::string closingSeparator(49, '.');
-const std::string timeIndent(36, ' ');
-const std::string questionNumberMarker = "`questionNumber";
-const std::string responseMarker = "RESPONSE -->  ";
-const std::string notesMarker = "NOTES -------> ";
+using namespace recordText;
+
+// The blanks before a record's time and date.
+const std::string indent(timeIndent, ' ');
 
 // "`questionNumber", a blank (a minus sign for a negative number), the record
 // number in its shortest form and a blank. The record number is
@@ -26,7 +24,7 @@ const std::string notesMarker = "NOTES -------> ";
 std::string recordNumberLine(const RunState& s)
 {
     const double number = lenientNumber(s.assignmentNumber) * 10000.0 + lenientNumber(s.questionNumber);
-    return questionNumberMarker + (number < 0 ? "-" : " ") + numberText(std::fabs(number)) + " ";
+    return std::string(questionNumberMarker) + (number < 0 ? "-" : " ") + numberText(std::fabs(number)) + " ";
 }
 
 } // namespace
@@ -42,7 +40,7 @@ void LessonForm::enterResponse()
 
         RecordFiles record(files_, {1, 2}, {s_.masterFilePath, s_.sendFilePath});
         record.write(openingSeparator);
-        record.writeEach([this] { return timeIndent + clock_.now().time; });
+        record.writeEach([this] { return indent + clock_.now().time; });
         // Only the master file gets the two empty lines and the record number.
         record.writeTo(1, "");
         record.writeTo(1, "");
@@ -68,15 +66,15 @@ void LessonForm::saveAsNotes()
     if (answer != s_.defaultAnswerPrompt) {
         s_.resetAnswerBox = false;
         // The marker is part of the notes text and is coded with it.
-        s_.workingText = notesMarker + answer;
+        s_.workingText = std::string(notesMarker) + answer;
 
         RecordFiles record(files_, {1, 2, 3}, {s_.masterFilePath, s_.sendFilePath, s_.notesFilePath});
         record.write(openingSeparator);
-        record.writeEach([this] { return timeIndent + clock_.now().time; });
+        record.writeEach([this] { return indent + clock_.now().time; });
         record.writeEach([this] {
             // Date and time from one reading, so they belong together.
             const ClockReading reading = clock_.now();
-            return timeIndent + reading.date + reading.time;
+            return indent + reading.date + reading.time;
         });
         record.writeEach([this] { return code(s_.questionText, s_.codeNumber); });
         record.write(openingSeparator);

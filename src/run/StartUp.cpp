@@ -8,6 +8,7 @@
 #include "platform/RunError.h"
 #include "platform/WinPath.h"
 #include "recording/RecordFiles.h"
+#include "recording/RecordTexts.h"
 #include "run/Toolkit.h"
 
 #include <cmath>
@@ -164,12 +165,13 @@ void LessonForm::openAssignment()
 
         for (int file = 1; file <= 2; ++file) {
             block.writeTo(file, codeLine);
-            block.writeTo(file, code("Student Name:  " + s_.studentName, s_.codeNumber));
-            block.writeTo(file, code("assignment #" + s_.assignmentNumber, s_.codeNumber));
+            block.writeTo(file, code(std::string(recordText::studentNamePrefix) + s_.studentName, s_.codeNumber));
+            block.writeTo(file, code(std::string(recordText::assignmentPrefix) + s_.assignmentNumber, s_.codeNumber));
             block.writeTo(file, code(line, s_.codeNumber));
-            block.writeTo(file, "Initials:  " + s_.initials);
+            block.writeTo(file, std::string(recordText::initialsPrefix) + s_.initials);
             const ClockReading when = clock_.now();
-            block.writeTo(file, "Date and Time " + when.date + (file == 1 ? "" : " ") + when.time);
+            block.writeTo(file,
+                          std::string(recordText::dateAndTimePrefix) + when.date + (file == 1 ? "" : " ") + when.time);
         }
         block.close();
     } catch (const RunError& e) {
