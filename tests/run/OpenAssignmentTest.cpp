@@ -3,6 +3,7 @@
 #include "run/LessonForm.h"
 
 #include "fakes/FormOnFakes.h"
+#include "fakes/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +101,7 @@ TEST_F(OpenAssignmentTest, AssignmentAbove100FailsTheStartQuestionLookupEvenWith
 
 TEST_F(OpenAssignmentTest, MissingBaseFolderReportsTheFileSystemNumberAndGoesOn)
 {
-    unsetenv("QALESSON_DRIVE_I");
+    const test::ScopedVariable unmapped("QALESSON_DRIVE_I", std::nullopt);
     runStartUp({"2", "Ann Lee", "ALX", "1"});
     EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{std::string(LessonForm::generalErrorMessage) + "76"});
