@@ -4,8 +4,8 @@ does. The report scenario's files are written twice, by the Linux
 report_files and by report_files.exe under Wine, and must be the same files
 with the same names and bytes; then qalesson-report and qalesson-report.exe
 read the same files (a whole report as CSV and as HTML, a torn tail, stray
-text, a missing file, --help), and their standard output, standard error and
-exit status must be the same.
+text, a missing file, --help), and their standard output (byte for byte),
+standard error (but for its line ends) and exit status must be the same.
 
   report_windows.py WINE_RUN REPORT REPORT_FILES REPORT_EXE REPORT_FILES_EXE
 """
@@ -36,7 +36,7 @@ def run(command, cwd):
 
 
 def main():
-    wine_run, report, report_files, report_exe, report_files_exe = sys.argv[1:6]
+    wine_run, report, report_files, report_exe, report_files_exe = map(os.path.abspath, sys.argv[1:6])
     with tempfile.TemporaryDirectory(prefix="qalesson-windows-report-") as work:
         linux = os.path.join(work, "linux")
         windows = os.path.join(work, "windows")
@@ -72,7 +72,11 @@ def main():
         ]
         for args in cases:
             expected = run([report.encode()] + args, folder)
-            got = run([wine_run.encode(), report_exe.encode()] + args, folder)
+            status, out, err = run([wine_run.encode(), report_exe.encode()] + args, folder)
+            # Messages to standard error end their lines as the system's own
+            # do (CR LF on Windows); standard output carries the report's
+            # bytes exactly.
+            got = (status, out, err.replace(b"\r\n", b"\n"))
             if got != expected:
                 raise Failure("qalesson-report %r:\n Windows %r\n Linux   %r" % (args, got, expected))
             if expected[0] == 0 and not expected[1]:
