@@ -108,8 +108,10 @@ public:
 
     std::size_t number() const { return number_; }
 
+    // The byte offset of the current line's start, or where it would start.
+    std::uint64_t offset() const { return offset_; }
     // The byte offset of line k's start; line k must exist.
-    std::uint64_t offset(std::size_t k = 0) const { return offset_ + (lines_[first_ + k].start - begin_); }
+    std::uint64_t offset(std::size_t k) const { return offset_ + (lines_[first_ + k].start - begin_); }
 
     // Goes n lines on; those lines must exist.
     void advance(std::size_t n)
@@ -261,6 +263,7 @@ public:
     }
 
     FilePlace headerPlace() const { return headerPlace_; }
+    FilePlace place() const { return {lines_.offset(), lines_.number()}; }
 
 private:
     std::string_view line(std::size_t k) { return lines_.line(k); }
@@ -490,6 +493,11 @@ const ReportRecord* RecordReader::next()
 FilePlace RecordReader::headerPlace() const
 {
     return impl_->headerPlace();
+}
+
+FilePlace RecordReader::place() const
+{
+    return impl_->place();
 }
 
 RecordFileContents readRecordText(std::string_view bytes, const std::string& fileName)

@@ -91,6 +91,10 @@ public:
     // Reading again from there gives the same records.
     FilePlace headerPlace() const;
 
+    // Where the reading stands: after next(), the line after the closing
+    // separator of the record it handed out.
+    FilePlace place() const;
+
 private:
     class Impl;
     std::unique_ptr<Impl> impl_;

@@ -79,10 +79,11 @@ std::string systemReason(int number)
 class InputFile : public ByteSource {
 public:
     // The one place where a file is opened for reading: a path of this host,
-    // its bytes from offset on. False, with why, when it cannot be read.
-    bool open(const std::string& path, std::uint64_t offset, std::string& reason)
+    // read as bytes. False, with why, when it cannot be read.
+    bool open(const std::string& path, std::string& reason)
     {
         namespace fs = std::filesystem;
+        file_.reset();
         std::error_code ec;
         const fs::file_status status = fs::status(path, ec);
         if (status.type() == fs::file_type::not_found) {
@@ -99,12 +100,21 @@ public:
             reason = systemReason(errno);
             return false;
         }
-        if (offset > 0 && fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+        failure_.clear();
+        return true;
+    }
+
+    // Reads on from offset. About `wanted` bytes will do: they are read at
+    // first, and then a little at a time, so that reading a short piece of
+    // a long file reads little more than the piece.
+    bool seek(std::uint64_t offset, std::uint64_t wanted, std::string& reason)
+    {
+        if (fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
             reason = systemReason(errno);
-            file_.reset();
             return false;
         }
         failure_.clear();
+        wanted_ = wanted;
         return true;
     }
 
@@ -112,6 +122,10 @@ public:
     {
         if (!file_ || !failure_.empty())
             return 0;
+        if (wanted_ != unlimited) {
+            size = static_cast<std::size_t>(std::min<std::uint64_t>(size, std::max<std::uint64_t>(wanted_, 4096)));
+            wanted_ -= std::min<std::uint64_t>(wanted_, size);
+        }
         errno = 0;
         const std::size_t got = std::fread(into, 1, size, file_.get());
         if (got == 0 && std::ferror(file_.get()))
@@ -123,8 +137,11 @@ public:
     const std::string& failure() const { return failure_; }
 
 private:
+    static constexpr std::uint64_t unlimited = ~std::uint64_t{0};
+
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::string failure_;
+    std::uint64_t wanted_ = unlimited;
 };
 
 // A file's name for the report, which is UTF-8. The program names a
@@ -148,42 +165,31 @@ private:
 
 using RecordUse = std::function<void(const ReportRecord&, const RecordReader&)>;
 
-// Hands every whole record of the file at path, from `start` on, to use.
-// Each piece skipped is a warning on err when `warn`; a file that cannot be
-// read is said on err. At most `most` records are read.
-void readRecords(const std::string& path, FilePlace start, bool warn, std::size_t most, std::ostream& err,
-                 Status& status, const RecordUse& use)
+void cannotRead(const std::string& path, const std::string& reason, std::ostream& err, Status& status)
+{
+    err << "qalesson-report: cannot read \"" << path << "\": " << reason << ".\n";
+    status.fileFailed();
+}
+
+// Hands every whole record of the file at path to use; each piece skipped
+// is a warning on err, and so is a file that cannot be read.
+void readAll(const std::string& path, std::ostream& err, Status& status, const RecordUse& use)
 {
     InputFile file;
     std::string reason;
-    if (!file.open(path, start.offset, reason)) {
-        err << "qalesson-report: cannot read \"" << path << "\": " << reason << ".\n";
-        status.fileFailed();
+    if (!file.open(path, reason)) {
+        cannotRead(path, reason, err, status);
         return;
     }
     const std::string name = reportName(path);
-    RecordReader::SkippedSink skipped;
-    if (warn)
-        skipped = [&](const SkippedPiece& piece) {
-            err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
-            status.somethingSkipped();
-        };
-    RecordReader reader(file, name, skipped, start);
-    for (std::size_t n = 0; n < most; ++n) {
-        const ReportRecord* record = reader.next();
-        if (record == nullptr)
-            break;
+    RecordReader reader(file, name, [&](const SkippedPiece& piece) {
+        err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+        status.somethingSkipped();
+    });
+    while (const ReportRecord* record = reader.next())
         use(*record, reader);
-    }
-    if (!file.failure().empty()) {
-        err << "qalesson-report: cannot read \"" << path << "\": " << file.failure() << ".\n";
-        status.fileFailed();
-    }
-}
-
-void readAll(const std::string& path, std::ostream& err, Status& status, const RecordUse& use)
-{
-    readRecords(path, {}, true, static_cast<std::size_t>(-1), err, status, use);
+    if (!file.failure().empty())
+        cannotRead(path, file.failure(), err, status);
 }
 
 void write(std::ostream& out, std::string& text)
@@ -207,14 +213,16 @@ void csvReport(const Options& options, std::ostream& out, std::ostream& err, Sta
 
 // The page shows the assignments in the order of their keys, so it is made
 // in two readings: the first finds each assignment's runs of records (where
-// they start, how many), the second reads one assignment's runs at a time
-// and writes its section. Only one assignment's records are held at once.
+// they start and end, how many), the second reads one assignment's runs at a
+// time and writes its section. Only one assignment's records are held at
+// once.
 void htmlReport(const Options& options, std::ostream& out, std::ostream& err, Status& status)
 {
     struct Run {
         std::size_t file;
-        FilePlace start;
-        std::size_t records;
+        FilePlace start;     // the header block the records belong to
+        std::uint64_t end;   // after the last record
+        std::size_t records; // from the start on
     };
     std::map<HtmlAssignmentKey, std::vector<Run>> assignments;
     std::size_t total = 0;
@@ -223,11 +231,10 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
         readAll(options.files[f], err, status, [&](const ReportRecord& record, const RecordReader& reader) {
             ++total;
             std::vector<Run>& runs = assignments[HtmlAssignmentKey::of(record)];
-            if (last == &runs) {
-                ++runs.back().records;
-                return;
-            }
-            runs.push_back({f, reader.headerPlace(), 1});
+            if (last != &runs)
+                runs.push_back({f, reader.headerPlace(), 0, 0});
+            ++runs.back().records;
+            runs.back().end = reader.place().offset;
             last = &runs;
         });
     }
@@ -237,10 +244,29 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
         names.push_back(reportName(file));
     std::string page = htmlPageStart(total, names);
     std::vector<ReportRecord> records;
+    InputFile input;
+    std::size_t opened = options.files.size(); // the file input holds
     for (const auto& [key, runs] : assignments) {
-        for (const Run& run : runs)
-            readRecords(options.files[run.file], run.start, false, run.records, err, status,
-                        [&records](const ReportRecord& record, const RecordReader&) { records.push_back(record); });
+        for (const Run& run : runs) {
+            const std::string& path = options.files[run.file];
+            std::string reason;
+            if ((opened != run.file && !input.open(path, reason)) ||
+                !input.seek(run.start.offset, run.end - run.start.offset, reason)) {
+                cannotRead(path, reason, err, status);
+                opened = options.files.size();
+                continue;
+            }
+            opened = run.file;
+            RecordReader reader(input, names[run.file], {}, run.start);
+            for (std::size_t n = 0; n < run.records; ++n) {
+                const ReportRecord* record = reader.next();
+                if (record == nullptr)
+                    break;
+                records.push_back(*record);
+            }
+            if (!input.failure().empty())
+                cannotRead(path, input.failure(), err, status);
+        }
         appendHtmlAssignment(page, records);
         records.clear();
         write(out, page);

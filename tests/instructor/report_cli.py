@@ -341,6 +341,23 @@ def xlsx_checks(binary, folder):
     if not any(c.value == "002" for c in sheet["D"]):
         raise Failure("no assignment 002 as text")
 
+    # A text longer than a cell holds is cut there, with a warning.
+    with open(os.path.join(folder.encode(), file_name(SEND_B)), "rb") as f:
+        send = f.read()
+    with open(os.path.join(folder, "long.txt"), "wb") as f:
+        f.write(send.replace(b"\r\n=1+1\r\n", b"\r\n" + b"x" * 40000 + b"\r\n"))
+    result = report(binary, folder, "--xlsx", "long.xlsx", "long.txt")
+    expect("a text too long for a cell", (result.returncode, result.stderr),
+           (1, b"long.txt:7: warning: a text of this record is longer than a workbook's cell holds (32767 characters): "
+               b"cut there\n"))
+    expect("the cut text", openpyxl.load_workbook(os.path.join(folder, "long.xlsx"))["records"]["K2"].value,
+           "x" * 32767)
+
+    # A workbook that cannot be written is said at once; nothing is left.
+    result = report(binary, folder, "--xlsx", "no/such/folder.xlsx", file_name(SEND_B))
+    expect("a workbook that cannot be written", (result.returncode, result.stderr),
+           (2, b'qalesson-report: cannot write "no/such/folder.xlsx": No such file or directory.\n'))
+
     # LibreOffice opens it without a dialog and shows the same texts, the
     # date and the time in ISO form.
     profile = tempfile.mkdtemp(prefix="qalesson-lo-")
