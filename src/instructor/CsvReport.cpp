@@ -1,5 +1,6 @@
 #include "instructor/CsvReport.h"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -10,11 +11,23 @@ namespace {
 // The bytes that make a field need quotes: a comma, a quote, CR or LF. A
 // long field is searched for each with memchr, which looks at many bytes at
 // once; a short one byte by byte.
+constexpr std::string_view special = ",\"\r\n";
+
+constexpr std::array<bool, 256> isSpecial = [] {
+    std::array<bool, 256> table{};
+    for (char c : special)
+        table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
 bool needsQuotes(std::string_view field)
 {
-    constexpr std::string_view special = ",\"\r\n";
-    if (field.size() < 64)
-        return field.find_first_of(special) != std::string_view::npos;
+    if (field.size() < 64) {
+        for (char c : field)
+            if (isSpecial[static_cast<unsigned char>(c)])
+                return true;
+        return false;
+    }
     for (char c : special)
         if (std::memchr(field.data(), c, field.size()) != nullptr)
             return true;
