@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
-"""Speed of qalesson-report over a 100 MB master file, beside cat of the same
-file, taking turns in one run so that both meet the machine (and the page
-cache) alike; and over a 10 MB master file, to show that the time is linear.
+"""qalesson-report over a 10 MB and a 1 GB master file: its speed beside cat
+of the same file (taking turns, so that both meet the machine and the page
+cache alike), and the peak memory (RSS) of the CSV, the workbook (--xlsx) and
+the HTML page (--html) for each size (GNU time's maximum resident set size),
+which stays flat for the CSV and the workbook however large the file.
 
-The master file is written here in the program's layout: header blocks,
-responses of one line and of several (some with accented letters), notes.
+The 10 MB master file is written here in the program's layout: header blocks,
+responses of one line and of several (some with accented letters), notes;
+the 1 GB one is a hundred of it. Both go to a temporary folder (with the
+workbooks, and the workbook's own temporary files) and are deleted after.
 
-Usage: bench/report_speed.py [BUILD_DIR] [ROUNDS]   (defaults: build, 5)
-Prints: report 100 MB: <s> s = <MB/s> MB/s; cat: <s> s; ratio <r>; 10 MB: <s> s
+Usage: bench/report_speed.py [BUILD_DIR] [ROUNDS]   (defaults: build, 3)
+Prints a line for people and a line of JSON per size.
 """
 
+import json
 import os
 import random
+import shutil
 import statistics
 import subprocess
 import sys
@@ -54,41 +60,68 @@ def master_file(path, size):
     return written
 
 
-def timed(argv):
-    start = time.perf_counter()
-    subprocess.run(argv, stdout=subprocess.DEVNULL, check=True)
-    return time.perf_counter() - start
+def repeated(path, source, times):
+    with open(path, "wb") as f:
+        for _ in range(times):
+            with open(source, "rb") as part:
+                shutil.copyfileobj(part, f, 1 << 20)
 
 
-def measure(build, rounds=5):
-    report = os.path.join(build, "qalesson-report")
-    with tempfile.TemporaryDirectory() as work:
-        big, small = os.path.join(work, "masterFile_Big.txt"), os.path.join(work, "masterFile_Small.txt")
-        size = master_file(big, 100_000_000)
+def run(argv, env=None):
+    """Wall time and peak memory (MiB) of one run, its output thrown away.
+
+    The peak is GNU time's: a child of this Python process would count the
+    memory Python held when it forked among its own."""
+    with tempfile.NamedTemporaryFile("r") as usage:
+        start = time.perf_counter()
+        subprocess.run(["/usr/bin/time", "-o", usage.name, "-f", "%M"] + argv, stdout=subprocess.DEVNULL, env=env,
+                       check=True)
+        wall = time.perf_counter() - start
+        return wall, int(usage.read().split()[-1]) / 1024
+
+
+def measure_one(report, path, work, rounds):
+    env = dict(os.environ, TMPDIR=work)  # the workbook's temporary files
+    run(["cat", path])  # into the page cache first
+    cats, csvs, csv_peaks = [], [], []
+    for _ in range(rounds):
+        cats.append(run(["cat", path])[0])
+        wall, peak = run([report, path])
+        csvs.append(wall)
+        csv_peaks.append(peak)
+    workbook = os.path.join(work, "answers.xlsx")
+    xlsx_wall, xlsx_peak = run([report, "--xlsx", workbook, path], env)
+    os.remove(workbook)
+    html_wall, html_peak = run([report, "--html", path])
+    csv, cat = statistics.median(csvs), statistics.median(cats)
+    return {"bytes": os.path.getsize(path), "csv_s": csv, "cat_s": cat, "ratio": csv / cat,
+            "csv_peak_mib": max(csv_peaks), "xlsx_s": xlsx_wall, "xlsx_peak_mib": xlsx_peak,
+            "html_s": html_wall, "html_peak_mib": html_peak}
+
+
+def measure(build, rounds=3):
+    """The figures for the 10 MB file and the 1 GB one: {"small": ..., "large": ...}."""
+    report = os.path.abspath(os.path.join(build, "qalesson-report"))
+    with tempfile.TemporaryDirectory(prefix="qalesson-report-bench-") as work:
+        small, large = os.path.join(work, "masterFile_10MB.txt"), os.path.join(work, "masterFile_1GB.txt")
         master_file(small, 10_000_000)
-        timed(["cat", big])  # into the page cache first
-        timed([report, big])
-        timed([report, small])
-        reports, cats, ratios, smalls = [], [], [], []
-        for _ in range(rounds):
-            c = timed(["cat", big])
-            r = timed([report, big])
-            s = timed([report, small])
-            cats.append(c)
-            reports.append(r)
-            smalls.append(s)
-            ratios.append(r / c)
-    r, c = statistics.median(reports), statistics.median(cats)
-    return {"mb": size / 1e6, "report": r, "cat": c, "ratio": statistics.median(ratios),
-            "small": statistics.median(smalls), "mbps": size / 1e6 / r, "linear": r / statistics.median(smalls)}
+        figures = {"small": measure_one(report, small, work, rounds)}
+        repeated(large, small, 100)
+        figures["large"] = measure_one(report, large, work, rounds)
+    return figures
 
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-    m = measure(build, rounds)
-    print("report %.0f MB: %.3f s = %.0f MB/s; cat: %.3f s; ratio %.1f; 10 MB: %.3f s; 100 MB / 10 MB: %.1f"
-          % (m["mb"], m["report"], m["mbps"], m["cat"], m["ratio"], m["small"], m["linear"]))
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    figures = measure(build, rounds)
+    for name, m in figures.items():
+        print("%.0f MB: CSV %.3f s (%.0f MB/s), cat %.3f s, ratio %.1f; peak memory CSV %.1f MiB, "
+              "workbook %.1f MiB (%.1f s), HTML %.1f MiB (%.1f s)"
+              % (m["bytes"] / 1e6, m["csv_s"], m["bytes"] / 1e6 / m["csv_s"], m["cat_s"], m["ratio"],
+                 m["csv_peak_mib"], m["xlsx_peak_mib"], m["xlsx_s"], m["html_peak_mib"], m["html_s"]))
+    for name, m in figures.items():
+        print(json.dumps(dict(m, size=name)))
 
 
 if __name__ == "__main__":

@@ -6,11 +6,12 @@
   display notes over a 10 MB notes file   / over a 1 MB one                     (linear: about 10)
   start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
-  qalesson-report over a 100 MB master    / cat of the same file, and / a 10 MB one (linear: about 10)
+  qalesson-report over a 10 MB and a 1 GB / cat of the same file                 (aim: 6 or less)
+    master file, and its peak memory        over the 1 GB file / over the 10 MB one (flat: 1.5 or less)
   display everything, display notes and   / a bare QPlainTextEdit's setPlainText (aim: 1.1 or less)
     Next Question in the real window        of the same text, taking turns
 
-Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS] [--before BEFORE_BUILD_DIR]
+Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS] [--before BEFORE_BUILD_DIR] [--report-only]
                         (defaults: build, 60)
 The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
 --before names a build of an earlier revision with its record benchmark, made
@@ -133,14 +134,25 @@ def pendulum_figures(build, seconds):
 
 
 def report_figures(build):
-    # cat and the report take turns over the same file in the page cache.
+    # cat and the report take turns over the same file in the page cache;
+    # the peak memory of each form of the report, for a 10 MB and a 1 GB
+    # master file.
     m = report_speed.measure(build)
-    return [
-        ("qalesson-report, %.0f MB master file (%.0f MB/s) / cat of it" % (m["mb"], m["mbps"]),
-         "%.3f s / %.3f s" % (m["report"], m["cat"]), m["ratio"], "linear in the size"),
-        ("qalesson-report, 100 MB / 10 MB master file", "%.3f s / %.3f s" % (m["report"], m["small"]), m["linear"],
-         "~10 (linear)"),
-    ]
+    small, large = m["small"], m["large"]
+    rows = []
+    for name, f in (("10 MB", small), ("1 GB", large)):
+        rows.append(("qalesson-report CSV, %s master file (%.0f MB/s) / cat of it" % (name, f["bytes"] / 1e6 / f["csv_s"]),
+                     "%.3f s / %.3f s" % (f["csv_s"], f["cat_s"]), f["ratio"], "<= 6"))
+    rows.append(("qalesson-report CSV, 1 GB / 10 MB master file", "%.3f s / %.3f s" % (large["csv_s"], small["csv_s"]),
+                 large["csv_s"] / small["csv_s"], "~100 (linear)"))
+    for form, key, aim in (("CSV", "csv_peak_mib", "<= 1.5 (flat), < 64 MiB"),
+                           ("--xlsx", "xlsx_peak_mib", "<= 1.5 (flat), < 64 MiB"),
+                           ("--html", "html_peak_mib", "one assignment's records at a time")):
+        rows.append(("qalesson-report %s, peak memory, 1 GB / 10 MB master file" % form,
+                     "%.1f MiB / %.1f MiB" % (large[key], small[key]), large[key] / small[key], aim))
+    rows.append(("qalesson-report --xlsx, 1 GB master file / CSV of it", "%.1f s / %.1f s" % (large["xlsx_s"], large["csv_s"]),
+                 large["xlsx_s"] / large["csv_s"], "(compression)"))
+    return rows
 
 
 def window_figures(build):
@@ -162,8 +174,13 @@ def main():
     parser.add_argument("seconds", nargs="?", type=int, default=60)
     parser.add_argument("--before", help="a build of an earlier revision, to compare a record's cost with")
     parser.add_argument("--records-only", action="store_true", help="the record figures only")
+    parser.add_argument("--report-only", action="store_true", help="the report's figures only")
     args = parser.parse_args()
-    rows = record_figures(args.build)
+    if args.report_only:
+        rows = report_figures(args.build)
+        args.records_only = True
+    else:
+        rows = record_figures(args.build)
     if args.before:
         rows += record_before_after(args.build, args.before)
     if not args.records_only:

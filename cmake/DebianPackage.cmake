@@ -29,6 +29,6 @@ instructor.
 
 The package holds the program, with its built-in lesson and a sample lesson
 file, and qalesson-report, which lists the responses and notes in the
-students' files as CSV or as a web page.")
+students' files as CSV, as an Excel workbook or as a web page.")
 
 include(CPack)

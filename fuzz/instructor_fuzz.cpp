@@ -17,6 +17,28 @@
 
 using namespace qal;
 
+namespace {
+
+// Hands out the bytes `piece` at a time.
+class PieceSource : public ByteSource {
+public:
+    PieceSource(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+
+    std::size_t read(char* into, std::size_t size) override
+    {
+        const std::size_t n = std::min({size, piece_, bytes_.size()});
+        std::copy_n(bytes_.data(), n, into);
+        bytes_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view bytes_;
+    std::size_t piece_;
+};
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -47,9 +69,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             after = piece.lastLine;
         }
     }
+    // Read in pieces, or again from a record's header place on, the same
+    // records come.
+    const std::size_t piece = size == 0 ? 1 : data[0] % 16 + 1;
+    PieceSource pieces(bytes, piece);
+    RecordReader reader(pieces, "f");
+    std::size_t n = 0;
+    FilePlace lastPlace{~std::uint64_t{0}, 0};
+    while (const ReportRecord* rec = reader.next()) {
+        fuzz::require(n < read.records.size() && rec->line == read.records[n].line && rec->text == read.records[n].text,
+                      "the same records in pieces");
+        const FilePlace place = reader.headerPlace();
+        if (place.offset != lastPlace.offset) {
+            lastPlace = place;
+            PieceSource rest(bytes.substr(place.offset), piece);
+            RecordReader again(rest, "f", {}, place);
+            for (std::size_t k = n; k < read.records.size(); ++k) {
+                const ReportRecord* same = again.next();
+                fuzz::require(same != nullptr && same->line == read.records[k].line &&
+                                  same->text == read.records[k].text && same->question == read.records[k].question,
+                              "the same records from a header place on");
+            }
+            fuzz::require(again.next() == nullptr, "no more records from a header place on");
+        }
+        ++n;
+    }
+    fuzz::require(n == read.records.size(), "as many records in pieces");
+
     std::string csv;
-    for (const ReportRecord& rec : read.records)
+    for (const ReportRecord& rec : read.records) {
         appendCsvRow(csv, rec);
+        appendCsvRow(csv, rec, CsvCells::Raw);
+    }
     const std::string page = htmlReport(read.records, {"f"});
     for (const ReportRecord& rec : read.records)
         fuzz::require(htmlEscaped(rec.text).find_first_of("<>\"'") == std::string::npos, "text escaped");

@@ -50,6 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& line : file.lines)
             fuzz::require(line.size() <= maxLessonLineLength, "line length");
         fuzz::require(!file.lines.empty() && file.lines.size() <= maxLessonLines, "line count");
+    } else if (!file.unholdable.empty()) {
+        // Refused for its characters alone: every one named in the order of
+        // the file, the first the refusal, the lines kept for the checker.
+        fuzz::require(file.refusal == file.unholdable.front().text && file.refusedLine == file.unholdable.front().line,
+                      "the first character is the refusal");
+        for (std::size_t i = 0; i < file.unholdable.size(); ++i)
+            fuzz::require(file.unholdable[i].line >= 1 && file.unholdable[i].line <= whole.size() &&
+                              (i == 0 || file.unholdable[i - 1].line <= file.unholdable[i].line),
+                          "characters in the order of the lines");
+        fuzz::require(file.lines.size() == whole.size(), "the lines of a file refused for its characters");
     } else {
         fuzz::require(file.lines.empty(), "refused file has no lines");
         fuzz::require(!lessonFileRefusalLine(lessonPath, file.refusal).empty(), "refusal line");

@@ -1,19 +1,69 @@
 #include "instructor/CsvReport.h"
 
+#include <array>
+#include <cstring>
 #include <string_view>
 
 namespace qal {
 
 namespace {
 
-void appendField(std::string& out, std::string_view field)
+// The bytes that make a field need quotes: a comma, a quote, CR or LF. A
+// long field is searched for each with memchr, which looks at many bytes at
+// once; a short one byte by byte.
+constexpr std::string_view special = ",\"\r\n";
+
+constexpr std::array<bool, 256> isSpecial = [] {
+    std::array<bool, 256> table{};
+    for (char c : special)
+        table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
+bool needsQuotes(std::string_view field)
 {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    if (field.size() < 64) {
+        for (char c : field)
+            if (isSpecial[static_cast<unsigned char>(c)])
+                return true;
+        return false;
+    }
+    for (char c : special)
+        if (std::memchr(field.data(), c, field.size()) != nullptr)
+            return true;
+    return false;
+}
+
+bool mayBeTakenForFormula(std::string_view field)
+{
+    if (field.empty())
+        return false;
+    switch (field.front()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
+void appendField(std::string& out, std::string_view field, CsvCells cells)
+{
+    const bool apostrophe = cells == CsvCells::SpreadsheetSafe && mayBeTakenForFormula(field);
+    if (!needsQuotes(field)) {
+        if (apostrophe)
+            out += '\'';
         out += field;
         return;
     }
     // Each quote doubled.
     out += '"';
+    if (apostrophe)
+        out += '\'';
     for (std::size_t at = 0;;) {
         const std::size_t quote = field.find('"', at);
         if (quote == std::string_view::npos) {
@@ -32,29 +82,22 @@ void appendField(std::string& out, std::string_view field)
 std::string csvHeader()
 {
     return "\xEF\xBB\xBF"
-           "file,student,initials,assignment,date,time,kind,record,question,text\r\n";
+           "file,student,initials,assignment,lesson,date,time,kind,record,question,text\r\n";
 }
 
-void appendCsvRow(std::string& out, const ReportRecord& r)
+void appendCsvRow(std::string& out, const ReportRecord& r, CsvCells cells)
 {
     const std::string_view fields[] = {
-        r.file,
-        r.student,
-        r.initials,
-        r.assignment,
-        r.date,
-        r.time,
-        r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
-        r.record,
-        r.question,
-        r.text,
+        r.file,     r.student,  r.initials, r.assignment,
+        r.lesson(), r.date,     r.time,     r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
+        r.record,   r.question, r.text,
     };
     bool first = true;
     for (std::string_view field : fields) {
         if (!first)
             out += ',';
         first = false;
-        appendField(out, field);
+        appendField(out, field, cells);
     }
     out += "\r\n";
 }

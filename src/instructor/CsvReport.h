@@ -11,11 +11,18 @@ namespace qal {
 // row, a field quoted when it holds a comma, a quote or a line break. Line
 // breaks inside a field are LF, as a spreadsheet writes them within a cell.
 
+// How the cells are written. A spreadsheet program that opens a CSV file
+// takes a cell beginning with "=", "+", "-" or "@" for a formula (and a tab
+// or a carriage return may hide one), so by default such a cell gets an
+// apostrophe in front, as the common advice for CSV files that spreadsheets
+// open has it; Raw writes every text exactly as it is.
+enum class CsvCells { SpreadsheetSafe, Raw };
+
 // The byte order mark and the header row:
-// file,student,initials,assignment,date,time,kind,record,question,text
+// file,student,initials,assignment,lesson,date,time,kind,record,question,text
 std::string csvHeader();
 
 // One row; appended to out.
-void appendCsvRow(std::string& out, const ReportRecord& record);
+void appendCsvRow(std::string& out, const ReportRecord& record, CsvCells cells = CsvCells::SpreadsheetSafe);
 
 } // namespace qal

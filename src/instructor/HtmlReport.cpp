@@ -1,8 +1,9 @@
 #include "instructor/HtmlReport.h"
 
+#include "paging/LessonLineText.h"
+
 #include <algorithm>
 #include <map>
-#include <string_view>
 #include <tuple>
 
 namespace qal {
@@ -15,6 +16,7 @@ h1 { font-size: 1.5em; }
 h2 { font-size: 1.25em; border-bottom: 2px solid #666; margin-top: 2em; }
 h3 { font-size: 1em; background: #eef2f7; padding: 0.5em; margin: 1.5em 0 0.5em; white-space: pre-wrap; }
 .title { font-weight: normal; color: #555; white-space: pre-wrap; }
+.number { color: #555; font-weight: normal; }
 .files { color: #555; }
 .entry { border-left: 4px solid #8ab; padding: 0.2em 0.8em; margin: 0.6em 0 0.6em 1em; }
 .entry.notes { border-left-color: #db5; }
@@ -24,17 +26,6 @@ h3 { font-size: 1em; background: #eef2f7; padding: 0.5em; margin: 1.5em 0 0.5em;
 .text { margin: 0.3em 0 0; white-space: pre-wrap; overflow-wrap: anywhere; }
 .empty { color: #888; font-style: italic; }
 )";
-
-struct Question {
-    std::string text;
-    std::vector<const ReportRecord*> entries;
-};
-
-struct Assignment {
-    std::string title;
-    std::vector<Question> questions;
-    std::map<std::string, std::size_t> questionIndex;
-};
 
 void appendEntry(std::string& out, const ReportRecord& r)
 {
@@ -55,7 +46,36 @@ void appendEntry(std::string& out, const ReportRecord& r)
     out += "</article>\n";
 }
 
+// A question's heading: a question-number line ("`q003  Shorten the
+// string") shows its number once and its own text, without the marker.
+void appendQuestionHeading(std::string& out, std::string_view question)
+{
+    out += "<h3>";
+    std::size_t digits = questionNumberMarker.size();
+    if (lowerPrefix(question, digits) == questionNumberMarker) {
+        while (digits < question.size() && question[digits] >= '0' && question[digits] <= '9')
+            ++digits;
+    }
+    if (digits > questionNumberMarker.size()) {
+        std::size_t text = digits;
+        while (text < question.size() && question[text] == ' ')
+            ++text;
+        out += "<span class=\"number\">Question ";
+        out += htmlEscaped(question.substr(questionNumberMarker.size(), digits - questionNumberMarker.size()));
+        out += "</span> ";
+        out += htmlEscaped(question.substr(text));
+    } else {
+        out += question.empty() ? std::string("(no question)") : htmlEscaped(question);
+    }
+    out += "</h3>\n";
+}
+
 } // namespace
+
+HtmlAssignmentKey HtmlAssignmentKey::of(const ReportRecord& record)
+{
+    return {record.assignment.empty(), record.assignment, std::string(record.lesson())};
+}
 
 std::string htmlEscaped(std::string_view text)
 {
@@ -87,54 +107,74 @@ std::string htmlEscaped(std::string_view text)
     return out;
 }
 
-std::string htmlReport(const std::vector<ReportRecord>& records, const std::vector<std::string>& files)
+std::string htmlPageStart(std::size_t records, const std::vector<std::string>& files)
 {
-    // Assignments in the order of their numbers; records without a header
-    // block before them (a notes file) last.
-    std::map<std::pair<bool, std::string>, Assignment> assignments;
-    for (const ReportRecord& r : records) {
-        Assignment& a = assignments[{r.assignment.empty(), r.assignment}];
-        if (a.title.empty())
-            a.title = r.title;
-        const auto [it, added] = a.questionIndex.emplace(r.question, a.questions.size());
-        if (added)
-            a.questions.push_back({r.question, {}});
-        a.questions[it->second].entries.push_back(&r);
-    }
-
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                       "<title>Responses and notes</title>\n<style>";
     out += style;
     out += "</style>\n</head>\n<body>\n<main>\n<h1>Responses and notes</h1>\n<p class=\"files\">";
-    out += std::to_string(records.size()) + (records.size() == 1 ? " record" : " records") + " from ";
+    out += std::to_string(records) + (records == 1 ? " record" : " records") + " from ";
     for (std::size_t i = 0; i < files.size(); ++i)
         out += (i == 0 ? "" : ", ") + htmlEscaped(files[i]);
     out += "</p>\n";
+    return out;
+}
 
-    for (auto& [key, a] : assignments) {
-        out += "<section class=\"assignment\">\n<h2>";
-        out += key.first ? std::string("Without a header block") : "Assignment " + htmlEscaped(key.second);
-        if (!a.title.empty())
-            out += " <span class=\"title\">" + htmlEscaped(a.title) + "</span>";
-        out += "</h2>\n";
-        for (Question& q : a.questions) {
-            // Each student's records together, in the order they were made.
-            std::stable_sort(q.entries.begin(), q.entries.end(), [](const ReportRecord* x, const ReportRecord* y) {
-                return std::tie(x->student, x->date, x->time) < std::tie(y->student, y->date, y->time);
-            });
-            out += "<section class=\"question\">\n<h3>";
-            out += q.text.empty() ? std::string("(no question)") : htmlEscaped(q.text);
-            out += "</h3>\n";
-            for (const ReportRecord* r : q.entries)
-                appendEntry(out, *r);
-            out += "</section>\n";
-        }
-        out += "</section>\n";
-    }
+void appendHtmlAssignment(std::string& out, std::vector<ReportRecord>& records)
+{
     if (records.empty())
+        return;
+    const HtmlAssignmentKey key = HtmlAssignmentKey::of(records.front());
+    out += "<section class=\"assignment\">\n<h2>";
+    out += key.withoutHeader ? std::string("Without a header block") : "Assignment " + htmlEscaped(key.assignment);
+    if (!key.lesson.empty())
+        out += " <span class=\"title\">" + htmlEscaped(key.lesson) + "</span>";
+    out += "</h2>\n";
+
+    // Questions in the order first met; under each, each student's records
+    // together, in the order they were made.
+    std::map<std::string_view, std::size_t> firstMet;
+    for (const ReportRecord& r : records)
+        firstMet.emplace(r.question, firstMet.size());
+    std::vector<const ReportRecord*> order;
+    order.reserve(records.size());
+    for (const ReportRecord& r : records)
+        order.push_back(&r);
+    std::stable_sort(order.begin(), order.end(), [&firstMet](const ReportRecord* x, const ReportRecord* y) {
+        return std::tie(firstMet.at(x->question), x->student, x->date, x->time) <
+               std::tie(firstMet.at(y->question), y->student, y->date, y->time);
+    });
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i == 0 || order[i]->question != order[i - 1]->question) {
+            if (i > 0)
+                out += "</section>\n";
+            out += "<section class=\"question\">\n";
+            appendQuestionHeading(out, order[i]->question);
+        }
+        appendEntry(out, *order[i]);
+    }
+    out += "</section>\n</section>\n";
+}
+
+std::string htmlPageEnd(std::size_t records)
+{
+    std::string out;
+    if (records == 0)
         out += "<p class=\"empty\">No records.</p>\n";
     out += "</main>\n</body>\n</html>\n";
+    return out;
+}
+
+std::string htmlReport(const std::vector<ReportRecord>& records, const std::vector<std::string>& files)
+{
+    std::map<HtmlAssignmentKey, std::vector<ReportRecord>> assignments;
+    for (const ReportRecord& r : records)
+        assignments[HtmlAssignmentKey::of(r)].push_back(r);
+    std::string out = htmlPageStart(records.size(), files);
+    for (auto& [key, group] : assignments)
+        appendHtmlAssignment(out, group);
+    out += htmlPageEnd(records.size());
     return out;
 }
 

@@ -246,11 +246,21 @@ int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream&
         return 2;
     }
     std::vector<Finding> findings;
-    if (!lesson.usable())
-        findings.push_back({Severity::Error, std::max<std::size_t>(lesson.refusedLine, 1),
-                            "the program refuses this file: " + lesson.refusal});
-    else
+    const std::string refuses = "the program refuses this file: ";
+    if (!lesson.unholdable.empty()) {
+        // Every character the code page lacks, then what the lines say with
+        // a "?" in their place, together in the order of their lines.
+        for (const LineRefusal& character : lesson.unholdable)
+            findings.push_back({Severity::Error, character.line, refuses + character.text});
+        const std::vector<Finding> others = checkLessonLines(lesson.lines);
+        findings.insert(findings.end(), others.begin(), others.end());
+        std::stable_sort(findings.begin(), findings.end(),
+                         [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    } else if (!lesson.usable()) {
+        findings.push_back({Severity::Error, std::max<std::size_t>(lesson.refusedLine, 1), refuses + lesson.refusal});
+    } else {
         findings = checkLessonLines(lesson.lines);
+    }
     for (const Finding& finding : findings)
         out << findingLine(path, finding) << '\n';
     out.flush();

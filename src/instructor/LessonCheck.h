@@ -30,8 +30,11 @@ std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines);
 std::string findingLine(const std::string& path, const Finding& finding);
 
 // qalesson --check LESSON. Reads the file as --lesson does (its refusals are
-// findings at the line concerned), runs nothing and writes no file. Prints one
-// finding a line on out, and on err why a file cannot be read at all.
+// findings at the line concerned), runs nothing and writes no file. Every
+// character the code page cannot hold is a finding of its own, and the lines
+// are then checked with a "?" in its place, so one run finds everything.
+// Prints one finding a line on out, sorted by line, and on err why a file
+// cannot be read at all.
 // Returns the exit status: 0 nothing found, 1 findings, 2 the file cannot be
 // read.
 int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream& err);

@@ -3,6 +3,9 @@
 #include "platform/CodePage.h"
 #include "recording/RecordTexts.h"
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
 #include <optional>
 
 namespace qal {
@@ -27,214 +30,205 @@ bool matches(std::string_view text, std::string_view pattern)
     return true;
 }
 
-constexpr std::string_view datePattern = "99-99-9999";
-constexpr std::string_view timePattern = "99:99:99";
-
-bool isIndent(std::string_view line)
+// The same for a text that an end of file may have cut: it matches as far as
+// it goes.
+bool matchesSoFar(std::string_view text, std::string_view pattern)
 {
-    return line.size() >= timeIndent && line.find_first_not_of(' ') >= timeIndent;
+    return text.size() <= pattern.size() && matches(text, pattern.substr(0, text.size()));
 }
+
+// A line that starts with prefix, or that an end of file cut inside it.
+bool startsOrCutInside(std::string_view line, std::string_view prefix)
+{
+    return line.starts_with(prefix) || prefix.starts_with(line);
+}
+
+constexpr std::string_view datePattern = "99-99-9999";
 
 // The 36 blanks and the time.
-bool isTimeLine(std::string_view line)
-{
-    return line.size() == timeIndent + 8 && isIndent(line) && matches(line.substr(timeIndent), timePattern);
-}
-
+const std::string timeLinePattern = std::string(timeIndent, ' ') + "99:99:99";
 // The 36 blanks, the date and the time run together: a note's date line.
-bool isDateTimeLine(std::string_view line)
-{
-    return line.size() == timeIndent + 18 && isIndent(line) && matches(line.substr(timeIndent, 10), datePattern) &&
-           matches(line.substr(timeIndent + 10), timePattern);
-}
+const std::string dateTimeLinePattern = std::string(timeIndent, ' ') + "99-99-999999:99:99";
 
 // MM-DD-YYYY as YYYY-MM-DD.
 std::string isoDate(std::string_view date)
 {
-    return std::string(date.substr(6, 4)) + "-" + std::string(date.substr(0, 2)) + "-" + std::string(date.substr(3, 2));
+    std::string iso;
+    iso.reserve(10);
+    iso.append(date.substr(6, 4)).append("-").append(date.substr(0, 2)).append("-").append(date.substr(3, 2));
+    return iso;
 }
+
+// A field of the record, its room kept from one record to the next.
+void assignUtf8(std::string& field, std::string_view cp1252)
+{
+    field.clear();
+    appendCp1252AsUtf8(field, cp1252);
+}
+
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+
+    std::size_t read(char* into, std::size_t size) override
+    {
+        const std::size_t n = std::min(size, bytes_.size());
+        std::copy_n(bytes_.data(), n, into);
+        bytes_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view bytes_;
+};
+
+// The lines of a byte source from the current one on, found as far ahead as
+// they are asked for. Lines end at LF; the CR of a CR LF is dropped with it,
+// and so is the CR of a last line cut short after it. Only the bytes from the
+// current line to the farthest line asked for are held.
+class LineWindow {
+public:
+    LineWindow(ByteSource& source, FilePlace start)
+        : source_(source), buffer_(std::make_unique_for_overwrite<char[]>(64 * 1024)), capacity_(64 * 1024),
+          number_(start.line), offset_(start.offset)
+    {
+    }
+
+    // Line k after the current one (0: the current line) exists.
+    bool has(std::size_t k) { return k < lines_.size() - first_ || findUpTo(k); }
+
+    // Line k, or the empty text past the end.
+    std::string_view line(std::size_t k)
+    {
+        if (!has(k))
+            return {};
+        const Span& span = lines_[first_ + k];
+        return {buffer_.get() + span.start, span.length};
+    }
+
+    std::size_t number() const { return number_; }
+
+    // The byte offset of the current line's start, or where it would start.
+    std::uint64_t offset() const { return offset_; }
+    // The byte offset of line k's start; line k must exist.
+    std::uint64_t offset(std::size_t k) const { return offset_ + (lines_[first_ + k].start - begin_); }
+
+    // Goes n lines on; those lines must exist.
+    void advance(std::size_t n)
+    {
+        const std::size_t next = lines_[first_ + n - 1].next;
+        offset_ += next - begin_;
+        begin_ = next;
+        number_ += n;
+        first_ += n;
+        if (first_ == lines_.size()) {
+            lines_.clear();
+            first_ = 0;
+        }
+    }
+
+private:
+    // A line in buffer_: where it starts, its length without the line end,
+    // and where the line after it starts.
+    struct Span {
+        std::size_t start, length, next;
+    };
+
+    bool findUpTo(std::size_t k)
+    {
+        while (lines_.size() - first_ <= k)
+            if (!findLine())
+                return false;
+        return true;
+    }
+
+    bool findLine()
+    {
+        for (;;) {
+            if (scanned_ < filled_) {
+                const void* lf = std::memchr(buffer_.get() + scanned_, '\n', filled_ - scanned_);
+                if (lf != nullptr) {
+                    const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get());
+                    addLine(at, at + 1);
+                    return true;
+                }
+            }
+            if (ended_) {
+                if (scanned_ == filled_)
+                    return false;
+                addLine(filled_, filled_); // the last line, without a line end
+                return true;
+            }
+            refill();
+        }
+    }
+
+    void addLine(std::size_t end, std::size_t next)
+    {
+        std::size_t length = end - scanned_;
+        if (length > 0 && buffer_[scanned_ + length - 1] == '\r')
+            --length;
+        lines_.push_back({scanned_, length, next});
+        scanned_ = next;
+    }
+
+    // Drops the bytes before the current line, makes room when the lines
+    // held fill the buffer, and reads on.
+    void refill()
+    {
+        if (begin_ > 0) {
+            std::copy(buffer_.get() + begin_, buffer_.get() + filled_, buffer_.get());
+            lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(first_));
+            first_ = 0;
+            for (Span& span : lines_) {
+                span.start -= begin_;
+                span.next -= begin_;
+            }
+            filled_ -= begin_;
+            scanned_ -= begin_;
+            begin_ = 0;
+        }
+        if (filled_ == capacity_) {
+            auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+            std::copy(buffer_.get(), buffer_.get() + filled_, larger.get());
+            buffer_ = std::move(larger);
+            capacity_ *= 2;
+        }
+        const std::size_t got = source_.read(buffer_.get() + filled_, capacity_ - filled_);
+        if (got == 0)
+            ended_ = true;
+        filled_ += got;
+    }
+
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_; // grows to hold the lines looked at, once they pass its size
+    std::size_t capacity_;
+    std::size_t begin_ = 0;   // where the current line starts
+    std::size_t scanned_ = 0; // where the next line to find starts
+    std::size_t filled_ = 0;  // bytes read into buffer_
+    bool ended_ = false;      // the source has no more bytes
+    std::vector<Span> lines_; // lines found; the current one is lines_[first_]
+    std::size_t first_ = 0;
+    std::size_t number_;   // of the current line
+    std::uint64_t offset_; // of begin_
+};
 
 struct Header {
     std::string student, initials, assignment, title, date;
 };
 
-class Reader {
-public:
-    Reader(std::string_view bytes, const std::string& fileName, const RecordSink& sink)
-        : fileName_(fileName), sink_(sink)
-    {
-        // Lines end at LF; the CR of a CR LF is dropped with it, and so is
-        // the CR of a last line cut short after it.
-        std::size_t start = 0;
-        while (start < bytes.size()) {
-            std::size_t end = bytes.find('\n', start);
-            if (end == std::string_view::npos)
-                end = bytes.size();
-            std::string_view line = bytes.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            lines_.push_back(line);
-            start = end + 1;
-        }
-    }
-
-    std::vector<SkippedPiece> read()
-    {
-        std::size_t i = 0;
-        while (i < lines_.size()) {
-            if (lines_[i].empty()) {
-                ++i; // an empty line between blocks carries nothing
-                continue;
-            }
-            if (std::optional<std::size_t> next = header(i)) {
-                i = *next;
-                continue;
-            }
-            if (std::optional<std::size_t> next = record(i)) {
-                i = *next;
-                continue;
-            }
-            i = skip(i);
-        }
-        return std::move(skipped_);
-    }
-
-private:
-    std::string_view line(std::size_t i) const { return i < lines_.size() ? lines_[i] : std::string_view(); }
-    bool exists(std::size_t i) const { return i < lines_.size(); }
-
-    bool recordStartsAt(std::size_t i) const
-    {
-        return line(i) == openingSeparator && exists(i + 1) && isTimeLine(line(i + 1));
-    }
-
-    // A header block may start here: its second line names the student.
-    bool headerMayStartAt(std::size_t i) const
-    {
-        return exists(i + 1) && !line(i).empty() && line(i + 1).starts_with(studentNamePrefix);
-    }
-
-    // The six lines of a header block at i, when they are whole.
-    std::optional<Header> headerAt(std::size_t i) const
-    {
-        if (!exists(i + 5) || line(i).empty() || !line(i + 1).starts_with(studentNamePrefix) ||
-            !line(i + 2).starts_with(assignmentPrefix) || !line(i + 4).starts_with(initialsPrefix) ||
-            !line(i + 5).starts_with(dateAndTimePrefix))
-            return std::nullopt;
-        // The master file has the date and time run together, the send file
-        // one blank between them.
-        const std::string_view when = line(i + 5).substr(dateAndTimePrefix.size());
-        if (!matches(when, "99-99-999999:99:99") && !matches(when, "99-99-9999 99:99:99"))
-            return std::nullopt;
-        return Header{cp1252ToUtf8(line(i + 1).substr(studentNamePrefix.size())),
-                      cp1252ToUtf8(line(i + 4).substr(initialsPrefix.size())),
-                      cp1252ToUtf8(line(i + 2).substr(assignmentPrefix.size())), cp1252ToUtf8(line(i + 3)),
-                      isoDate(when.substr(0, 10))};
-    }
-
-    // A header block at i becomes the one records belong to; the index after it.
-    std::optional<std::size_t> header(std::size_t i)
-    {
-        std::optional<Header> found = headerAt(i);
-        if (!found)
-            return std::nullopt;
-        header_ = std::move(*found);
-        return i + 6;
-    }
-
-    // The lines from j up to the closing separator, joined by LF, the first
-    // without its first `skip` characters; the index after the separator.
-    // Nothing when the file ends or the next block starts first: the record
-    // was cut short.
-    std::optional<std::size_t> textUntilClosing(std::size_t j, std::size_t skip, std::string& text) const
-    {
-        for (std::size_t k = j; exists(k); ++k) {
-            if (line(k) == closingSeparator)
-                return k + 1;
-            if (recordStartsAt(k) || headerAt(k))
-                return std::nullopt;
-            if (k > j)
-                text += '\n';
-            text += cp1252ToUtf8(line(k).substr(k == j ? skip : 0));
-        }
-        return std::nullopt;
-    }
-
-    // A whole response or notes record at i; the index after it.
-    std::optional<std::size_t> record(std::size_t i)
-    {
-        if (!recordStartsAt(i))
-            return std::nullopt;
-        ReportRecord r;
-        r.file = fileName_;
-        r.line = i + 1;
-        r.time = std::string(line(i + 1).substr(timeIndent));
-        if (header_) {
-            r.student = header_->student;
-            r.initials = header_->initials;
-            r.assignment = header_->assignment;
-            r.title = header_->title;
-            r.date = header_->date;
-        }
-        std::size_t j = i + 2;
-        std::optional<std::size_t> next;
-        if (exists(j) && isDateTimeLine(line(j))) {
-            // Notes: the date line, the question, the opening separator, the
-            // marker and the note.
-            r.kind = ReportRecord::Kind::Notes;
-            r.date = isoDate(line(j).substr(timeIndent, 10));
-            if (!exists(j + 2) || line(j + 2) != openingSeparator || !line(j + 3).starts_with(notesMarker))
-                return std::nullopt;
-            r.question = cp1252ToUtf8(line(j + 1));
-            next = textUntilClosing(j + 3, notesMarker.size(), r.text);
-        } else {
-            // A response: in the master file two empty lines and the question
-            // number line come before the question.
-            if (line(j).empty() && line(j + 1).empty() && line(j + 2).starts_with(questionNumberMarker) &&
-                exists(j + 3)) {
-                std::string_view number = line(j + 2).substr(questionNumberMarker.size());
-                while (!number.empty() && number.front() == ' ')
-                    number.remove_prefix(1);
-                while (!number.empty() && number.back() == ' ')
-                    number.remove_suffix(1);
-                r.record = cp1252ToUtf8(number);
-                j += 3;
-            }
-            if (!exists(j + 2) || line(j + 1) != openingSeparator || line(j + 2) != responseMarker)
-                return std::nullopt;
-            r.question = cp1252ToUtf8(line(j));
-            next = textUntilClosing(j + 3, 0, r.text);
-        }
-        if (next)
-            sink_(std::move(r));
-        return next;
-    }
-
-    // Skips the piece at i that is no whole block, up to where a block may
-    // start, and reports it; the index after it.
-    std::size_t skip(std::size_t i)
-    {
-        std::size_t end = i + 1;
-        while (exists(end) && !recordStartsAt(end) && !headerMayStartAt(end))
-            ++end;
-        std::size_t last = end; // 1-based number of the piece's last line
-        while (last > i + 1 && line(last - 1).empty())
-            --last;
-        const char* what = line(i) == openingSeparator ? "a record cut short"
-                           : headerMayStartAt(i)       ? "a header block cut short"
-                                                       : "text that is not a header block or record";
-        skipped_.push_back({i + 1, last, what});
-        return end;
-    }
-
-    const std::string& fileName_;
-    std::vector<std::string_view> lines_;
-    const RecordSink& sink_;
-    std::optional<Header> header_;
-    std::vector<SkippedPiece> skipped_;
-};
-
 } // namespace
+
+std::string_view ReportRecord::lesson() const
+{
+    std::string_view rest = title;
+    if (assignment.empty() || !rest.starts_with(assignment) || rest.substr(assignment.size(), 1) != ".")
+        return rest;
+    rest.remove_prefix(assignment.size() + 1);
+    while (!rest.empty() && rest.front() == ' ')
+        rest.remove_prefix(1);
+    return rest;
+}
 
 std::string SkippedPiece::warning() const
 {
@@ -244,16 +238,276 @@ std::string SkippedPiece::warning() const
     return what + " (" + where + "): skipped";
 }
 
-std::vector<SkippedPiece> readRecordText(std::string_view bytes, const std::string& fileName, const RecordSink& sink)
+class RecordReader::Impl {
+public:
+    Impl(ByteSource& source, std::string fileName, SkippedSink skipped, FilePlace start)
+        : lines_(source, start), skipped_(std::move(skipped)), headerPlace_(start)
+    {
+        record_.file = std::move(fileName);
+    }
+
+    const ReportRecord* next()
+    {
+        while (lines_.has(0)) {
+            if (lines_.line(0).empty()) {
+                lines_.advance(1); // an empty line between blocks carries nothing
+                continue;
+            }
+            if (header())
+                continue;
+            if (record())
+                return &record_;
+            skip();
+        }
+        return nullptr;
+    }
+
+    FilePlace headerPlace() const { return headerPlace_; }
+    FilePlace place() const { return {lines_.offset(), lines_.number()}; }
+
+private:
+    std::string_view line(std::size_t k) { return lines_.line(k); }
+    bool exists(std::size_t k) { return lines_.has(k); }
+
+    bool isTimeLine(std::size_t k) { return matches(line(k), timeLinePattern); }
+
+    bool recordStartsAt(std::size_t k) { return line(k) == openingSeparator && exists(k + 1) && isTimeLine(k + 1); }
+
+    // A header block may start at k: its second line names the student.
+    bool headerMayStartAt(std::size_t k)
+    {
+        return exists(k + 1) && !line(k).empty() && line(k + 1).starts_with(studentNamePrefix);
+    }
+
+    // The date and time of the last line of a header block: run together in
+    // the master file, one blank between them in the send file.
+    static bool isHeaderWhen(std::string_view when)
+    {
+        return matches(when, "99-99-999999:99:99") || matches(when, "99-99-9999 99:99:99");
+    }
+
+    bool headerAt(std::size_t k)
+    {
+        return headerMayStartAt(k) && exists(k + 5) && line(k + 2).starts_with(assignmentPrefix) &&
+               line(k + 4).starts_with(initialsPrefix) && line(k + 5).starts_with(dateAndTimePrefix) &&
+               isHeaderWhen(line(k + 5).substr(dateAndTimePrefix.size()));
+    }
+
+    // A whole header block at the current line becomes the one records
+    // belong to.
+    bool header()
+    {
+        if (!headerAt(0))
+            return false;
+        header_ = Header{cp1252ToUtf8(line(1).substr(studentNamePrefix.size())),
+                         cp1252ToUtf8(line(4).substr(initialsPrefix.size())),
+                         cp1252ToUtf8(line(2).substr(assignmentPrefix.size())), cp1252ToUtf8(line(3)),
+                         isoDate(line(5).substr(dateAndTimePrefix.size(), 10))};
+        headerPlace_ = {lines_.offset(), lines_.number()};
+        lines_.advance(6);
+        return true;
+    }
+
+    // The lines from k to the end of the file are the start of a block that
+    // the end cut short: a record's opening separator and time line, or a
+    // header block, as far as they go.
+    bool blockCutShortAt(std::size_t k)
+    {
+        std::size_t count = 0;
+        while (count < 7 && exists(k + count))
+            ++count;
+        if (count == 1 && !line(k).empty() && openingSeparator.starts_with(line(k)))
+            return true;
+        if (count == 2 && line(k) == openingSeparator && matchesSoFar(line(k + 1), timeLinePattern))
+            return true;
+        // A header block: its code line (which never looks like a separator)
+        // and the lines after it, the last of them perhaps cut inside.
+        if (count > 6 || line(k).empty() || line(k) == closingSeparator)
+            return false;
+        const std::string_view prefixes[] = {
+            studentNamePrefix, assignmentPrefix, {}, initialsPrefix, dateAndTimePrefix};
+        for (std::size_t t = 1; t < count; ++t) {
+            const std::string_view prefix = prefixes[t - 1];
+            if (t + 1 == count ? !startsOrCutInside(line(k + t), prefix) : !line(k + t).starts_with(prefix))
+                return false;
+        }
+        return true;
+    }
+
+    // A closing separator at k - 1 ends the record when what follows it (past
+    // empty lines) is a block, the end of the file, or a block that the end
+    // of the file cut short.
+    bool endsRecord(std::size_t k)
+    {
+        while (exists(k) && line(k).empty())
+            ++k;
+        return !exists(k) || recordStartsAt(k) || headerAt(k) || blockCutShortAt(k);
+    }
+
+    // The closing separator that ends the text starting at line `from`;
+    // nothing when the file ends first (the record was cut short).
+    //
+    // The first closing separator that is followed by a block or the end of
+    // the file ends the text. A closing separator followed by other lines
+    // may be a line of the text or the end of the record with stray text
+    // after it: it is taken for the end only when the next block starts (or
+    // the file ends) before a closing separator that ends the text for
+    // certain. A record's start or a header block after the text's lines,
+    // with no closing separator before it, is text too.
+    std::optional<std::size_t> closingOf(std::size_t from)
+    {
+        if (!exists(from) || lines_.offset(from) >= noClosingFrom_)
+            return std::nullopt;
+        std::optional<std::size_t> lastClosing;
+        for (std::size_t k = from; exists(k); ++k) {
+            if (line(k) == closingSeparator) {
+                if (endsRecord(k + 1))
+                    return k;
+                lastClosing = k;
+            } else if (lastClosing && (recordStartsAt(k) || headerAt(k))) {
+                return lastClosing;
+            }
+        }
+        // With no closing separator at all from here on, every record that
+        // starts later is cut short too: known at once, not by reading to
+        // the end again.
+        if (!lastClosing)
+            noClosingFrom_ = lines_.offset(from);
+        return lastClosing;
+    }
+
+    // A whole response or notes record at the current line, handed out as
+    // record_.
+    bool record()
+    {
+        if (!recordStartsAt(0))
+            return false;
+        std::size_t j = 2;
+        std::size_t textFrom = 0;
+        std::size_t markerSize = 0;
+        ReportRecord::Kind kind = ReportRecord::Kind::Response;
+        std::size_t numberLine = 0; // the question number line's, when there is one
+        if (exists(j) && matches(line(j), dateTimeLinePattern)) {
+            // Notes: the date line, the question, the opening separator, the
+            // marker and the note.
+            kind = ReportRecord::Kind::Notes;
+            if (!exists(j + 3) || line(j + 2) != openingSeparator || !line(j + 3).starts_with(notesMarker))
+                return false;
+            textFrom = j + 3;
+            markerSize = notesMarker.size();
+            ++j;
+        } else {
+            // A response: in the master file two empty lines and the question
+            // number line come before the question.
+            if (line(j).empty() && line(j + 1).empty() && line(j + 2).starts_with(questionNumberMarker) &&
+                exists(j + 3)) {
+                numberLine = j + 2;
+                j += 3;
+            }
+            if (!exists(j + 2) || line(j + 1) != openingSeparator || line(j + 2) != responseMarker)
+                return false;
+            textFrom = j + 3;
+        }
+        // Looking for the end reads on, which may move the lines held: they
+        // are taken only after it.
+        const std::optional<std::size_t> closing = closingOf(textFrom);
+        if (!closing)
+            return false;
+
+        ReportRecord& r = record_;
+        r.line = lines_.number();
+        r.kind = kind;
+        r.time.assign(line(1).substr(timeIndent));
+        if (header_) {
+            r.student = header_->student;
+            r.initials = header_->initials;
+            r.assignment = header_->assignment;
+            r.title = header_->title;
+            r.date = header_->date;
+        } else {
+            r.student.clear();
+            r.initials.clear();
+            r.assignment.clear();
+            r.title.clear();
+            r.date.clear();
+        }
+        if (kind == ReportRecord::Kind::Notes)
+            r.date = isoDate(line(2).substr(timeIndent, 10));
+        std::string_view number =
+            numberLine == 0 ? std::string_view() : line(numberLine).substr(questionNumberMarker.size());
+        while (!number.empty() && number.front() == ' ')
+            number.remove_prefix(1);
+        while (!number.empty() && number.back() == ' ')
+            number.remove_suffix(1);
+        assignUtf8(r.record, number);
+        assignUtf8(r.question, line(j));
+        r.text.clear();
+        for (std::size_t k = textFrom; k < *closing; ++k) {
+            if (k > textFrom)
+                r.text += '\n';
+            appendCp1252AsUtf8(r.text, line(k).substr(k == textFrom ? markerSize : 0));
+        }
+        lines_.advance(*closing + 1);
+        return true;
+    }
+
+    // Skips the piece at the current line that is no whole block, up to where
+    // a block may start, and reports it.
+    void skip()
+    {
+        const char* what = line(0) == openingSeparator ? "a record cut short"
+                           : headerMayStartAt(0)       ? "a header block cut short"
+                                                       : "text that is not a header block or record";
+        SkippedPiece piece{lines_.number(), lines_.number(), what};
+        lines_.advance(1);
+        while (exists(0) && !recordStartsAt(0) && !headerMayStartAt(0)) {
+            if (!line(0).empty())
+                piece.lastLine = lines_.number();
+            lines_.advance(1);
+        }
+        if (skipped_)
+            skipped_(piece);
+    }
+
+    LineWindow lines_;
+    SkippedSink skipped_;
+    std::optional<Header> header_;
+    FilePlace headerPlace_;
+    ReportRecord record_;
+    // No closing separator lies at or after this offset.
+    std::uint64_t noClosingFrom_ = std::numeric_limits<std::uint64_t>::max();
+};
+
+RecordReader::RecordReader(ByteSource& source, std::string fileName, SkippedSink skipped, FilePlace start)
+    : impl_(std::make_unique<Impl>(source, std::move(fileName), std::move(skipped), start))
 {
-    return Reader(bytes, fileName, sink).read();
+}
+
+RecordReader::~RecordReader() = default;
+
+const ReportRecord* RecordReader::next()
+{
+    return impl_->next();
+}
+
+FilePlace RecordReader::headerPlace() const
+{
+    return impl_->headerPlace();
+}
+
+FilePlace RecordReader::place() const
+{
+    return impl_->place();
 }
 
 RecordFileContents readRecordText(std::string_view bytes, const std::string& fileName)
 {
     RecordFileContents contents;
-    contents.skipped =
-        readRecordText(bytes, fileName, [&contents](ReportRecord&& r) { contents.records.push_back(std::move(r)); });
+    MemorySource source(bytes);
+    RecordReader reader(source, fileName,
+                        [&contents](const SkippedPiece& piece) { contents.skipped.push_back(piece); });
+    while (const ReportRecord* record = reader.next())
+        contents.records.push_back(*record);
     return contents;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,11 @@ struct ReportRecord {
     std::string record;   // the master file's question number line ("10003"); empty elsewhere
     std::string question; // the question line
     std::string text;     // the response, or the note without its marker; lines joined by LF
+
+    // The lesson's title: the header line after the assignment's number, its
+    // point and the blanks that follow ("Part B" of "001.  Part B"); the
+    // whole line when it does not start with the number and a point.
+    std::string_view lesson() const;
 };
 
 // A piece of a file that is not a whole header block or record.
@@ -36,21 +43,69 @@ struct SkippedPiece {
     std::string warning() const; // "a record cut short (lines 12 to 15): skipped"
 };
 
-struct RecordFileContents {
-    std::vector<ReportRecord> records;
-    std::vector<SkippedPiece> skipped;
+// Where the reader takes a file's bytes from.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Up to size bytes into `into`; 0 at the end of the bytes.
+    virtual std::size_t read(char* into, std::size_t size) = 0;
+};
+
+// A place in a file: the byte offset of a line's start and its number.
+struct FilePlace {
+    std::uint64_t offset = 0;
+    std::size_t line = 1;
 };
 
 // Reads the text of a master, send or notes file as the program appends it:
 // header blocks and records, CR LF line ends (a lone LF is taken too). The
 // kind of file need not be known: the records of each kind are told apart by
 // their lines. A torn block or stray text is skipped and reported, and every
-// whole block after it is still read. Linear in the size of the text.
-RecordFileContents readRecordText(std::string_view bytes, const std::string& fileName);
+// whole block after it is still read.
+//
+// A record ends at a closing separator only where what follows it is the
+// start of a record, a header block or the end of the file (the end may cut
+// the next block short); any other closing separator, and every other line
+// that looks like a separator, a time line or a header, is a line of the
+// response or note, which may hold anything the student typed.
+//
+// The bytes are read piece by piece and a record is handed out as soon as it
+// is read, so the memory held is that of the largest record, not of the file.
+// Linear in the size of the text.
+class RecordReader {
+public:
+    using SkippedSink = std::function<void(const SkippedPiece&)>;
 
-// The same, handing each record to sink as soon as it is read, so that a
-// large file's records need not all be held at once.
-using RecordSink = std::function<void(ReportRecord&&)>;
-std::vector<SkippedPiece> readRecordText(std::string_view bytes, const std::string& fileName, const RecordSink& sink);
+    // Reads the bytes of `source`, which begin at `start` of the file named
+    // fileName; each skipped piece goes to `skipped` as it is found.
+    RecordReader(ByteSource& source, std::string fileName, SkippedSink skipped = {}, FilePlace start = {});
+    ~RecordReader();
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
+    // The next whole record, or null at the end. Valid until the next call.
+    const ReportRecord* next();
+
+    // Where the header block starts that the record last handed out belongs
+    // to; the start of the bytes when no header block came before it.
+    // Reading again from there gives the same records.
+    FilePlace headerPlace() const;
+
+    // Where the reading stands: after next(), the line after the closing
+    // separator of the record it handed out.
+    FilePlace place() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+struct RecordFileContents {
+    std::vector<ReportRecord> records;
+    std::vector<SkippedPiece> skipped;
+};
+
+// The whole text of a file at once, read as RecordReader reads it.
+RecordFileContents readRecordText(std::string_view bytes, const std::string& fileName);
 
 } // namespace qal

@@ -3,9 +3,15 @@
 #include "instructor/CsvReport.h"
 #include "instructor/HtmlReport.h"
 #include "instructor/RecordFileReader.h"
+#include "instructor/WorkbookReport.h"
 #include "platform/CodePage.h"
 #include "platform/Host.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -17,18 +23,26 @@ namespace qal {
 
 namespace {
 
-const char* const usage = "Usage: qalesson-report [--html] FILE...\n"
+const char* const usage = "Usage: qalesson-report [--raw] FILE...\n"
+                          "       qalesson-report --html FILE...\n"
+                          "       qalesson-report --xlsx OUT.xlsx FILE...\n"
                           "       qalesson-report --help | --version\n";
 
 const char* const help = "\n"
                          "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
                          "CR LF line ends) and writes every response and note in them to standard\n"
                          "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n"
-                         "columns file,student,initials,assignment,date,time,kind,record,question,text.\n"
+                         "columns file,student,initials,assignment,lesson,date,time,kind,record,\n"
+                         "question,text. A cell that begins with =, +, -, @, a tab or a carriage\n"
+                         "return gets an apostrophe in front, so that a spreadsheet program does not\n"
+                         "take it for a formula.\n"
                          "\n"
                          "Options:\n"
+                         "  --raw           write every cell of the CSV exactly as it is\n"
                          "  --html          write one HTML page instead: by assignment, then by\n"
                          "                  question, every student's responses and notes\n"
+                         "  --xlsx OUT.xlsx write an Excel workbook to OUT.xlsx instead, which\n"
+                         "                  spreadsheet programs open as it is (no import dialog)\n"
                          "  -h, --help      print this help and exit\n"
                          "  -v, --version   print the version and exit\n"
                          "\n"
@@ -36,30 +50,84 @@ const char* const help = "\n"
                          "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
                          "\n"
                          "Exit status: 0 when every file was read whole; 1 when something was\n"
-                         "skipped; 2 when a file cannot be read or an option is wrong.\n";
+                         "skipped (or a text too long for a workbook's cell was cut); 2 when a file\n"
+                         "cannot be read or written, or an option is wrong.\n";
 
-// The whole file, or why it cannot be read.
-bool readWhole(const std::string& path, std::string& bytes, std::string& reason)
-{
-    bytes.clear();
-    const ReadOutcome read = readFilePieces(hostPathFromUtf8(path), [&](std::string_view piece) {
-        bytes.append(piece);
+enum class Form { Csv, Html, Workbook };
+
+struct Options {
+    Form form = Form::Csv;
+    CsvCells cells = CsvCells::SpreadsheetSafe;
+    std::string workbook; // the workbook's path
+    std::vector<std::string> files;
+};
+
+// A file read from some offset on. A failure to read ends its bytes and is
+// kept, to be told once the reading is done.
+class InputFile : public ByteSource {
+public:
+    InputFile() = default;
+    ~InputFile() { close(); }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // The one place where a file is opened for reading: a path of this host,
+    // read as bytes. False, with why, when it cannot be read.
+    bool open(const std::string& path, std::string& reason)
+    {
+        close();
+        ReadOutcome outcome;
+        file_ = openToRead(hostPathFromUtf8(path), outcome);
+        if (file_ == noHandle) {
+            reason = outcome.kind == ReadOutcome::Missing  ? "it does not exist"
+                     : outcome.kind == ReadOutcome::Folder ? "it is a folder, not a file"
+                                                           : outcome.reason;
+            return false;
+        }
+        failure_.clear();
         return true;
-    });
-    switch (read.kind) {
-    case ReadOutcome::Read:
-        return true;
-    case ReadOutcome::Missing:
-        reason = "it does not exist";
-        return false;
-    case ReadOutcome::Folder:
-        reason = "it is a folder, not a file";
-        return false;
-    default:
-        reason = read.reason;
-        return false;
     }
-}
+
+    // Reads on from offset. About `wanted` bytes will do: they are read at
+    // first, and then a little at a time, so that reading a short piece of
+    // a long file reads little more than the piece.
+    bool seek(std::uint64_t offset, std::uint64_t wanted, std::string& reason)
+    {
+        if (!seekTo(file_, offset, reason))
+            return false;
+        failure_.clear();
+        wanted_ = wanted;
+        return true;
+    }
+
+    std::size_t read(char* into, std::size_t size) override
+    {
+        if (file_ == noHandle || !failure_.empty())
+            return 0;
+        if (wanted_ != unlimited) {
+            size = static_cast<std::size_t>(std::min<std::uint64_t>(size, std::max<std::uint64_t>(wanted_, 4096)));
+            wanted_ -= std::min<std::uint64_t>(wanted_, size);
+        }
+        return readSome(file_, into, size, failure_);
+    }
+
+    // Why the reading stopped before the end; empty when it did not.
+    const std::string& failure() const { return failure_; }
+
+private:
+    void close()
+    {
+        if (file_ != noHandle)
+            closeToRead(file_);
+        file_ = noHandle;
+    }
+
+    static constexpr std::uint64_t unlimited = ~std::uint64_t{0};
+
+    HostHandle file_ = noHandle;
+    std::string failure_;
+    std::uint64_t wanted_ = unlimited;
+};
 
 // A file's name for the report, which is UTF-8. The program names a
 // student's files in UTF-8, but files made by earlier versions (and files
@@ -69,21 +137,183 @@ std::string reportName(const std::string& path)
     return isUtf8(path) ? path : cp1252ToUtf8(path);
 }
 
-} // namespace
+// The exit status so far: the worst of what happened.
+class Status {
+public:
+    void somethingSkipped() { status_ = std::max(status_, 1); }
+    void fileFailed() { status_ = 2; }
+    int value() const { return status_; }
 
-int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+private:
+    int status_ = 0;
+};
+
+using RecordUse = std::function<void(const ReportRecord&, const RecordReader&)>;
+
+void cannotRead(const std::string& path, const std::string& reason, std::ostream& err, Status& status)
 {
-    bool html = false;
+    err << "qalesson-report: cannot read \"" << path << "\": " << reason << ".\n";
+    status.fileFailed();
+}
+
+// Hands every whole record of the file at path to use; each piece skipped
+// is a warning on err, and so is a file that cannot be read.
+void readAll(const std::string& path, std::ostream& err, Status& status, const RecordUse& use)
+{
+    InputFile file;
+    std::string reason;
+    if (!file.open(path, reason)) {
+        cannotRead(path, reason, err, status);
+        return;
+    }
+    const std::string name = reportName(path);
+    RecordReader reader(file, name, [&](const SkippedPiece& piece) {
+        err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+        status.somethingSkipped();
+    });
+    while (const ReportRecord* record = reader.next())
+        use(*record, reader);
+    if (!file.failure().empty())
+        cannotRead(path, file.failure(), err, status);
+}
+
+void write(std::ostream& out, std::string& text)
+{
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    text.clear();
+}
+
+// Rows go out as their records are read, a megabyte at a time.
+void csvReport(const Options& options, std::ostream& out, std::ostream& err, Status& status)
+{
+    std::string rows = csvHeader();
+    for (const std::string& file : options.files)
+        readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
+            appendCsvRow(rows, record, options.cells);
+            if (rows.size() > (1 << 20))
+                write(out, rows);
+        });
+    write(out, rows);
+}
+
+// The page shows the assignments in the order of their keys, so it is made
+// in two readings: the first finds each assignment's runs of records (where
+// they start and end, how many), the second reads one assignment's runs at a
+// time and writes its section. Only one assignment's records are held at
+// once.
+void htmlReport(const Options& options, std::ostream& out, std::ostream& err, Status& status)
+{
+    struct Run {
+        std::size_t file;
+        FilePlace start;     // the header block the records belong to
+        std::uint64_t end;   // after the last record
+        std::size_t records; // from the start on
+    };
+    std::map<HtmlAssignmentKey, std::vector<Run>> assignments;
+    std::size_t total = 0;
+    for (std::size_t f = 0; f < options.files.size(); ++f) {
+        std::vector<Run>* last = nullptr; // the run of the record before
+        readAll(options.files[f], err, status, [&](const ReportRecord& record, const RecordReader& reader) {
+            ++total;
+            std::vector<Run>& runs = assignments[HtmlAssignmentKey::of(record)];
+            if (last != &runs)
+                runs.push_back({f, reader.headerPlace(), 0, 0});
+            ++runs.back().records;
+            runs.back().end = reader.place().offset;
+            last = &runs;
+        });
+    }
+
+    std::vector<std::string> names;
+    for (const std::string& file : options.files)
+        names.push_back(reportName(file));
+    std::string page = htmlPageStart(total, names);
+    std::vector<ReportRecord> records;
+    InputFile input;
+    std::size_t opened = options.files.size(); // the file input holds
+    for (const auto& [key, runs] : assignments) {
+        for (const Run& run : runs) {
+            const std::string& path = options.files[run.file];
+            std::string reason;
+            if ((opened != run.file && !input.open(path, reason)) ||
+                !input.seek(run.start.offset, run.end - run.start.offset, reason)) {
+                cannotRead(path, reason, err, status);
+                opened = options.files.size();
+                continue;
+            }
+            opened = run.file;
+            RecordReader reader(input, names[run.file], {}, run.start);
+            for (std::size_t n = 0; n < run.records; ++n) {
+                const ReportRecord* record = reader.next();
+                if (record == nullptr)
+                    break;
+                records.push_back(*record);
+            }
+            if (!input.failure().empty())
+                cannotRead(path, input.failure(), err, status);
+        }
+        appendHtmlAssignment(page, records);
+        records.clear();
+        write(out, page);
+    }
+    page += htmlPageEnd(total);
+    write(out, page);
+}
+
+void workbookReport(const Options& options, std::ostream& err, Status& status)
+{
+    // The ZIP64 form once the data may pass 4 GB; the rows take about one and
+    // a half times the bytes of the files.
+    std::uintmax_t bytes = 0;
+    for (const std::string& file : options.files) {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(hostPathFromUtf8(file), ec);
+        bytes += ec ? 0 : size;
+    }
+    WorkbookReport workbook(options.workbook, bytes > (std::uintmax_t{2} << 30));
+    std::string reason;
+    if (!workbook.writable(reason)) {
+        err << "qalesson-report: cannot write \"" << options.workbook << "\": " << reason << ".\n";
+        status.fileFailed();
+        return;
+    }
+    for (const std::string& file : options.files)
+        readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
+            if (!workbook.add(record)) {
+                err << record.file << ":" << record.line << ": warning: a text of this record is longer than a "
+                    << "workbook's cell holds (" << WorkbookReport::maxCellCharacters << " characters): cut there\n";
+                status.somethingSkipped();
+            }
+        });
+    if (!workbook.close(reason)) {
+        err << "qalesson-report: cannot write \"" << options.workbook << "\": " << reason << ".\n";
+        status.fileFailed();
+    }
+}
+
+// The options, or the exit status when there is nothing more to do.
+std::optional<int> parse(const std::vector<std::string>& arguments, Options& options, std::ostream& out,
+                         std::ostream& err)
+{
     bool optionsEnded = false;
-    std::vector<std::string> files;
+    bool html = false, raw = false, workbook = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            files.push_back(arg);
+            options.files.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--html") {
             html = true;
+        } else if (arg == "--raw") {
+            raw = true;
+        } else if (arg == "--xlsx") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                err << "qalesson-report: --xlsx needs the workbook's file name\n" << usage;
+                return 2;
+            }
+            workbook = true;
+            options.workbook = arguments[++i];
         } else if (arg == "--help" || arg == "-h") {
             out << usage << help;
             return 0;
@@ -95,56 +325,44 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
             return 2;
         }
     }
-    if (files.empty()) {
+    if (html + raw + workbook > 1) {
+        err << "qalesson-report: --html, --xlsx and --raw do not go together (--raw is for the CSV)\n" << usage;
+        return 2;
+    }
+    if (options.files.empty()) {
         err << "qalesson-report: no file given\n" << usage;
         return 2;
     }
+    options.form = html ? Form::Html : workbook ? Form::Workbook : Form::Csv;
+    options.cells = raw ? CsvCells::Raw : CsvCells::SpreadsheetSafe;
+    return std::nullopt;
+}
 
-    int status = 0;
-    std::vector<ReportRecord> all;
-    std::string bytes;
-    std::string text;
-    if (!html)
-        out << csvHeader();
-    for (const std::string& file : files) {
-        std::string reason;
-        if (!readWhole(file, bytes, reason)) {
-            err << "qalesson-report: cannot read \"" << file << "\": " << reason << ".\n";
-            status = 2;
-            continue;
-        }
-        const std::string name = reportName(file);
-        // Rows go out as their records are read, a megabyte at a time.
-        text.clear();
-        const std::vector<SkippedPiece> skipped = readRecordText(bytes, name, [&](ReportRecord&& record) {
-            if (html) {
-                all.push_back(std::move(record));
-                return;
-            }
-            appendCsvRow(text, record);
-            if (text.size() > (1 << 20)) {
-                out.write(text.data(), static_cast<std::streamsize>(text.size()));
-                text.clear();
-            }
-        });
-        for (const SkippedPiece& piece : skipped)
-            err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
-        if (!skipped.empty() && status == 0)
-            status = 1;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    }
-    if (html) {
-        std::vector<std::string> names;
-        for (const std::string& file : files)
-            names.push_back(reportName(file));
-        out << htmlReport(all, names);
+} // namespace
+
+int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err)
+{
+    Options options;
+    if (const std::optional<int> done = parse(arguments, options, out, err))
+        return *done;
+    Status status;
+    switch (options.form) {
+    case Form::Csv:
+        csvReport(options, out, err, status);
+        break;
+    case Form::Html:
+        htmlReport(options, out, err, status);
+        break;
+    case Form::Workbook:
+        workbookReport(options, err, status);
+        break;
     }
     out.flush();
     if (!out) {
         err << "qalesson-report: cannot write the report\n";
         return 2;
     }
-    return status;
+    return status.value();
 }
 
 } // namespace qal

@@ -1,5 +1,11 @@
 #include "platform/CodePage.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 namespace qal {
 
 namespace {
@@ -101,22 +107,56 @@ std::string utf8ToCp1252(std::string_view utf8)
     return out;
 }
 
+void appendCp1252AsUtf8(std::string& out, std::string_view bytes)
+{
+    // The UTF-8 of each byte from 0x80 on, made once.
+    struct Encoded {
+        char bytes[3];
+        unsigned char length;
+    };
+    static const auto upper = [] {
+        std::array<Encoded, 128> table{};
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            std::string one;
+            appendUtf8(one, cp1252ToUnicode(static_cast<unsigned char>(0x80 + i)));
+            std::copy(one.begin(), one.end(), table[i].bytes);
+            table[i].length = static_cast<unsigned char>(one.size());
+        }
+        return table;
+    }();
+
+    // Most text is ASCII, the same in both: it is copied in runs, looked
+    // through eight bytes at a time, and only the other characters are
+    // encoded one by one.
+    constexpr std::uint64_t highBits = 0x8080808080808080u;
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    while (at < end) {
+        const char* const run = at;
+        for (std::uint64_t word; end - at >= 8; at += 8) {
+            std::memcpy(&word, at, 8);
+            if ((word & highBits) != 0) {
+                if constexpr (std::endian::native == std::endian::little)
+                    at += std::countr_zero(word & highBits) / 8;
+                break;
+            }
+        }
+        while (at < end && static_cast<unsigned char>(*at) < 0x80)
+            ++at;
+        out.append(run, static_cast<std::size_t>(at - run));
+        if (at == end)
+            break;
+        const Encoded& encoded = upper[static_cast<unsigned char>(*at) - 0x80];
+        out.append(encoded.bytes, encoded.length);
+        ++at;
+    }
+}
+
 std::string cp1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    // Most text is ASCII, the same in both: it is copied in runs, and only
-    // the other characters are encoded one by one.
-    for (std::size_t at = 0; at < bytes.size();) {
-        std::size_t end = at;
-        while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80)
-            ++end;
-        out.append(bytes.data() + at, end - at);
-        if (end == bytes.size())
-            break;
-        appendUtf8(out, cp1252ToUnicode(static_cast<unsigned char>(bytes[end])));
-        at = end + 1;
-    }
+    appendCp1252AsUtf8(out, bytes);
     return out;
 }
 

@@ -40,4 +40,7 @@ std::string utf8ToCp1252(std::string_view utf8);
 // Windows-1252 to UTF-8.
 std::string cp1252ToUtf8(std::string_view bytes);
 
+// The same, appended to out.
+void appendCp1252AsUtf8(std::string& out, std::string_view bytes);
+
 } // namespace qal

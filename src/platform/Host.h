@@ -123,14 +123,24 @@ std::string utf8FromHostPath(const std::filesystem::path& path);
 // A time of the system clock as local time.
 std::tm localTime(std::time_t seconds);
 
-// Reads a file whole, a piece at a time, for the readers of lesson files and
-// record files. piece is called with each piece in order and returns false
-// to stop reading. What went wrong, if anything, with the host's own words
-// for it in reason (as the host's messages say it, e.g. "Permission denied").
+// Reading files as bytes, for the readers of lesson files and record files,
+// with the host's own words for what went wrong (as its messages say it,
+// e.g. "Permission denied").
 struct ReadOutcome {
     enum Kind { Read, Missing, Folder, CannotOpen, CannotRead } kind = Read;
     std::string reason;
 };
+// Opens a file to be read from its start or from any offset: noHandle, with
+// why in outcome, when it cannot be.
+HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome);
+// Reads on from offset. False, with why, when the host cannot.
+bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason);
+// Up to size bytes; 0 at the end, or when reading fails (with why in reason).
+std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason);
+void closeToRead(HostHandle file) noexcept;
+
+// Reads a file whole, a piece at a time. piece is called with each piece in
+// order and returns false to stop reading.
 ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece);
 
 } // namespace qal

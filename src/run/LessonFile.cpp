@@ -140,35 +140,28 @@ std::string hex(char32_t c)
 }
 
 // Turns a line of well-formed UTF-8 into Windows-1252. A character the code
-// page lacks leaves the line as it is and names the character and its
-// column (counted in characters from 1).
-struct Utf8Line {
-    std::string text;
-    std::size_t badColumn = 0; // 0 when every character has its byte
-    std::string badCharacter;  // as UTF-8
-    char32_t badCode = 0;
-};
-
-Utf8Line fromUtf8(const std::string& line)
+// page lacks becomes "?", and its column (counted in characters from 1) is
+// named in a refusal added to unholdable.
+std::string fromUtf8(const std::string& line, std::size_t lineNumber, std::vector<LineRefusal>& unholdable)
 {
-    Utf8Line out;
-    out.text.reserve(line.size());
+    std::string out;
+    out.reserve(line.size());
     std::size_t column = 0;
     for (std::size_t i = 0; i < line.size();) {
         // The line is known to be well-formed UTF-8.
         const Utf8Character decoded = decodeUtf8(line, i);
-        const std::size_t length = decoded.length;
-        const char32_t c = decoded.code;
         ++column;
-        const int byte = unicodeToCp1252(c);
+        const int byte = unicodeToCp1252(decoded.code);
         if (byte < 0) {
-            out.badColumn = column;
-            out.badCharacter = line.substr(i, length);
-            out.badCode = c;
-            return out;
+            unholdable.push_back({lineNumber, "line " + std::to_string(lineNumber) + ", column " +
+                                                  std::to_string(column) + " holds \"" +
+                                                  line.substr(i, decoded.length) + "\" (" + hex(decoded.code) +
+                                                  "), which Windows-1252 cannot hold"});
+            out.push_back('?');
+        } else {
+            out.push_back(static_cast<char>(byte));
         }
-        out.text.push_back(static_cast<char>(byte));
-        i += length;
+        i += decoded.length;
     }
     return out;
 }
@@ -245,18 +238,16 @@ LessonFile readLessonFile(const std::string& path)
     if (!isUtf8 && splitter.firstLongLine() != 0)
         return refused(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
     std::vector<std::string> lines = splitter.finish();
-    if (isUtf8) {
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            Utf8Line line = fromUtf8(lines[i]);
-            if (line.badColumn != 0)
-                return refused("line " + std::to_string(i + 1) + ", column " + std::to_string(line.badColumn) +
-                                   " holds \"" + line.badCharacter + "\" (" + hex(line.badCode) +
-                                   "), which Windows-1252 cannot hold",
-                               i + 1);
-            lines[i] = std::move(line.text);
-        }
-    }
-    return LessonFile{std::move(lines), {}};
+    if (!isUtf8)
+        return LessonFile{std::move(lines), {}};
+    std::vector<LineRefusal> unholdable;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i] = fromUtf8(lines[i], i + 1, unholdable);
+    if (unholdable.empty())
+        return LessonFile{std::move(lines), {}};
+    LessonFile lesson{std::move(lines), unholdable.front().text, unholdable.front().line};
+    lesson.unholdable = std::move(unholdable);
+    return lesson;
 }
 
 std::string lessonFileRefusalLine(const std::string& path, const std::string& refusal)

@@ -75,12 +75,24 @@ private:
 
 std::vector<std::string> splitLessonLines(std::string_view bytes);
 
+// A refusal that is about one line of a lesson file.
+struct LineRefusal {
+    std::size_t line = 0; // 1-based
+    std::string text;     // "line 8, column 3 holds ..."
+};
+
 // A lesson file read for the lesson line table, or why it cannot be used.
 struct LessonFile {
-    std::vector<std::string> lines; // line 1 of the file first; empty when refused
+    std::vector<std::string> lines; // line 1 of the file first; empty when refused (but see unholdable)
     std::string refusal;            // empty when usable, else e.g. "it does not exist"
     std::size_t refusedLine = 0;    // the line the refusal is about; 0 when it is about the whole file
     bool unreadable = false;        // refused before a byte was read: missing, a folder, not to be opened
+    // Every character of a UTF-8 file that Windows-1252 lacks, in the order
+    // of the file; the refusal names the first. When there are any and
+    // nothing else is wrong, lines holds the file with a "?" for each of
+    // them (as the window shows such a character), so that the lesson
+    // checker can read on and find everything else too.
+    std::vector<LineRefusal> unholdable = {};
 
     bool usable() const { return refusal.empty(); }
 };
@@ -96,7 +108,8 @@ struct LessonFile {
 // at all (an empty lesson would leave the student with nothing but the
 // invalid-assignment message); one of more than maxLessonLines lines or with
 // a line of more than maxLessonLineLength characters; UTF-8 text holding a
-// character that Windows-1252 lacks (named with its line and column), or a
+// character that Windows-1252 lacks (named with its line and column, each
+// of them in unholdable), or a
 // byte order mark before text that is not UTF-8; and text that is plainly
 // neither (a UTF-16 byte order mark, or a NUL byte), whose header lines
 // could never match an assignment number.

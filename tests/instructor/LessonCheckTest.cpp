@@ -332,6 +332,26 @@ const CommandCase commandCases[] = {
     {"NulByteAtItsLine", std::string("001.  A\r\none\r\ntw\0o\r\n", 18), 1,
      "FILE:3: error: the program refuses this file: line 3 holds a NUL byte, so it is not a text file\n"},
     {"Empty", "", 1, "FILE:1: error: the program refuses this file: it is empty\n"},
+    // Every character the code page lacks, and what the lines hold besides,
+    // in one run and in the order of the lines.
+    {"EveryCharacterTheCodePageLacksAndAllElse",
+     "001.  Optics\n\n`q001  Where is the focus?\n\nThe lens.\n`routine grpah2\n\n"
+     "n\xE2\x82\x80 and n\xE1\xB5\xA2 are the indices\n\n\n\n\n\nf \xE2\x89\x88 2 cm\n####.#\n",
+     1,
+     "FILE:6: error: unknown routine \"grpah2\": the student's run ends here (the routines are exitprog, graph1, "
+     "graph2 and graph3)\n"
+     "FILE:8: error: the program refuses this file: line 8, column 2 holds \"\xE2\x82\x80\" (U+2080), which "
+     "Windows-1252 cannot hold\n"
+     "FILE:8: error: the program refuses this file: line 8, column 9 holds \"\xE1\xB5\xA2\" (U+1D62), which "
+     "Windows-1252 cannot hold\n"
+     "FILE:14: error: the program refuses this file: line 14, column 3 holds \"\xE2\x89\x88\" (U+2248), which "
+     "Windows-1252 cannot hold\n"},
+    // A character replaced by "?" still counts in what follows.
+    {"ReplacedCharacterInARoutineName", "001.  A\none\n`routine graph\xE2\x82\x81\n####.#\n", 1,
+     "FILE:3: error: the program refuses this file: line 3, column 15 holds \"\xE2\x82\x81\" (U+2081), which "
+     "Windows-1252 cannot hold\n"
+     "FILE:3: error: unknown routine \"graph?\": the student's run ends here (the routines are exitprog, graph1, "
+     "graph2 and graph3)\n"},
     {"Missing", "<missing>", 2, ""},
     {"Folder", "<folder>", 2, ""},
 };

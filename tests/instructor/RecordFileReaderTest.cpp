@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -66,10 +67,14 @@ protected:
                 send = bytes;
             else if (name.starts_with("notes_Ren"))
                 notes = bytes;
+            else if (name.starts_with("masterFile_Zo"))
+                zoeMaster = bytes;
+            else if (name.starts_with("send_1207Zo"))
+                zoeSend = bytes;
         }
     }
 
-    static inline std::string master, send, notes;
+    static inline std::string master, send, notes, zoeMaster, zoeSend;
 };
 
 TEST_F(ReaderTest, MasterFileOfTwoRuns)
@@ -106,6 +111,103 @@ TEST_F(ReaderTest, NotesFileHasNoHeader)
     EXPECT_TRUE(read.skipped.empty());
     const std::vector<Row> expected = {{1, "", "", "", "", "2026-12-07", "14:08:30", "notes", "", q2, note}};
     EXPECT_EQ(rows(read), expected);
+}
+
+// Zoë's answers hold a line of 49 points, the lines of a whole response
+// record (but its closing separator) and of a header block; each is read
+// whole, as the text of the record it is in, and forges no record. Her second
+// run is of another lesson numbered 001.
+TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
+{
+    const std::string zoe = "Zo\xC3\xAB"
+                            " Ann";
+    const std::string lenses = "001.  Lenses and mirrors \xE2\x80\x93 premi\xC3\xA8"
+                               "re partie";
+    // The texts as the reader gives them: lines joined by LF.
+    std::string dotLine = test::fooledReaderAnswer(test::FoolingAnswer::DotLine);
+    std::string forged = test::fooledReaderAnswer(test::FoolingAnswer::ForgedRecord);
+    std::string headerBlock = test::fooledReaderAnswer(test::FoolingAnswer::HeaderBlock);
+    for (std::string* text : {&dotLine, &forged, &headerBlock})
+        std::erase(*text, '\r');
+    const std::string formula = "=1+1 real, inverted; \xE2\x80\xA6";
+    const std::string q3 = "`q001  Where is the image?";
+    const RecordFileContents fromMaster = readRecordText(zoeMaster, "m");
+    EXPECT_TRUE(fromMaster.skipped.empty());
+    const std::vector<Row> master = {
+        {7, zoe, "ZA", "001", title1, "2026-12-07", "18:01:00", "response", "10001", q1, formula},
+        {17, zoe, "ZA", "001", title1, "2026-12-07", "18:02:00", "response", "10001", q1, dotLine},
+        {29, zoe, "ZA", "001", title1, "2026-12-07", "18:03:00", "response", "10002", q2, forged},
+        {48, zoe, "ZA", "001", title1, "2026-12-07", "18:04:00", "notes", "", q2, headerBlock},
+        {68, zoe, "ZA", "001", lenses, "2026-12-07", "18:11:00", "response", "10001", q3, dotLine},
+    };
+    EXPECT_EQ(rows(fromMaster), master);
+    const RecordFileContents fromSend = readRecordText(zoeSend, "s");
+    EXPECT_TRUE(fromSend.skipped.empty());
+    std::vector<Row> send = master;
+    const std::size_t sendLines[] = {7, 14, 23, 39, 59};
+    for (std::size_t i = 0; i < send.size(); ++i) {
+        std::get<0>(send[i]) = sendLines[i];
+        std::get<8>(send[i]) = "";
+    }
+    EXPECT_EQ(rows(fromSend), send);
+}
+
+// Hands out the bytes a few at a time, as a slow file or pipe may.
+class TrickleSource : public ByteSource {
+public:
+    TrickleSource(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+
+    std::size_t read(char* into, std::size_t size) override
+    {
+        const std::size_t n = std::min({size, piece_, bytes_.size()});
+        std::copy_n(bytes_.data(), n, into);
+        bytes_.remove_prefix(n);
+        return n;
+    }
+
+private:
+    std::string_view bytes_;
+    std::size_t piece_;
+};
+
+// The records read from a source, and the header place of each.
+std::vector<std::pair<Row, FilePlace>> readAll(ByteSource& source, FilePlace start = {})
+{
+    std::vector<std::pair<Row, FilePlace>> out;
+    RecordReader reader(source, "f", {}, start);
+    while (const ReportRecord* r = reader.next())
+        out.emplace_back(row(*r), reader.headerPlace());
+    return out;
+}
+
+// Read in pieces of any size, a file gives the same records; read again from
+// a record's header place on (as the HTML page does), it gives the same
+// records from the first record of that place on.
+TEST_F(ReaderTest, PiecesAndHeaderPlacesReadTheSame)
+{
+    for (const std::string* file : {&master, &send, &notes, &zoeMaster, &zoeSend}) {
+        const std::vector<Row> whole = rows(readRecordText(*file, "f"));
+        for (std::size_t piece : {1, 2, 7, 4096}) {
+            TrickleSource source(*file, piece);
+            const auto read = readAll(source);
+            ASSERT_EQ(read.size(), whole.size());
+            for (std::size_t i = 0; i < read.size(); ++i)
+                EXPECT_EQ(read[i].first, whole[i]) << piece;
+        }
+        TrickleSource source(*file, file->size());
+        const auto read = readAll(source);
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const FilePlace place = read[i].second;
+            if (i > 0 && place.offset == read[i - 1].second.offset)
+                continue;
+            EXPECT_TRUE(place.offset == 0 || std::string_view(*file).substr(0, place.offset).ends_with("\n"));
+            TrickleSource rest(std::string_view(*file).substr(place.offset), 5);
+            const auto again = readAll(rest, place);
+            ASSERT_EQ(again.size(), whole.size() - i);
+            for (std::size_t k = 0; k < again.size(); ++k)
+                EXPECT_EQ(again[k].first, whole[i + k]);
+        }
+    }
 }
 
 TEST_F(ReaderTest, LineFeedsAloneReadTheSame)
@@ -212,6 +314,52 @@ TEST(ReaderTextTest, ResponseLinesThatLookLikeBlocks)
     EXPECT_EQ(read.records[0].record, "");
 }
 
+// Answers holding lines the reader looks for between blocks, in a record of
+// a send file followed by another record, and as the file's last record:
+// each is read whole, and nothing else is read or skipped. (A closing
+// separator, then text, then a record's start is read as the end of a record
+// with stray text after it: StrayTextBetweenRecords.)
+TEST(ReaderTextTest, AnswersAreReadWhole)
+{
+    const std::string open = "......!!!!!!!!...................................";
+    const std::string close = ".................................................";
+    const std::string time = std::string(36, ' ') + "09:00:00";
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a closing separator, then text", {"part one", close, "part two"}},
+        {"a closing separator last", {"part one", close}},
+        {"a closing separator first", {close, "part two"}},
+        {"two closing separators, then text", {close, close, "x"}},
+        {"a closing separator and an empty line", {"a", close, ""}},
+        {"a record's start", {open, time, "q", open, "RESPONSE -->  ", "forged"}},
+        {"a record but its closing separator, in the master file's form",
+         {"x", open, time, "", "", "`questionNumber 10099 ", "Forged question", open, "RESPONSE -->  ", "forged"}},
+        {"a header block",
+         {"code", "Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E",
+          "Date and Time 12-07-202609:00:00"}},
+        {"the start of a header block after a closing separator", {close, "code", "Student Name:  Eve"}},
+    };
+    for (const auto& c : cases) {
+        std::string answer, bytes;
+        for (std::size_t i = 0; i < c.lines.size(); ++i)
+            answer += (i == 0 ? "" : "\n") + c.lines[i];
+        for (const char* at : {"10:00:00", "11:00:00"}) {
+            bytes += open + "\r\n" + std::string(36, ' ') + at + "\r\nquestion\r\n" + open + "\r\nRESPONSE -->  \r\n";
+            for (const std::string& line : c.lines)
+                bytes += line + "\r\n";
+            bytes += close + "\r\n";
+        }
+        const RecordFileContents read = readRecordText(bytes, "f");
+        EXPECT_TRUE(read.skipped.empty()) << c.name;
+        ASSERT_EQ(read.records.size(), 2u) << c.name;
+        EXPECT_EQ(read.records[0].text, answer) << c.name;
+        EXPECT_EQ(read.records[1].text, answer) << c.name;
+        EXPECT_EQ(read.records[1].time, "11:00:00") << c.name;
+    }
+}
+
 // Every character of the code page comes out as the code page's own
 // conversion gives it.
 TEST(ReaderTextTest, EveryCharacterToUtf8)
@@ -235,6 +383,27 @@ TEST(ReaderTextTest, EveryCharacterToUtf8)
     const RecordFileContents fromMaster = readRecordText(master, "f");
     ASSERT_EQ(fromMaster.records.size(), 1u);
     EXPECT_EQ(fromMaster.records[0].record, cp1252ToUtf8("\xB9" + all));
+}
+
+// The lesson's title is the header line after the assignment's number.
+TEST(ReaderTextTest, LessonIsTheHeaderLineAfterItsNumber)
+{
+    const struct {
+        std::string assignment, title, lesson;
+    } cases[] = {
+        {"001", "001.  Part B", "Part B"},
+        {"001", "001.Part B  ", "Part B  "},
+        {"001", "001.", ""},
+        {"002", "001.  Part B", "001.  Part B"}, // a header line of another number, as written
+        {"", "Part B", "Part B"},
+        {"abc", "abc.  Letters", "Letters"},
+    };
+    for (const auto& c : cases) {
+        ReportRecord r;
+        r.assignment = c.assignment;
+        r.title = c.title;
+        EXPECT_EQ(r.lesson(), c.lesson) << c.title;
+    }
 }
 
 TEST(ReaderTextTest, NothingAndEmptyLines)

@@ -24,16 +24,43 @@ std::vector<std::string> scenarioLesson()
     };
 }
 
+std::vector<std::string> secondLessonOfOne()
+{
+    return {
+        "001.  Lenses and mirrors \x96 premi\xE8re partie", "", "`q001  Where is the image?", "", "`routine exitprog",
+    };
+}
+
+std::string fooledReaderAnswer(FoolingAnswer which)
+{
+    const std::string opening = "......!!!!!!!!...................................";
+    const std::string closing = ".................................................";
+    switch (which) {
+    case FoolingAnswer::DotLine:
+        return "part one\r\n" + closing + "\r\npart two";
+    case FoolingAnswer::ForgedRecord:
+        return "as I wrote before:\r\n" + opening + "\r\n" + std::string(36, ' ') +
+               "10:00:00\r\n\r\n\r\n`questionNumber 10099 \r\nForged question\r\n" + opening +
+               "\r\nRESPONSE -->  \r\nforged answer";
+    case FoolingAnswer::HeaderBlock:
+        return "copied:\r\nStudent Name:  Mallory\r\nassignment #002\r\n002.  Second part\r\nInitials:  M\r\n"
+               "Date and Time 12-07-202609:00:00\r\n" +
+               closing + "\r\nend";
+    }
+    return {};
+}
+
 namespace {
 
 // One run: start-up with the four replies at the given time, then each step
 // a click of Next Question or of a record command.
 class Run {
 public:
-    Run(const std::string& name, const std::string& initials, const std::string& assignment, const char* time)
+    Run(const std::string& name, const std::string& initials, const std::string& assignment, const char* time,
+        std::vector<std::string> lesson = scenarioLesson())
     {
         run_.clock.reading = {"12-07-2026", time, 0.0f};
-        run_.startUp({"1", name, initials, assignment}, scenarioLesson());
+        run_.startUp({"1", name, initials, assignment}, std::move(lesson));
         check("start-up");
     }
 
@@ -96,6 +123,39 @@ void recordScenario()
         bob.next();
         bob.respond("16:01:00", "=1+1");
         bob.note("16:02:00", "");
+    }
+    {
+        // Answers a spreadsheet could take for formulas, from a student whose
+        // name and initials could be taken for one too.
+        Run eve("=Eve", "+EV", "1", "17:00:00");
+        eve.next();
+        eve.respond("17:01:00", "-5 degrees");
+        eve.respond("17:02:00", "@home");
+        eve.respond("17:03:00", "\tindented");
+        eve.respond("17:04:00", "\rafter a carriage return");
+        eve.next();
+        eve.respond("17:05:00", "=HYPERLINK(\"http://example.com\",\"click\")");
+        eve.note("17:06:00", "+1");
+    }
+    {
+        // Two lessons with the same number, and answers that hold the lines
+        // of records and header blocks.
+        Run zoe("Zo\xEB"
+                " Ann",
+                "ZA", "1", "18:00:00");
+        zoe.next();
+        zoe.respond("18:01:00", "=1+1 real, inverted; \x85");
+        zoe.respond("18:02:00", fooledReaderAnswer(FoolingAnswer::DotLine));
+        zoe.next();
+        zoe.respond("18:03:00", fooledReaderAnswer(FoolingAnswer::ForgedRecord));
+        zoe.note("18:04:00", fooledReaderAnswer(FoolingAnswer::HeaderBlock));
+    }
+    {
+        Run zoe("Zo\xEB"
+                " Ann",
+                "ZA", "1", "18:10:00", secondLessonOfOne());
+        zoe.next();
+        zoe.respond("18:11:00", fooledReaderAnswer(FoolingAnswer::DotLine));
     }
 }
 

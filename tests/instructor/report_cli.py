@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
 """qalesson-report on the files the program's own recording code wrote (the
-report scenario: two students, two runs of one of them, a multi-line answer,
-notes, accents), read back with an independent reader: Python's csv module
-for the CSV, headless Chromium for the HTML page.
+report scenario: four students, two runs of one of them, a multi-line answer,
+notes, accents, cells that begin as formulas do, two lessons numbered 001,
+answers that hold the lines of records), read back with independent readers:
+Python's csv module for the CSV, headless Chromium for the HTML page,
+openpyxl and LibreOffice for the workbook.
 
   report_cli.py csv  REPORT_BINARY REPORT_FILES_BINARY
   report_cli.py html REPORT_BINARY REPORT_FILES_BINARY
+  report_cli.py xlsx REPORT_BINARY REPORT_FILES_BINARY   (Debian's python3, for openpyxl)
 
-csv: every row and field, the byte order mark and CR LF row ends; a torn
-tail, stray text, a missing file and wrong options, with their warnings and
-exit statuses. html: the page is self-contained, and in Chromium's DOM the
-assignments, questions and entries are in their order, every text is text
-(no markup of the students' comes alive) and line breaks are kept.
+csv: every row and field, the byte order mark and CR LF row ends; cells that
+begin as formulas do, with and without --raw; a torn tail, stray text, a
+missing file and wrong options, with their warnings and exit statuses. html:
+the page is self-contained, and in Chromium's DOM the assignments (apart by
+lesson), questions and entries are in their order, every text is text (no
+markup of the students' comes alive) and line breaks are kept. xlsx: every
+cell's value and type (text, date, time), the frozen header row, the filter,
+the widths; LibreOffice opens it and reads the same values.
 """
 
 import csv
@@ -31,30 +37,77 @@ Q21 = "`q001  The second assignment's question"
 MULTI = 'line one\nline two, with a comma and "quotes"'
 NOTE = "<b>not bold</b> & a note"
 ACCENTS = "€5 — naïve"
-HEADER = ["file", "student", "initials", "assignment", "date", "time", "kind", "record", "question", "text"]
+HEADER = ["file", "student", "initials", "assignment", "lesson", "date", "time", "kind", "record", "question",
+          "text"]
+LESSON1 = "Fractions & <ratios>"
+LESSON2 = "Second part"
+LESSON1B = "Lenses and mirrors – première partie"
+Q1B = "`q001  Where is the image?"
+OPENING = "......!!!!!!!!..................................."
+CLOSING = "................................................."
+DOT_LINE = "part one\n" + CLOSING + "\npart two"
+FORGED = ("as I wrote before:\n" + OPENING + "\n" + " " * 36 + "10:00:00\n\n\n`questionNumber 10099 \nForged question\n"
+          + OPENING + "\nRESPONSE -->  \nforged answer")
+HEADER_BLOCK = ("copied:\nStudent Name:  Mallory\nassignment #002\n002.  Second part\nInitials:  M\n"
+                "Date and Time 12-07-202609:00:00\n" + CLOSING + "\nend")
 
 MASTER_R = "masterFile_Renée_Dubois.txt"
 SEND_R = "send_1207Renée_Dubois.txt"
 NOTES_R = "notes_Renée_Dubois.txt"
 MASTER_B = "masterFile_Bob_Ng.txt"
 SEND_B = "send_1207Bob_Ng.txt"
+MASTER_E = "masterFile_=Eve.txt"
+SEND_E = "send_1207=Eve.txt"
+MASTER_Z = "masterFile_Zoë_Ann.txt"
+SEND_Z = "send_1207Zoë_Ann.txt"
 
 
 def renee_rows(file, master):
     def rec(n):
         return n if master else ""
     return [
-        [file, RENEE, "RD", "001", "2026-12-07", "14:05:10", "response", rec("10001"), Q1, "5/6"],
-        [file, RENEE, "RD", "001", "2026-12-07", "14:07:00", "response", rec("10002"), Q2, MULTI],
-        [file, RENEE, "RD", "001", "2026-12-07", "14:08:30", "notes", "", Q2, NOTE],
-        [file, RENEE, "RD", "002", "2026-12-07", "15:12:00", "response", rec("20001"), Q21, ACCENTS],
+        [file, RENEE, "RD", "001", LESSON1, "2026-12-07", "14:05:10", "response", rec("10001"), Q1, "5/6"],
+        [file, RENEE, "RD", "001", LESSON1, "2026-12-07", "14:07:00", "response", rec("10002"), Q2, MULTI],
+        [file, RENEE, "RD", "001", LESSON1, "2026-12-07", "14:08:30", "notes", "", Q2, NOTE],
+        [file, RENEE, "RD", "002", LESSON2, "2026-12-07", "15:12:00", "response", rec("20001"), Q21, ACCENTS],
     ]
 
 
-def bob_rows(file, master):
+def bob_rows(file, master, safe=True):
     return [
-        [file, "Bob Ng", "BN", "001", "2026-12-07", "16:01:00", "response", "10001" if master else "", Q1, "=1+1"],
-        [file, "Bob Ng", "BN", "001", "2026-12-07", "16:02:00", "notes", "", Q1, ""],
+        [file, "Bob Ng", "BN", "001", LESSON1, "2026-12-07", "16:01:00", "response", "10001" if master else "", Q1,
+         "'=1+1" if safe else "=1+1"],
+        [file, "Bob Ng", "BN", "001", LESSON1, "2026-12-07", "16:02:00", "notes", "", Q1, ""],
+    ]
+
+
+def eve_rows(file, master, safe):
+    q = "'" if safe else ""
+
+    def row(time, kind, record, question, text):
+        return [file, q + "=Eve", q + "+EV", "001", LESSON1, "2026-12-07", time, kind, record if master else "",
+                question, q + text]
+    return [
+        row("17:01:00", "response", "10001", Q1, "-5 degrees"),
+        row("17:02:00", "response", "10001", Q1, "@home"),
+        row("17:03:00", "response", "10001", Q1, "\tindented"),
+        row("17:04:00", "response", "10001", Q1, "\rafter a carriage return"),
+        row("17:05:00", "response", "10002", Q2, '=HYPERLINK("http://example.com","click")'),
+        row("17:06:00", "notes", "", Q2, "+1"),
+    ]
+
+
+def zoe_rows(file, master):
+    def rec(n):
+        return n if master else ""
+    zoe = "Zoë Ann"
+    return [
+        [file, zoe, "ZA", "001", LESSON1, "2026-12-07", "18:01:00", "response", rec("10001"), Q1,
+         "'=1+1 real, inverted; …"],
+        [file, zoe, "ZA", "001", LESSON1, "2026-12-07", "18:02:00", "response", rec("10001"), Q1, DOT_LINE],
+        [file, zoe, "ZA", "001", LESSON1, "2026-12-07", "18:03:00", "response", rec("10002"), Q2, FORGED],
+        [file, zoe, "ZA", "001", LESSON1, "2026-12-07", "18:04:00", "notes", "", Q2, HEADER_BLOCK],
+        [file, zoe, "ZA", "001", LESSON1B, "2026-12-07", "18:11:00", "response", rec("10001"), Q1B, DOT_LINE],
     ]
 
 
@@ -96,9 +149,25 @@ def csv_checks(binary, folder):
     result = report(binary, folder, *[file_name(f) for f in files])
     expect("status and standard error of a whole report", (result.returncode, result.stderr), (0, b""))
     expected = (renee_rows(MASTER_R, True) + renee_rows(SEND_R, False)
-                + [["notes_Renée_Dubois.txt", "", "", "", "2026-12-07", "14:08:30", "notes", "", Q2, NOTE]]
+                + [["notes_Renée_Dubois.txt", "", "", "", "", "2026-12-07", "14:08:30", "notes", "", Q2, NOTE]]
                 + bob_rows(MASTER_B, True) + bob_rows(SEND_B, False))
     expect("rows of the whole report", parse_csv(result.stdout), expected)
+
+    # Cells that begin as formulas do get an apostrophe, every one of them
+    # (the student's name and initials too); --raw writes them as they are.
+    for safe in (True, False):
+        result = report(binary, folder, *([] if safe else ["--raw"]), file_name(MASTER_E), file_name(SEND_E),
+                        file_name(MASTER_B))
+        expect("status with formula-like cells", (result.returncode, result.stderr), (0, b""))
+        expect("formula-like cells (apostrophes: %s)" % safe, parse_csv(result.stdout),
+               eve_rows(MASTER_E, True, safe) + eve_rows(SEND_E, False, safe) + bob_rows(MASTER_B, True, safe))
+
+    # Two lessons numbered 001 apart by the lesson column; answers holding a
+    # line of 49 points, a record's lines and a header block's read whole.
+    result = report(binary, folder, file_name(MASTER_Z), file_name(SEND_Z))
+    expect("status of answers that hold records' lines", (result.returncode, result.stderr), (0, b""))
+    expect("answers that hold records' lines", parse_csv(result.stdout),
+           zoe_rows(MASTER_Z, True) + zoe_rows(SEND_Z, False))
 
     # A torn tail: the master file cut in the middle of its last record.
     with open(os.path.join(folder.encode(), file_name(MASTER_R)), "rb") as f:
@@ -110,6 +179,7 @@ def csv_checks(binary, folder):
     if not re.fullmatch(rb"torn\.txt:41: warning: a record cut short \(lines 41 to 48\): skipped\n", result.stderr):
         raise Failure("torn tail warning %r" % result.stderr)
     expect("rows of a torn tail", parse_csv(result.stdout), renee_rows("torn.txt", True)[:3])
+
 
     # Stray text before the first header block, with LF line ends alone.
     with open(os.path.join(folder.encode(), file_name(SEND_R)), "rb") as f:
@@ -128,12 +198,13 @@ def csv_checks(binary, folder):
            b'qalesson-report: cannot read "missing.txt": it does not exist.\n')
     expect("rows beside a missing file", parse_csv(result.stdout), bob_rows(MASTER_B, True))
 
-    for args in ([], ["--bogus", "x.txt"]):
+    for args in ([], ["--bogus", "x.txt"], ["--xlsx"], ["--html", "--raw", "x.txt"],
+                 ["--html", "--xlsx", "o.xlsx", "x.txt"]):
         result = report(binary, folder, *args)
-        if result.returncode != 2 or b"Usage: qalesson-report" not in result.stderr:
+        if result.returncode != 2 or b"Usage: qalesson-report" not in result.stderr or result.stdout:
             raise Failure("%r gave %r" % (args, result))
     result = report(binary, folder, "--help")
-    if result.returncode != 0 or not result.stdout.startswith(b"Usage: qalesson-report [--html] FILE..."):
+    if result.returncode != 0 or not result.stdout.startswith(b"Usage: qalesson-report [--raw] FILE..."):
         raise Failure("--help gave %r" % (result,))
 
 
@@ -179,7 +250,8 @@ def chromium_dom(page):
 
 
 def html_checks(binary, folder):
-    result = report(binary, folder, "--html", file_name(MASTER_B), file_name(SEND_R), file_name(NOTES_R))
+    result = report(binary, folder, "--html", file_name(MASTER_B), file_name(SEND_R), file_name(NOTES_R),
+                    file_name(SEND_Z))
     expect("status of the HTML page", (result.returncode, result.stderr), (0, b""))
     page = result.stdout.decode("utf-8")
     for pattern in (r"<script", r"<link", r"\ssrc=", r"\shref=", r"url\(", r"@import"):
@@ -198,23 +270,110 @@ def html_checks(binary, folder):
 
     def who_nobody(kind, when, file, line):
         return ("who", "(no name) · %s · 2026-12-07 %s · %s:%d" % (kind, when, file, line))
+    zoe = "Zoë Ann"
+    # Questions show their number once and their own text.
     expected = [
-        ("h2", "Assignment 001 001.  Fractions & <ratios>"),
-        ("h3", Q1),
+        ("h2", "Assignment 001 " + LESSON1),
+        ("h3", "Question 001 What is 1/2 + 1/3?"),
         who("Bob Ng", "BN", "response", "16:01:00", MASTER_B, 7), ("text", "=1+1"),
         who("Bob Ng", "BN", "note", "16:02:00", MASTER_B, 17), ("text", "(empty)"),
         who(RENEE, "RD", "response", "14:05:10", SEND_R, 7), ("text", "5/6"),
-        ("h3", Q2),
+        who(zoe, "ZA", "response", "18:01:00", SEND_Z, 7), ("text", "=1+1 real, inverted; …"),
+        who(zoe, "ZA", "response", "18:02:00", SEND_Z, 14), ("text", DOT_LINE),
+        ("h3", 'Question 002 Où est la différence?  Explain, "carefully".'),
         who(RENEE, "RD", "response", "14:07:00", SEND_R, 14), ("text", MULTI),
         who(RENEE, "RD", "note", "14:08:30", SEND_R, 22), ("text", NOTE),
-        ("h2", "Assignment 002 002.  Second part"),
-        ("h3", Q21),
+        who(zoe, "ZA", "response", "18:03:00", SEND_Z, 23), ("text", FORGED),
+        who(zoe, "ZA", "note", "18:04:00", SEND_Z, 39), ("text", HEADER_BLOCK),
+        ("h2", "Assignment 001 " + LESSON1B),
+        ("h3", "Question 001 Where is the image?"),
+        who(zoe, "ZA", "response", "18:11:00", SEND_Z, 59), ("text", DOT_LINE),
+        ("h2", "Assignment 002 " + LESSON2),
+        ("h3", "Question 001 The second assignment's question"),
         who(RENEE, "RD", "response", "15:12:00", SEND_R, 35), ("text", ACCENTS),
         ("h2", "Without a header block"),
-        ("h3", Q2),
+        ("h3", 'Question 002 Où est la différence?  Explain, "carefully".'),
         who_nobody("note", "14:08:30", NOTES_R, 1), ("text", NOTE),
     ]
     expect("headings and entries in Chromium", dom.items, expected)
+
+
+def xlsx_checks(binary, folder):
+    import datetime
+    import openpyxl  # Debian's python3-openpyxl
+    from openpyxl.utils.escape import unescape  # control characters are written as _x000D_, as Excel does
+
+    files = [file_name(f) for f in (MASTER_R, SEND_R, NOTES_R, MASTER_E, SEND_Z)]
+    raw = report(binary, folder, "--raw", *files)
+    expect("status of the CSV beside the workbook", (raw.returncode, raw.stderr), (0, b""))
+    rows = parse_csv(raw.stdout)
+    result = report(binary, folder, "--xlsx", "answers.xlsx", *files)
+    expect("status and output of the workbook", (result.returncode, result.stdout, result.stderr), (0, b"", b""))
+    if os.path.exists(os.path.join(folder, "answers.xlsx.part")):
+        raise Failure("the workbook's part file was left behind")
+
+    book = openpyxl.load_workbook(os.path.join(folder, "answers.xlsx"))
+    expect("sheets", book.sheetnames, ["records"])
+    sheet = book["records"]
+    expect("frozen header row", sheet.freeze_panes, "A2")
+    expect("filter", sheet.auto_filter.ref, "A1:K%d" % (len(rows) + 1))
+    expect("header row", [c.value for c in sheet[1]], HEADER)
+    expect("rows", sheet.max_row, len(rows) + 1)
+    widths = {letter: sheet.column_dimensions[letter].width for letter in "ABCDEFGHIJK"}
+    if not (widths["J"] > 40 and widths["K"] > 60 and widths["C"] < 15):
+        raise Failure("column widths %r" % widths)
+    for r, expected in enumerate(rows, start=2):
+        for c, (cell, value) in enumerate(zip(sheet[r], expected)):
+            where = "%s%d" % (cell.column_letter, r)
+            if HEADER[c] == "date":
+                day = datetime.datetime.strptime(value, "%Y-%m-%d")
+                expect(where + " (a date cell)", (cell.value, cell.number_format), (day, "yyyy-mm-dd"))
+            elif HEADER[c] == "time":
+                clock = datetime.datetime.strptime(value, "%H:%M:%S").time()
+                expect(where + " (a time cell)", (cell.value, cell.number_format), (clock, "hh:mm:ss"))
+            elif value == "":
+                expect(where + " (empty)", cell.value, None)
+            else:
+                # Text, whatever it looks like: no formula, no number.
+                expect(where + " (a text cell)", (unescape(cell.value), cell.data_type, cell.number_format),
+                       (value, "s", "@"))
+                expect(where + " wrapped", cell.alignment.wrap_text, HEADER[c] in ("question", "text") or None)
+    if not any(c.value == "002" for c in sheet["D"]):
+        raise Failure("no assignment 002 as text")
+
+    # A text longer than a cell holds is cut there, with a warning.
+    with open(os.path.join(folder.encode(), file_name(SEND_B)), "rb") as f:
+        send = f.read()
+    with open(os.path.join(folder, "long.txt"), "wb") as f:
+        f.write(send.replace(b"\r\n=1+1\r\n", b"\r\n" + b"x" * 40000 + b"\r\n"))
+    result = report(binary, folder, "--xlsx", "long.xlsx", "long.txt")
+    expect("a text too long for a cell", (result.returncode, result.stderr),
+           (1, b"long.txt:7: warning: a text of this record is longer than a workbook's cell holds (32767 characters): "
+               b"cut there\n"))
+    expect("the cut text", openpyxl.load_workbook(os.path.join(folder, "long.xlsx"))["records"]["K2"].value,
+           "x" * 32767)
+
+    # A workbook that cannot be written is said at once; nothing is left.
+    result = report(binary, folder, "--xlsx", "no/such/folder.xlsx", file_name(SEND_B))
+    expect("a workbook that cannot be written", (result.returncode, result.stderr),
+           (2, b'qalesson-report: cannot write "no/such/folder.xlsx": No such file or directory.\n'))
+
+    # LibreOffice opens it without a dialog and shows the same texts, the
+    # date and the time in ISO form.
+    profile = tempfile.mkdtemp(prefix="qalesson-lo-")
+    try:
+        converted = subprocess.run(
+            ["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to",
+             "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,false,false", "--outdir", folder,
+             os.path.join(folder, "answers.xlsx")], capture_output=True, timeout=150)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    shown = os.path.join(folder, "answers.csv")
+    if converted.returncode != 0 or not os.path.exists(shown):
+        raise Failure("LibreOffice did not convert the workbook: %r" % (converted,))
+    with open(shown, encoding="utf-8", newline="") as f:
+        calc = list(csv.reader(f))
+    expect("the workbook as LibreOffice shows it", calc, [HEADER] + rows)
 
 
 def main():
@@ -223,10 +382,7 @@ def main():
         subprocess.run([writer, work], check=True, timeout=60)
         folder = os.path.join(work, "drovnel")
         try:
-            if mode == "csv":
-                csv_checks(binary, folder)
-            else:
-                html_checks(binary, folder)
+            {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks}[mode](binary, folder)
         except Failure as failure:
             print("FAIL: %s" % failure)
             return 1

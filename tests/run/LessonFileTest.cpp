@@ -149,8 +149,33 @@ TEST_F(LessonFileTest, RefusesWhatCannotBeALesson)
         const LessonFile file = readLessonFile(write("lesson.txt", c.bytes));
         EXPECT_FALSE(file.usable()) << c.name;
         EXPECT_EQ(file.refusal, c.refusal) << c.name;
-        EXPECT_TRUE(file.lines.empty()) << c.name;
+        // Only a file refused for its characters alone keeps its lines, for
+        // the checker.
+        EXPECT_EQ(file.lines.empty(), file.unholdable.empty()) << c.name;
     }
+}
+
+// Every character that Windows-1252 lacks is named, in the order of the
+// file; the refusal is the first, and the lines hold a "?" for each.
+TEST_F(LessonFileTest, NamesEveryCharacterTheCodePageLacks)
+{
+    const LessonFile file = readLessonFile(write("lesson.txt", "001.  \xC3\x89tude\r\n"
+                                                               "n\xE2\x82\x80 and n\xE1\xB5\xA2\r\n"
+                                                               "\r\n"
+                                                               "x \xE2\x89\x88 2\r\n"));
+    const std::vector<std::pair<std::size_t, std::string>> expected = {
+        {2, "line 2, column 2 holds \"\xE2\x82\x80\" (U+2080), which Windows-1252 cannot hold"},
+        {2, "line 2, column 9 holds \"\xE1\xB5\xA2\" (U+1D62), which Windows-1252 cannot hold"},
+        {4, "line 4, column 3 holds \"\xE2\x89\x88\" (U+2248), which Windows-1252 cannot hold"},
+    };
+    std::vector<std::pair<std::size_t, std::string>> named;
+    for (const LineRefusal& character : file.unholdable)
+        named.emplace_back(character.line, character.text);
+    EXPECT_EQ(named, expected);
+    EXPECT_FALSE(file.usable());
+    EXPECT_EQ(file.refusal, expected[0].second);
+    EXPECT_EQ(file.refusedLine, 2u);
+    EXPECT_EQ(file.lines, (Lines{"001.  \xC9tude", "n? and n?", "", "x ? 2"}));
 }
 
 // UTF-8 text with a character beyond ASCII is turned into Windows-1252;

@@ -302,34 +302,51 @@ std::tm localTime(std::time_t seconds)
     return local;
 }
 
-ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece)
+HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT)
-            return {ReadOutcome::Missing, {}};
-        return {ReadOutcome::CannotOpen, std::strerror(errno)};
+        outcome = errno == ENOENT ? ReadOutcome{ReadOutcome::Missing, {}}
+                                  : ReadOutcome{ReadOutcome::CannotOpen, std::strerror(errno)};
+        return noHandle;
     }
-    if (S_ISDIR(st.st_mode))
-        return {ReadOutcome::Folder, {}};
+    if (S_ISDIR(st.st_mode)) {
+        outcome = {ReadOutcome::Folder, {}};
+        return noHandle;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {ReadOutcome::CannotOpen, std::strerror(errno)};
-    ReadOutcome outcome;
-    std::string chunk(1 << 16, '\0');
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            outcome = {ReadOutcome::CannotRead, std::strerror(errno)};
-            break;
-        }
-        if (got == 0 || !piece(std::string_view(chunk.data(), static_cast<std::size_t>(got))))
-            break;
+    if (fd < 0) {
+        outcome = {ReadOutcome::CannotOpen, std::strerror(errno)};
+        return noHandle;
     }
-    ::close(fd);
-    return outcome;
+    outcome = {};
+    return fd;
+}
+
+bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
+{
+    if (::lseek(fdOf(file), static_cast<off_t>(offset), SEEK_SET) >= 0)
+        return true;
+    reason = std::strerror(errno);
+    return false;
+}
+
+std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
+{
+    for (;;) {
+        const ssize_t got = ::read(fdOf(file), buffer, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR) {
+            reason = std::strerror(errno);
+            return 0;
+        }
+    }
+}
+
+void closeToRead(HostHandle file) noexcept
+{
+    ::close(fdOf(file));
 }
 
 } // namespace qal

@@ -364,31 +364,48 @@ std::tm localTime(std::time_t seconds)
     return local;
 }
 
-ReadOutcome readFilePieces(const fs::path& path, const std::function<bool(std::string_view)>& piece)
+HostHandle openToRead(const fs::path& path, ReadOutcome& outcome)
 {
-    const OwnedHandle file(openShared(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
-    if (!file.valid()) {
+    const HANDLE file = openShared(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return {ReadOutcome::Missing, systemMessage(error)};
         const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return {ReadOutcome::Folder, systemMessage(error)};
-        return {ReadOutcome::CannotOpen, systemMessage(error)};
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            outcome = {ReadOutcome::Missing, systemMessage(error)};
+        else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            outcome = {ReadOutcome::Folder, systemMessage(error)};
+        else
+            outcome = {ReadOutcome::CannotOpen, systemMessage(error)};
+        return noHandle;
     }
-    std::string chunk(1 << 18, '\0');
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.handle, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_HANDLE_EOF)
-                break;
-            return {ReadOutcome::CannotRead, systemMessage(error)};
-        }
-        if (got == 0 || !piece(std::string_view(chunk.data(), got)))
-            break;
-    }
-    return {};
+    outcome = {};
+    return reinterpret_cast<HostHandle>(file);
+}
+
+bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
+{
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (SetFilePointerEx(handleOf(file), at, nullptr, FILE_BEGIN))
+        return true;
+    reason = systemMessage(GetLastError());
+    return false;
+}
+
+std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
+{
+    DWORD got = 0;
+    if (ReadFile(handleOf(file), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
+        return got;
+    const DWORD error = GetLastError();
+    if (error != ERROR_HANDLE_EOF && error != ERROR_BROKEN_PIPE)
+        reason = systemMessage(error);
+    return 0;
+}
+
+void closeToRead(HostHandle file) noexcept
+{
+    CloseHandle(handleOf(file));
 }
 
 } // namespace qal

@@ -1,0 +1,325 @@
+#include "instructor/WorkbookReport.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+namespace qal {
+
+namespace {
+
+struct Column {
+    const char* name;
+    double width; // in characters of the default font
+};
+
+// The CSV's columns, each as wide as its usual contents.
+constexpr std::array<Column, 11> columns = {{
+    {"file", 28},
+    {"student", 20},
+    {"initials", 9},
+    {"assignment", 11},
+    {"lesson", 28},
+    {"date", 11},
+    {"time", 9},
+    {"kind", 10},
+    {"record", 9},
+    {"question", 50},
+    {"text", 70},
+}};
+constexpr lxw_col_t lastColumn = columns.size() - 1;
+constexpr lxw_col_t dateColumn = 5, timeColumn = 6, questionColumn = 9, textColumn = 10;
+
+// Rows of a sheet below its header row.
+constexpr lxw_row_t rowsPerSheet = LXW_ROW_MAX - 1;
+
+bool digitsAt(std::string_view text, std::size_t at, std::size_t count, int& value)
+{
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+// The height of a line of the default font, and of the tallest row, in points.
+constexpr double lineHeight = 15;
+constexpr double maxRowHeight = 409;
+
+// How many lines a text takes, wrapped in a column of the given width:
+// a width holds about 1.2 characters of text for each digit it is measured
+// in.
+double linesOf(std::string_view text, double width)
+{
+    const auto perLine = static_cast<std::size_t>(width * 1.2);
+    std::size_t lines = 0;
+    std::size_t characters = 0;
+    auto endLine = [&] {
+        lines += characters == 0 ? 1 : (characters + perLine - 1) / perLine;
+        characters = 0;
+    };
+    for (char c : text) {
+        if (c == '\n')
+            endLine();
+        else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++characters;
+        if (lines * lineHeight >= maxRowHeight)
+            return static_cast<double>(lines);
+    }
+    endLine();
+    return static_cast<double>(lines);
+}
+
+// YYYY-MM-DD of a real day, from 1900 on (the first day a spreadsheet's
+// date cells hold).
+bool dateOf(std::string_view iso, lxw_datetime& when)
+{
+    int year, month, day;
+    if (iso.size() != 10 || iso[4] != '-' || iso[7] != '-' || !digitsAt(iso, 0, 4, year) ||
+        !digitsAt(iso, 5, 2, month) || !digitsAt(iso, 8, 2, day))
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    constexpr std::array<int, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > days[month - 1] + (month == 2 && leap ? 1 : 0))
+        return false;
+    when = {year, month, day, 0, 0, 0.0};
+    return true;
+}
+
+// HH:MM:SS of the 24-hour clock.
+bool timeOf(std::string_view text, lxw_datetime& when)
+{
+    int hour, minute, second;
+    if (text.size() != 8 || text[2] != ':' || text[5] != ':' || !digitsAt(text, 0, 2, hour) ||
+        !digitsAt(text, 3, 2, minute) || !digitsAt(text, 6, 2, second) || hour > 23 || minute > 59 || second > 59)
+        return false;
+    when = {0, 0, 0, hour, minute, static_cast<double>(second)};
+    return true;
+}
+
+// The first `most` characters of UTF-8 text, or all of it.
+std::string_view firstCharacters(std::string_view text, std::size_t most, bool& cut)
+{
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue;
+        if (characters == most) {
+            cut = true;
+            return text.substr(0, i);
+        }
+        ++characters;
+    }
+    return text;
+}
+
+} // namespace
+
+class WorkbookReport::Impl {
+public:
+    Impl(const std::string& path, bool large) : path_(path), part_(path + ".part")
+    {
+        // The one place where the workbook's file is opened here: made
+        // empty at once, so that a folder that cannot be written is told
+        // before the files are read. The library writes it on close, and it
+        // takes the workbook's name only when it is whole.
+        errno = 0;
+        if (std::FILE* part = std::fopen(part_.c_str(), "wb")) {
+            std::fclose(part);
+        } else {
+            failure_ = std::generic_category().message(errno);
+            return;
+        }
+        // The temporary files go where the user's TMPDIR says.
+        const char* tmpdir = std::getenv("TMPDIR");
+        if (tmpdir != nullptr && *tmpdir != '\0')
+            tmpdir_ = tmpdir;
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        options.tmpdir = tmpdir_.empty() ? nullptr : tmpdir_.data();
+        options.use_zip64 = large ? LXW_TRUE : LXW_FALSE;
+        workbook_ = workbook_new_opt(part_.c_str(), &options);
+        if (workbook_ == nullptr) {
+            failure_ = "the workbook cannot be started";
+            return;
+        }
+        header_ = workbook_add_format(workbook_);
+        format_set_bold(header_);
+        format_set_bg_color(header_, 0xDDE4EE);
+        format_set_bottom(header_, LXW_BORDER_THIN);
+        text_ = workbook_add_format(workbook_);
+        format_set_num_format(text_, "@");
+        format_set_align(text_, LXW_ALIGN_VERTICAL_TOP);
+        wrapped_ = workbook_add_format(workbook_);
+        format_set_num_format(wrapped_, "@");
+        format_set_align(wrapped_, LXW_ALIGN_VERTICAL_TOP);
+        format_set_text_wrap(wrapped_);
+        date_ = workbook_add_format(workbook_);
+        format_set_num_format(date_, "yyyy-mm-dd");
+        format_set_align(date_, LXW_ALIGN_VERTICAL_TOP);
+        format_set_align(date_, LXW_ALIGN_LEFT);
+        time_ = workbook_add_format(workbook_);
+        format_set_num_format(time_, "hh:mm:ss");
+        format_set_align(time_, LXW_ALIGN_VERTICAL_TOP);
+        format_set_align(time_, LXW_ALIGN_LEFT);
+    }
+
+    ~Impl()
+    {
+        if (workbook_ != nullptr) {
+            // Never closed: nothing is to be left behind.
+            workbook_close(workbook_);
+            std::remove(part_.c_str());
+        }
+    }
+
+    bool writable(std::string& reason) const
+    {
+        reason = failure_;
+        return failure_.empty();
+    }
+
+    bool add(const ReportRecord& r)
+    {
+        if (!failure_.empty())
+            return true;
+        if (sheet_ == nullptr || row_ > rowsPerSheet)
+            startSheet();
+        const std::string_view texts[] = {
+            r.file,     r.student,  r.initials, r.assignment,
+            r.lesson(), r.date,     r.time,     r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
+            r.record,   r.question, r.text,
+        };
+        // A row tall enough for its wrapped texts: spreadsheet programs take
+        // the height the file gives rather than measure the text.
+        const double lines =
+            std::max(linesOf(r.question, columns[questionColumn].width), linesOf(r.text, columns[textColumn].width));
+        if (lines > 1)
+            check(worksheet_set_row(sheet_, row_, std::min(lines * lineHeight, maxRowHeight), nullptr));
+        bool cut = false;
+        for (lxw_col_t column = 0; column <= lastColumn; ++column) {
+            lxw_datetime when{};
+            if (column == dateColumn && dateOf(texts[column], when)) {
+                check(worksheet_write_datetime(sheet_, row_, column, &when, date_));
+            } else if (column == timeColumn && timeOf(texts[column], when)) {
+                check(worksheet_write_datetime(sheet_, row_, column, &when, time_));
+            } else if (!texts[column].empty()) {
+                cell_.assign(firstCharacters(texts[column], maxCellCharacters, cut));
+                lxw_format* format = column == questionColumn || column == textColumn ? wrapped_ : text_;
+                check(worksheet_write_string(sheet_, row_, column, cell_.c_str(), format));
+            }
+        }
+        ++row_;
+        return !cut;
+    }
+
+    bool close(std::string& reason)
+    {
+        if (workbook_ != nullptr) {
+            if (sheets_ == 0 && failure_.empty())
+                startSheet(); // a workbook of no records still has its header row
+            finishSheet();
+            const lxw_error closed = workbook_close(workbook_);
+            workbook_ = nullptr;
+            if (failure_.empty() && closed != LXW_NO_ERROR)
+                failure_ = lxw_strerror(closed);
+        }
+        std::error_code ec;
+        if (failure_.empty()) {
+            std::filesystem::rename(part_, path_, ec);
+            if (ec)
+                failure_ = ec.message();
+        }
+        if (failure_.empty())
+            return true;
+        std::filesystem::remove(part_, ec);
+        reason = failure_;
+        return false;
+    }
+
+private:
+    void check(lxw_error error)
+    {
+        if (error != LXW_NO_ERROR && failure_.empty())
+            failure_ = lxw_strerror(error);
+    }
+
+    // A sheet with its header row, widths, frozen header and formats.
+    void startSheet()
+    {
+        finishSheet();
+        ++sheets_;
+        const std::string name = sheets_ == 1 ? "records" : "records " + std::to_string(sheets_);
+        sheet_ = workbook_add_worksheet(workbook_, name.c_str());
+        if (sheet_ == nullptr) {
+            failure_ = "the workbook cannot take another sheet";
+            return;
+        }
+        for (lxw_col_t column = 0; column <= lastColumn; ++column) {
+            check(worksheet_set_column(sheet_, column, column, columns[column].width, nullptr));
+            check(worksheet_write_string(sheet_, 0, column, columns[column].name, header_));
+        }
+        worksheet_freeze_panes(sheet_, 1, 0);
+        // Printed across, the columns one page wide, the header row on
+        // every page.
+        worksheet_set_landscape(sheet_);
+        worksheet_fit_to_pages(sheet_, 1, 0);
+        check(worksheet_repeat_rows(sheet_, 0, 0));
+        // Assignments ("002") and record numbers are texts on purpose.
+        check(worksheet_ignore_errors(sheet_, LXW_IGNORE_NUMBER_STORED_AS_TEXT, "A1:K1048576"));
+        row_ = 1;
+    }
+
+    // The filter over the rows the sheet got.
+    void finishSheet()
+    {
+        if (sheet_ != nullptr)
+            check(worksheet_autofilter(sheet_, 0, 0, row_ - 1, lastColumn));
+        sheet_ = nullptr;
+    }
+
+    std::string path_;
+    std::string part_; // what the library writes, until it is whole
+    std::string tmpdir_;
+    lxw_workbook* workbook_ = nullptr;
+    lxw_worksheet* sheet_ = nullptr;
+    lxw_format* header_ = nullptr;
+    lxw_format* text_ = nullptr;
+    lxw_format* wrapped_ = nullptr;
+    lxw_format* date_ = nullptr;
+    lxw_format* time_ = nullptr;
+    int sheets_ = 0;
+    lxw_row_t row_ = 0;   // the next row of the sheet
+    std::string cell_;    // a text as the library takes it, ending in NUL
+    std::string failure_; // the first failure; empty while there is none
+};
+
+WorkbookReport::WorkbookReport(const std::string& path, bool large) : impl_(std::make_unique<Impl>(path, large)) {}
+
+WorkbookReport::~WorkbookReport() = default;
+
+bool WorkbookReport::writable(std::string& reason) const
+{
+    return impl_->writable(reason);
+}
+
+bool WorkbookReport::add(const ReportRecord& record)
+{
+    return impl_->add(record);
+}
+
+bool WorkbookReport::close(std::string& reason)
+{
+    return impl_->close(reason);
+}
+
+} // namespace qal

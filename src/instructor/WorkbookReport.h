@@ -1,0 +1,51 @@
+#pragma once
+
+#include "instructor/RecordFileReader.h"
+
+#include <memory>
+#include <string>
+
+namespace qal {
+
+// The report as an Excel workbook (.xlsx), which LibreOffice Calc and Excel
+// open without an import dialog: the CSV's columns on a sheet, every text a
+// text cell (nothing is taken for a formula, "002" stays "002"), the date and
+// the time as date and time cells shown as 2026-12-07 and 14:05:10, the
+// question and the text wrapped, the header row frozen, an autofilter.
+//
+// Written with libxlsxwriter in its constant-memory mode: each row goes to a
+// temporary file as it is added, so the memory held does not grow with the
+// rows. A sheet holds at most 1,048,575 records below its header row; the
+// records after that go on a further sheet with the same header.
+class WorkbookReport {
+public:
+    // The longest text a cell holds, in characters.
+    static constexpr std::size_t maxCellCharacters = 32767;
+
+    // A workbook that close() writes to path. large asks for the ZIP64 form,
+    // which a workbook needs once a sheet's data passes 4 GB. Until it is
+    // whole the workbook is written beside it, to path + ".part", so a
+    // workbook that fails never takes the place of an earlier one.
+    explicit WorkbookReport(const std::string& path, bool large = false);
+    ~WorkbookReport();
+    WorkbookReport(const WorkbookReport&) = delete;
+    WorkbookReport& operator=(const WorkbookReport&) = delete;
+
+    // False, with why, when the workbook cannot be written where it goes;
+    // known at once, before any row.
+    bool writable(std::string& reason) const;
+
+    // One row. False when a text was longer than a cell holds and was cut
+    // at maxCellCharacters.
+    bool add(const ReportRecord& record);
+
+    // Writes the file. False, with why, when it cannot be written; then any
+    // part of it that was written is removed.
+    bool close(std::string& reason);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace qal
