@@ -135,6 +135,7 @@ public:
         errno = 0;
         if (std::FILE* part = std::fopen(part_.c_str(), "wb")) {
             std::fclose(part);
+            partMade_ = true;
         } else {
             failure_ = std::generic_category().message(errno);
             return;
@@ -175,11 +176,11 @@ public:
 
     ~Impl()
     {
-        if (workbook_ != nullptr) {
-            // Never closed: nothing is to be left behind.
+        // Never closed: nothing is to be left behind.
+        if (workbook_ != nullptr)
             workbook_close(workbook_);
+        if (partMade_)
             std::remove(part_.c_str());
-        }
     }
 
     bool writable(std::string& reason) const
@@ -239,9 +240,13 @@ public:
             if (ec)
                 failure_ = ec.message();
         }
-        if (failure_.empty())
+        if (failure_.empty()) {
+            partMade_ = false; // it is the workbook now
             return true;
-        std::filesystem::remove(part_, ec);
+        }
+        if (partMade_)
+            std::filesystem::remove(part_, ec);
+        partMade_ = false;
         reason = failure_;
         return false;
     }
@@ -288,7 +293,8 @@ private:
     }
 
     std::string path_;
-    std::string part_; // what the library writes, until it is whole
+    std::string part_;      // what the library writes, until it is whole
+    bool partMade_ = false; // part_ is ours, to be removed unless it becomes the workbook
     std::string tmpdir_;
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
