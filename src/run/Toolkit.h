@@ -27,10 +27,10 @@ public:
     virtual std::string inputBox(const std::string& prompt) = 0;
     // Modal message box with one OK button, no icon, the application title.
     virtual void messageBox(const std::string& text) = 0;
-    // Modal question box, the application title: the text, and the buttons
-    // Record (the default, which Return chooses) and Discard, and Cancel when
-    // offerCancel is true. Without Cancel the box can only be answered with
-    // one of the other two.
+    // Modal record-or-discard box about typed text, no icon, the application
+    // title: the text, and the buttons Record (the default, which Return
+    // chooses) and Discard, and Cancel when offerCancel is true. Without
+    // Cancel the box can only be answered with one of the other two.
     virtual TypedAnswerChoice askRecordOrDiscard(const std::string& text, bool offerCancel) = 0;
 
     // The question box (txt_question) and the answer box (txt_answer), read

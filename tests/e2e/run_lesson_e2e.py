@@ -18,7 +18,7 @@ The X server, the desktop helpers and the record patterns are those of
 run_e2e.py.
 
 Usage: run_lesson_e2e.py QALESSON_BINARY SAMPLE_LESSON [OUTPUT_DIR]
-(the screenshot of the question box goes there: question-box.png)
+(the screenshot of the record-or-discard box goes there: record-or-discard.png)
 """
 
 import os
@@ -124,7 +124,7 @@ def assignment_two(desktop, binary, sample, env, master_path, before, shot_path)
         desktop.xdotool("key", "ctrl+a")
         desktop.xdotool("type", "--delay", "15", TYPED.decode())
         # Next Question would put the default prompt in the answer's place:
-        # the question box comes first, and Return records the answer. The
+        # the record-or-discard box comes first, and Return records it. The
         # same click then reads `ROUTINE EXIT-PROG, and the run ends.
         desktop.click(window, NEXT_QUESTION)
         question = desktop.wait_window("qalesson", program)
@@ -215,7 +215,7 @@ def main():
             refused_file(desktop, binary, env, session.work, name, content, reason)
         master_path = os.path.join(session.drovnel, "masterFile_Ann_Lee.txt")
         master = assignment_one(desktop, binary, sample, env, master_path)
-        shot_path = os.path.join(out_dir or session.work, "question-box.png")
+        shot_path = os.path.join(out_dir or session.work, "record-or-discard.png")
         assignment_two(desktop, binary, sample, env, master_path, master, shot_path)
         print("e2e: sample lesson runs, refused lesson file and options passed")
         return 0

@@ -15,7 +15,7 @@ public:
     std::deque<std::string> replies;   // answers to the next input boxes, in order
     std::vector<std::string> prompts;  // every input box prompt shown
     std::vector<std::string> messages; // every message box text shown
-    // Answers to the next question boxes about typed text, in order; once
+    // Answers to the next record-or-discard boxes, in order; once
     // they run out, Discard, as the program did before it asked.
     std::deque<TypedAnswerChoice> choices;
     struct Question {
@@ -23,7 +23,7 @@ public:
         bool offerCancel;
         bool operator==(const Question&) const = default;
     };
-    std::vector<Question> questions;     // every question box shown
+    std::vector<Question> questions;     // every record-or-discard box shown
     std::string questionBox;             // txt_question
     std::string answerBox = " ";         // txt_answer starts with one blank
     std::vector<std::string> scaleCalls; // e.g. "Picture1 height 1000"

@@ -108,8 +108,8 @@ void EndSignalsTest::endRequestDuringADialogClosesItAndEndsTheProgram_data()
     QTest::addColumn<int>("dialog");
     QTest::newRow("start-up prompt") << 0;
     QTest::newRow("message box") << 1;
-    QTest::newRow("question box") << 2;
-    QTest::newRow("question box, no Cancel") << 3;
+    QTest::newRow("record-or-discard box") << 2;
+    QTest::newRow("record-or-discard box, no Cancel") << 3;
 }
 
 void EndSignalsTest::endRequestDuringADialogClosesItAndEndsTheProgram()
