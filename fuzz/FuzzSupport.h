@@ -10,6 +10,7 @@
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakeToolkit.h"
+#include "fakes/FaultyHost.h"
 #include "fakes/FormOnFakes.h"
 
 #include <cstdio>
@@ -33,7 +34,7 @@ inline void require(bool holds, const char* rule, const std::string& detail = {}
 
 // Every open fails: a run keeps to memory, and the reader and commands meet
 // a failing file at every turn, as on a missing base folder.
-class NoFiles : public FileFaults {
+class NoFiles : public test::FaultyHost {
 public:
     int beforeOpen(int, FileMode) override { return err::PathFileAccessError; }
 };

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     test::FormOnCurrentDrive run; // every file refused, so no drive is needed
     fuzz::NoFiles noFiles;
-    run.files.setFaults(&noFiles);
+    run.files.setHost(noFiles);
     run.startUp({"1", "Ann Lee", "ALX", assignment}, std::move(lines));
     const test::FakeToolkit& toolkit = run.toolkit;
     LessonForm& form = run.form;

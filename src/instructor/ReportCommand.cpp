@@ -4,14 +4,10 @@
 #include "instructor/HtmlReport.h"
 #include "instructor/RecordFileReader.h"
 #include "platform/CodePage.h"
+#include "platform/Host.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <ostream>
 #include <string_view>
-#include <system_error>
 
 #ifndef QALESSON_VERSION
 #error "QALESSON_VERSION must be defined by the build"
@@ -42,41 +38,27 @@ const char* const help = "\n"
                          "Exit status: 0 when every file was read whole; 1 when something was\n"
                          "skipped; 2 when a file cannot be read or an option is wrong.\n";
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // The whole file, or why it cannot be read.
 bool readWhole(const std::string& path, std::string& bytes, std::string& reason)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found) {
+    bytes.clear();
+    const ReadOutcome read = readFilePieces(hostPathFromUtf8(path), [&](std::string_view piece) {
+        bytes.append(piece);
+        return true;
+    });
+    switch (read.kind) {
+    case ReadOutcome::Read:
+        return true;
+    case ReadOutcome::Missing:
         reason = "it does not exist";
         return false;
-    }
-    if (status.type() == fs::file_type::directory) {
+    case ReadOutcome::Folder:
         reason = "it is a folder, not a file";
         return false;
-    }
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        reason = std::generic_category().message(errno);
+    default:
+        reason = read.reason;
         return false;
     }
-    bytes.clear();
-    if (const std::uintmax_t size = fs::file_size(path, ec); !ec)
-        bytes.reserve(size);
-    std::string chunk(1 << 20, '\0');
-    while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get()))
-        bytes.append(chunk.data(), got);
-    if (std::ferror(file.get())) {
-        reason = std::generic_category().message(errno);
-        return false;
-    }
-    return true;
 }
 
 // A file's name for the report, which is UTF-8. The program names a

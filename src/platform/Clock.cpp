@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include "platform/Host.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -10,8 +12,7 @@ ClockReading SystemClock::now() const
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = localTime(seconds);
     char date[32];
     char time[32];
     std::snprintf(date, sizeof date, "%02d-%02d-%04d", local.tm_mon + 1, local.tm_mday, local.tm_year + 1900);

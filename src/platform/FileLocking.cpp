@@ -1,6 +1,6 @@
 // FileTable's locks: the lock on a file a unit appends to or a reader
-// reads, the lock file that stands in for it where the file system keeps no
-// locks, and the termination signals held back while a unit is open.
+// reads, and the lock file that stands in for it where the file system keeps
+// no locks. The rules are the same on every host; the host only answers.
 
 #include "platform/FileTable.h"
 
@@ -8,17 +8,11 @@
 #include "platform/WinPath.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <sstream>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace qal {
 
@@ -31,52 +25,31 @@ constexpr auto waitNoticeAfter = std::chrono::milliseconds(300);
 // A lock file older than this was left behind: no unit takes so long.
 constexpr std::time_t lockFileLifetime = 120;
 
-std::string thisHost()
-{
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return "localhost";
-    return name;
-}
-
-// The first bytes of a small file; empty when it cannot be read.
-std::string readSmallFile(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    char bytes[512];
-    const ssize_t n = ::read(fd, bytes, sizeof bytes);
-    ::close(fd);
-    return n > 0 ? std::string(bytes, static_cast<std::size_t>(n)) : std::string();
-}
-
 // Whether the lock file holding `holder` ("host pid time") was left behind by
 // a run that is gone: its process no longer runs on this host, or it is older
 // than any unit takes (for another host, or a process number used anew).
-bool lockFileLeft(const std::string& path, const std::string& holder)
+bool lockFileLeft(Host& host, const std::filesystem::path& path, const std::string& holder)
 {
     std::istringstream in(holder);
-    std::string host;
+    std::string machine;
     long long pid = 0;
     long long since = 0;
     const std::time_t now = std::time(nullptr);
-    if (in >> host >> pid >> since && pid > 0) {
-        if (host == thisHost() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+    if (in >> machine >> pid >> since && pid > 0) {
+        if (machine == host.machineName() && host.processGone(pid))
             return true;
         return now - since > lockFileLifetime;
     }
     // Not written yet, or cut short by a crash: its age tells.
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && now - st.st_mtime > lockFileLifetime;
+    const std::time_t modified = host.modified(path);
+    return modified >= 0 && now - modified > lockFileLifetime;
 }
 
 } // namespace
 
-std::string FileTable::lockFilePath(const std::string& hostPath)
+std::filesystem::path FileTable::lockFilePath(const std::filesystem::path& hostPath)
 {
-    const std::filesystem::path path(hostPath);
-    std::string name = path.filename().string();
+    std::string name = utf8FromHostPath(hostPath.filename());
     constexpr std::string_view suffix = ".lock";
     if (name.size() + suffix.size() > hostNameLimit) {
         // Cut where a character starts (never inside a UTF-8 sequence); two
@@ -86,10 +59,10 @@ std::string FileTable::lockFilePath(const std::string& hostPath)
             --cut;
         name.resize(cut);
     }
-    return (path.parent_path() / (name + std::string(suffix))).string();
+    return hostPath.parent_path() / hostPathFromUtf8(name + std::string(suffix));
 }
 
-void FileTable::lock(Slot& s, int number, bool shared)
+void FileTable::lock(Slot& s, bool shared)
 {
     // Another run writing a header or a record holds the lock only for that
     // long, so waiting a little is enough; past the limit, report it as the
@@ -110,19 +83,12 @@ void FileTable::lock(Slot& s, int number, bool shared)
     bool useLockFile = false;
     for (;;) {
         if (!useLockFile) {
-            int error = faults_ ? faults_->lockRefusal(number) : 0;
-            if (!error) {
-                if (::flock(s.fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0)
-                    return;
-                error = errno;
-            }
-            if (error == EINTR)
-                continue;
-            // Any answer but "held by another run" means the file system
-            // keeps no locks (NFS without its lock service answers ENOLCK):
-            // a lock file stands in, so no line is ever written unlocked.
-            if (error != EWOULDBLOCK)
-                useLockFile = true;
+            const LockAnswer answer = host_->tryLock(s.file, shared);
+            if (answer == LockAnswer::Locked)
+                return;
+            // Where the file system keeps no locks, a lock file stands in, so
+            // no line is ever written unlocked.
+            useLockFile = answer == LockAnswer::NotSupported;
         }
         if (useLockFile && takeLockFile(s))
             return;
@@ -142,67 +108,34 @@ void FileTable::lock(Slot& s, int number, bool shared)
 
 bool FileTable::takeLockFile(Slot& s)
 {
-    const std::string lockPath = lockFilePath(s.path);
-    const int fd = ::open(lockPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        // Who holds it, for a waiter to tell whether it was left behind.
-        const std::string holder =
-            thisHost() + " " + std::to_string(::getpid()) + " " + std::to_string(std::time(nullptr)) + "\n";
-        const bool whole = ::write(fd, holder.data(), holder.size()) == static_cast<ssize_t>(holder.size());
-        ::close(fd);
+    const std::filesystem::path lockPath = lockFilePath(s.path);
+    // Who holds it, for a waiter to tell whether it was left behind.
+    const std::string holder = host_->machineName() + " " + std::to_string(host_->processId()) + " " +
+                               std::to_string(std::time(nullptr)) + "\n";
+    if (host_->createExclusive(lockPath, holder)) {
         s.lockFile = lockPath;
-        if (!whole) {
-            // A lock file that does not name its holder would hold others
-            // off for two minutes should this run die; give up this try.
-            ::unlink(lockPath.c_str());
-            s.lockFile.clear();
-            throw RunError(err::DiskFull);
-        }
         return true;
     }
-    if (errno == ENOSPC || errno == EDQUOT)
-        throw RunError(err::DiskFull);
-    if (errno != EEXIST)
-        throw RunError(err::PermissionDenied); // no lock to be had here
     takeOverIfLeft(lockPath);
     return false;
 }
 
-void FileTable::takeOverIfLeft(const std::string& lockPath)
+void FileTable::takeOverIfLeft(const std::filesystem::path& lockPath)
 {
-    const std::string holder = readSmallFile(lockPath);
-    if (!lockFileLeft(lockPath, holder))
+    const std::string holder = host_->readSmallFile(lockPath);
+    if (!lockFileLeft(*host_, lockPath, holder))
         return;
     // Moved aside first, so that of several waiters that found it left
     // behind only one removes it, and a lock file taken anew in the meantime
     // is put back.
-    const std::string aside =
-        (std::filesystem::path(lockPath).parent_path() / (".qalesson-lock-" + std::to_string(::getpid()))).string();
-    if (::rename(lockPath.c_str(), aside.c_str()) != 0)
+    const std::filesystem::path aside =
+        lockPath.parent_path() / hostPathFromUtf8(".qalesson-lock-" + std::to_string(host_->processId()));
+    host_->remove(aside);
+    if (!host_->renameNoReplace(lockPath, aside))
         return;
-    if (readSmallFile(aside) != holder)
-        (void)::link(aside.c_str(), lockPath.c_str());
-    ::unlink(aside.c_str());
-}
-
-void FileTable::holdSignals()
-{
-    if (appendOpen_++ > 0)
-        return;
-    sigset_t terminating;
-    sigemptyset(&terminating);
-    sigaddset(&terminating, SIGTERM);
-    sigaddset(&terminating, SIGHUP);
-    sigaddset(&terminating, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &terminating, &heldMask_);
-}
-
-void FileTable::releaseSignals()
-{
-    if (--appendOpen_ > 0)
-        return;
-    // A signal that came meanwhile takes effect here, with the unit done.
-    pthread_sigmask(SIG_SETMASK, &heldMask_, nullptr);
+    if (host_->readSmallFile(aside) != holder)
+        (void)host_->renameNoReplace(aside, lockPath);
+    host_->remove(aside);
 }
 
 } // namespace qal

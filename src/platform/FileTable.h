@@ -1,48 +1,18 @@
 #pragma once
 
+#include "platform/Host.h"
 #include "platform/LineReader.h"
 
 #include <array>
-#include <csignal>
-#include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace qal {
-
-enum class FileMode {
-    Append, // created when missing, every write goes to the end
-    Input,  // read from the start; the file must exist
-    Output, // created, or emptied when it exists
-};
-
-// A hook for tests: consulted before each file operation. Returning an error
-// number makes that operation fail with it (0 lets it go ahead).
-class FileFaults {
-public:
-    virtual ~FileFaults() = default;
-    virtual int beforeOpen(int /*number*/, FileMode /*mode*/) { return 0; }
-    // Each line given to writeLine.
-    virtual int beforeWrite(int /*number*/) { return 0; }
-    // The bytes an Append file holds going to the file in one write. With an
-    // error number, only the first `bytes` of them (all unless lowered)
-    // reach the file before the write fails: a short write.
-    virtual int beforeFlush(int /*number*/, std::size_t& /*bytes*/) { return 0; }
-    // Flushing a written file to the disk (fsync).
-    virtual int beforeSync(int /*number*/) { return 0; }
-    virtual int beforeClose(int /*number*/) { return 0; }
-    // Cutting a file back to its length from before a failed unit.
-    virtual int beforeCutBack(int /*number*/) { return 0; }
-    // An errno for the file system's lock call to fail with, as a file
-    // system without locks answers (0: the real call).
-    virtual int lockRefusal(int /*number*/) { return 0; }
-    // Told after a folder was flushed to the disk, its new entry with it.
-    virtual void folderSynced(const std::string& /*hostFolder*/) {}
-};
 
 // Files by number, as the original platform offered them. Paths are Windows
 // paths (see hostPath). Lines are written as the text and CR LF, byte for
@@ -69,16 +39,19 @@ public:
 //   then the failure is thrown. When cutting back fails too, the RunError
 //   names the files that may now end in part of the unit. A file the unit
 //   made stays, empty: another run may be waiting for it already.
-// - While an Append file is open, the termination signals (SIGTERM, SIGHUP,
-//   SIGINT) are held back on this thread: they take effect once the unit is
-//   closed.
+// - While an Append file is open, the host holds termination back (the
+//   POSIX signals SIGTERM, SIGHUP, SIGINT on this thread): it takes effect
+//   once the unit is closed.
 // - A file or folder this table creates is made durable by flushing its
 //   folder too.
+//
+// Every call to the system goes through the Host it is given; the rules
+// above are the table's own and the same on every host.
 class FileTable {
 public:
     static constexpr int maxNumber = 255;
 
-    FileTable() = default;
+    explicit FileTable(Host& host = systemHost()) : host_(&host) {}
     ~FileTable();
     FileTable(const FileTable&) = delete;
     FileTable& operator=(const FileTable&) = delete;
@@ -110,7 +83,8 @@ public:
     // Creates one folder; fails with 75 when it exists, 76 when its parent does not.
     void createFolder(std::string_view windowsPath);
 
-    void setFaults(FileFaults* faults) { faults_ = faults; }
+    // The host every later call goes through (tests put a faulty one in).
+    void setHost(Host& host) { host_ = &host; }
     void setLockTimeoutMs(int ms) { lockTimeoutMs_ = ms; }
     // Told true when a lock has been waited for a moment (so the student can
     // be shown that the program is busy), and false when the wait is over.
@@ -118,42 +92,37 @@ public:
 
     // The lock file that stands in for the lock of the file at hostPath: its
     // name with ".lock" added, the name cut where that would be too long.
-    static std::string lockFilePath(const std::string& hostPath);
+    static std::filesystem::path lockFilePath(const std::filesystem::path& hostPath);
 
 private:
     struct Slot {
-        int fd = -1;
+        HostHandle file = noHandle;
         FileMode mode = FileMode::Input;
-        std::string windowsPath; // as the program named it, for messages
-        std::string path;        // host path (its lock file lies beside it)
-        LineReader reader;       // Input: the lines not yet read
-        bool written = false;    // something reached the file since open
-        off_t length = 0;        // Append: the file's length when opened
-        std::string pending;     // Append: lines not yet written
-        std::string lockFile;    // Append: the lock file held, if any
+        std::string windowsPath;        // as the program named it, for messages
+        std::filesystem::path path;     // host path (its lock file lies beside it)
+        LineReader reader;              // Input: the lines not yet read
+        bool written = false;           // something reached the file since open
+        std::uint64_t length = 0;       // Append: the file's length when opened
+        std::string pending;            // Append: lines not yet written
+        std::filesystem::path lockFile; // Append: the lock file held, if any
     };
 
     Slot& slot(int number);
     const Slot* find(int number) const;
-    void flush(Slot& s, int number);
-    void sync(Slot& s, int number);
-    bool cutBack(Slot& s, int number) noexcept;
+    void flush(Slot& s);
+    void sync(Slot& s);
     void release(Slot& s) noexcept;
 
     // Locking (FileLocking.cpp): the lock of a file, or the lock file that
-    // stands in for it, and the termination signals held while a unit is open.
-    void lock(Slot& s, int number, bool shared);
+    // stands in for it.
+    void lock(Slot& s, bool shared);
     bool takeLockFile(Slot& s);
-    static void takeOverIfLeft(const std::string& lockPath);
-    void holdSignals();
-    void releaseSignals();
+    void takeOverIfLeft(const std::filesystem::path& lockPath);
 
     std::array<Slot, maxNumber + 1> slots_{};
-    FileFaults* faults_ = nullptr;
+    Host* host_;
     int lockTimeoutMs_ = 10000;
     std::function<void(bool)> waitNotice_;
-    int appendOpen_ = 0;  // Append files open: signals are held while any is
-    sigset_t heldMask_{}; // the thread's mask before they were held
 };
 
 } // namespace qal

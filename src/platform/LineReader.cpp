@@ -3,9 +3,6 @@
 #include "platform/LineBreaks.h"
 #include "platform/RunError.h"
 
-#include <cerrno>
-#include <unistd.h>
-
 namespace qal {
 
 namespace {
@@ -25,15 +22,14 @@ void LineReader::fill()
     pos_ = 0;
     const std::size_t old = buffer_.size();
     buffer_.resize(old + readChunk);
-    ssize_t n;
-    do {
-        n = ::read(fd_, buffer_.data() + old, readChunk);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
+    std::size_t n = 0;
+    try {
+        n = host_->read(file_, buffer_.data() + old, readChunk);
+    } catch (...) {
         buffer_.resize(old);
-        throw RunError(err::DeviceIOError);
+        throw;
     }
-    buffer_.resize(old + static_cast<std::size_t>(n));
+    buffer_.resize(old + n);
     if (n == 0)
         drained_ = true;
 }

@@ -1,13 +1,11 @@
 #include "platform/WinPath.h"
 
 #include "platform/CodePage.h"
-#include "platform/RunError.h"
+#include "platform/Host.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 namespace qal {
@@ -62,24 +60,13 @@ bool hostNameAsCp1252(std::string_view utf8, std::string& out)
     return true;
 }
 
-fs::path homeFolder()
-{
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return "/";
-}
-
 fs::path driveRoot(char letter)
 {
     const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     const std::string variable = std::string("QALESSON_DRIVE_") + upper;
     if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped)
-        return mapped;
-    if (upper == 'C')
-        return homeFolder();
-    throw RunError(err::PathNotFound);
+        return hostPathFromUtf8(mapped);
+    return defaultDriveRoot(upper);
 }
 
 // The entry of folder that stands for name (Windows-1252 text, hostName its
@@ -92,16 +79,16 @@ fs::path driveRoot(char letter)
 std::string matchingEntry(const fs::path& folder, const std::string& name, const std::string& hostName, PathKind kind)
 {
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(folder / hostName, ec)))
+    if (fs::exists(fs::symlink_status(folder / hostPathFromUtf8(hostName), ec)))
         return hostName;
-    if (hostName != name && fs::exists(fs::symlink_status(folder / name, ec)))
+    if (hostName != name && fs::exists(fs::symlink_status(folder / hostPathFromUtf8(name), ec)))
         return name;
     const std::string wanted = folded(name);
     std::string best;
     bool bestFits = false;
     std::string asText;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
+        const std::string entry = utf8FromHostPath(it->path().filename());
         if (entry.size() < wanted.size() || entry.size() > 4 * wanted.size())
             continue;
         const bool same = (hostNameAsCp1252(entry, asText) && folded(asText) == wanted) || folded(entry) == wanted;
@@ -155,10 +142,12 @@ fs::path hostPath(std::string_view windowsPath, PathKind last)
             continue;
         }
         const PathKind kind = i + 1 == parts.size() ? last : PathKind::Folder;
-        // Windows-1252 text on the Windows side, UTF-8 on the host.
+        // Windows-1252 text on the Windows side, UTF-8 on the host. A host
+        // that matches letter case itself is left to do it.
         const std::string hostName = cp1252ToUtf8(name);
-        const std::string existing = matchingEntry(result, name, hostName, kind);
-        result /= existing.empty() ? hostName : existing;
+        const std::string existing =
+            hostMatchesLetterCase() ? std::string() : matchingEntry(result, name, hostName, kind);
+        result /= hostPathFromUtf8(existing.empty() ? hostName : existing);
     }
     return result;
 }

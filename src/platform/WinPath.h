@@ -13,9 +13,10 @@ constexpr std::size_t hostNameLimit = 255;
 // host's file system.
 //
 // Drive letter X maps to the folder named by the environment variable
-// QALESSON_DRIVE_X (letter in capitals) when it is set; drive C otherwise maps
-// to the home folder. Any other unmapped drive fails with 76 (path not found),
-// as an unmapped network drive does. Backslashes (and slashes) separate
+// QALESSON_DRIVE_X (letter in capitals) when it is set. Otherwise, on Windows
+// the drive is the real one; elsewhere drive C maps to the home folder and
+// any other drive fails with 76 (path not found), as an unmapped network
+// drive does. Backslashes (and slashes) separate
 // folders. A path without a drive is taken relative to the current folder.
 //
 // The path is Windows-1252 text; on the host its names are UTF-8 (Zoë stays
@@ -24,8 +25,9 @@ constexpr std::size_t hostNameLimit = 255;
 // the code page; so is one made by earlier versions, which wrote the
 // Windows-1252 bytes as they were. A missing component keeps the case given.
 //
-// Where a folder holds several names that differ only in letter case (Windows
-// never has two, the host may), the exact name wins (UTF-8 before the older
+// On Windows the file system does that matching itself. Where a folder holds
+// several names that differ only in letter case (Windows never has two, the
+// host may), the exact name wins (UTF-8 before the older
 // byte form); otherwise an entry of the kind wanted (a folder on the way, and
 // for the last component what `last` says), and among those the first in byte
 // order, so the same one every time.

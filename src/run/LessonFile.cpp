@@ -1,13 +1,11 @@
 #include "run/LessonFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/Host.h"
 #include "platform/LineBreaks.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
+#include <optional>
 
 namespace qal {
 
@@ -110,15 +108,6 @@ std::vector<std::string> splitLessonLines(std::string_view bytes)
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-std::string systemReason(int number)
-{
-    return std::generic_category().message(number);
-}
-
 constexpr std::string_view utf8Mark = "\xEF\xBB\xBF";
 
 // Byte order marks are only ever written by editors saving UTF-8 or UTF-16;
@@ -188,35 +177,21 @@ Utf8Line fromUtf8(const std::string& line)
 
 LessonFile readLessonFile(const std::string& path)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (status.type() == fs::file_type::not_found)
-        return unreadable("it does not exist");
-    if (ec)
-        return unreadable("it cannot be opened: " + ec.message());
-    if (status.type() == fs::file_type::directory)
-        return unreadable("it is a folder, not a file");
-
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return unreadable("it cannot be opened: " + systemReason(errno));
-
     LessonLineSplitter splitter;
     Utf8Check utf8;
     const char* const notUtf8 = "it starts with a UTF-8 byte order mark but is not UTF-8 text";
     bool marked = false; // starts with UTF-8's byte order mark
-    std::string chunk(64 * 1024, '\0');
     std::size_t total = 0;
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (got == 0)
-            break;
-        std::string_view piece(chunk.data(), got);
+    std::optional<LessonFile> refusal; // set when a piece showed the file cannot be a lesson
+    const auto refuse = [&](std::string reason, std::size_t line = 0) {
+        refusal = refused(std::move(reason), line);
+        return false;
+    };
+    const ReadOutcome read = readFilePieces(hostPathFromUtf8(path), [&](std::string_view piece) {
+        const std::size_t got = piece.size();
         if (total == 0) {
             if (isUtf16(piece))
-                return refused("it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text");
+                return refuse("it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text");
             // A mark cut by the end of the first piece is taken for text:
             // pieces are far longer than three bytes, so only a file that
             // short could cut it.
@@ -229,25 +204,38 @@ LessonFile readLessonFile(const std::string& path)
         if (const std::size_t nul = piece.find('\0'); nul != std::string_view::npos) {
             splitter.feed(piece.substr(0, nul));
             const std::size_t line = splitter.endedLines() + 1;
-            return refused("line " + std::to_string(line) + " holds a NUL byte, so it is not a text file", line);
+            return refuse("line " + std::to_string(line) + " holds a NUL byte, so it is not a text file", line);
         }
         splitter.feed(piece);
         utf8.feed(piece);
         if (splitter.lineCount() > maxLessonLines)
-            return refused("it has more than " + std::to_string(maxLessonLines) + " lines", maxLessonLines + 1);
+            return refuse("it has more than " + std::to_string(maxLessonLines) + " lines", maxLessonLines + 1);
         // A line too long in both codes is refused at once, so a file of one
         // endless line is never held whole; one too long as Windows-1252
         // only once the text is known to be that (while it is UTF-8 a line
         // holds at most four bytes a character).
         if (splitter.firstLongUtf8Line() != 0)
-            return refused(tooLong(splitter.firstLongUtf8Line()), splitter.firstLongUtf8Line());
+            return refuse(tooLong(splitter.firstLongUtf8Line()), splitter.firstLongUtf8Line());
         if (marked && !utf8.valid())
-            return refused(notUtf8);
+            return refuse(notUtf8);
         if (!utf8.valid() && splitter.firstLongLine() != 0)
-            return refused(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
+            return refuse(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
+        return true;
+    });
+    switch (read.kind) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::Missing:
+        return unreadable("it does not exist");
+    case ReadOutcome::Folder:
+        return unreadable("it is a folder, not a file");
+    case ReadOutcome::CannotOpen:
+        return unreadable("it cannot be opened: " + read.reason);
+    case ReadOutcome::CannotRead:
+        return refused("it cannot be read: " + read.reason);
     }
-    if (std::ferror(file.get()))
-        return refused("it cannot be read: " + systemReason(errno));
+    if (refusal)
+        return std::move(*refusal);
     if (total == 0 || (marked && total == utf8Mark.size()))
         return refused("it is empty");
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileTable.h"
+#include "fakes/FaultyHost.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,7 +12,7 @@ namespace qal::test {
 // error number. A failing flush first lets shortBytes of its bytes reach the
 // file (a short write, as a disk that fills up mid-write gives). Cutting back
 // after a failure can be made to fail too, for one number or for any (0).
-class StepFault : public FileFaults {
+class StepFault : public FaultyHost {
 public:
     enum Step { Open, Write, Flush, Sync, Close };
 

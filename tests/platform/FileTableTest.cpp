@@ -1,4 +1,6 @@
 #include "platform/FileTable.h"
+
+#include "fakes/FaultyHost.h"
 #include "platform/RunError.h"
 
 #include "fakes/TempDrive.h"
@@ -19,6 +21,7 @@ namespace qal {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FaultyHost;
 using test::readBytes;
 using test::TempDrive;
 using test::writeBytes;
@@ -151,12 +154,14 @@ TEST_F(FileTableTest, ReadOnlyFolderRefusesToOpen)
 
 TEST_F(FileTableTest, InjectedFaultsFailTheOperationWithTheirNumber)
 {
-    struct FailSecondWrite : FileFaults {
+    // An Output file writes each line as it comes, so a failed line is lost
+    // and the next one still goes.
+    struct FailSecondWrite : FaultyHost {
         int writes = 0;
         int beforeWrite(int) override { return ++writes == 2 ? err::DiskFull : 0; }
     } faults;
-    files.setFaults(&faults);
-    files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    files.setHost(faults);
+    files.open(1, "c:\\drovnel\\a.txt", FileMode::Output);
     files.writeLine(1, "one");
     EXPECT_EQ(errorOf([&] { files.writeLine(1, "two"); }), err::DiskFull);
     files.writeLine(1, "three");
@@ -183,8 +188,8 @@ TEST_F(FileTableTest, ALockedFileFailsWithPermissionDeniedAfterTheWait)
 }
 
 // A file system that keeps no locks (NFS without its lock service).
-struct NoLocks : FileFaults {
-    int lockRefusal(int) override { return ENOLCK; }
+struct NoLocks : FaultyHost {
+    bool refusesLocks(int) override { return true; }
 };
 
 std::string thisHost()
@@ -197,7 +202,7 @@ std::string thisHost()
 TEST_F(FileTableTest, WhereLocksAreRefusedALockFileNamingItsHolderStandsIn)
 {
     NoLocks noLocks;
-    files.setFaults(&noLocks);
+    files.setHost(noLocks);
     files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
     const std::string holder = readBytes(dir / "a.txt.lock");
     EXPECT_EQ(holder.substr(0, holder.rfind(' ')), thisHost() + " " + std::to_string(::getpid()));
@@ -228,7 +233,7 @@ TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
         {"not yet written", "", false},
     };
     NoLocks noLocks;
-    files.setFaults(&noLocks);
+    files.setHost(noLocks);
     files.setLockTimeoutMs(150);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -314,14 +319,16 @@ TEST_F(FileTableTest, TerminationSignalsWaitUntilTheUnitIsClosed)
 TEST_F(FileTableTest, AFailedUnitCutsEveryFileBackToWhereItWas)
 {
     writeBytes(dir / "a.txt", "earlier\r\n");
-    struct FailSecondFlush : FileFaults {
+    struct FailSecondFlush : FaultyHost {
         int beforeFlush(int number, std::size_t& bytes) override
         {
             bytes = 3;
             return number == 2 ? err::DiskFull : 0;
         }
     } fault;
-    files.setFaults(&fault);
+    fault.setNumber("a.txt", 1);
+    fault.setNumber("b.txt", 2);
+    files.setHost(fault);
     files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
     files.open(2, "c:\\drovnel\\b.txt", FileMode::Append);
     files.writeLine(1, "one");
@@ -336,11 +343,11 @@ TEST_F(FileTableTest, AFailedUnitCutsEveryFileBackToWhereItWas)
 
 TEST_F(FileTableTest, ANewFileOrFolderIsMadeDurableWithItsFolder)
 {
-    struct Synced : FileFaults {
+    struct Synced : FaultyHost {
         std::vector<std::string> folders;
-        void folderSynced(const std::string& folder) override { folders.push_back(folder); }
+        void folderSynced(const std::filesystem::path& folder) override { folders.push_back(folder.string()); }
     } synced;
-    files.setFaults(&synced);
+    files.setHost(synced);
     writeBytes(dir / "old.txt", "x");
     const struct {
         const char* what;

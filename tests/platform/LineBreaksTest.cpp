@@ -3,20 +3,23 @@
 // byte at a time.
 
 #include "fakes/CaseTable.h"
+#include "fakes/TempDrive.h"
 #include "platform/LineBreaks.h"
 #include "platform/LineReader.h"
 #include "run/LessonFile.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace qal {
 namespace {
 
 using test::PrintTo;
+using test::TempDrive;
+using test::writeBytes;
 
 struct Case {
     const char* name;
@@ -38,15 +41,16 @@ const Case cases[] = {
 
 std::vector<std::string> readerLines(const std::string& text)
 {
-    int ends[2];
-    EXPECT_EQ(::pipe(ends), 0);
-    EXPECT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::close(ends[1]);
-    LineReader reader(ends[0]);
+    const TempDrive drive;
+    const std::filesystem::path path = drive.root() / "lines.txt";
+    writeBytes(path, text);
+    Host& host = systemHost();
+    const HostHandle file = host.open(path, FileMode::Input).handle;
+    LineReader reader(host, file);
     std::vector<std::string> lines;
     while (!reader.atEnd())
         lines.push_back(reader.readLine());
-    ::close(ends[0]);
+    host.close(file);
     return lines;
 }
 

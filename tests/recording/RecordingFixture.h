@@ -3,6 +3,8 @@
 #include "fakes/FormOnFakes.h"
 #include "platform/FileTable.h"
 
+#include "fakes/FaultyHost.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -61,7 +63,7 @@ protected:
 
 // Fails the nth line written (counting every line to every file from the
 // start of the test) with the given error number, once.
-class FailNthWrite : public FileFaults {
+class FailNthWrite : public FaultyHost {
 public:
     FailNthWrite(int n, int number) : n_(n), number_(number) {}
     int beforeWrite(int) override { return ++writes_ == n_ ? number_ : 0; }
@@ -73,7 +75,7 @@ private:
 };
 
 // Fails every open of one file number with the given error number.
-class FailOpen : public FileFaults {
+class FailOpen : public FaultyHost {
 public:
     FailOpen(int fileNumber, int number) : fileNumber_(fileNumber), number_(number) {}
     int beforeOpen(int fileNumber, FileMode) override { return fileNumber == fileNumber_ ? number_ : 0; }

@@ -251,7 +251,7 @@ TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
     toolkit.questionBox = "Q";
     toolkit.answerBox = "A";
     StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
-    files.setFaults(&fault);
+    files.setHost(fault);
 
     (form.*c.click)();
 
@@ -268,7 +268,7 @@ TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
     EXPECT_EQ(send(), "H\r\n");
     EXPECT_EQ(notes(), "N\r\n");
 
-    files.setFaults(nullptr);
+    files.setHost(systemHost());
     (form.*c.click)();
     EXPECT_EQ(toolkit.messages.size(), 1u);
     const bool isNotes = c.click == &LessonForm::cmd_save_as_notes_Click;
@@ -317,7 +317,7 @@ TEST_F(RecordsTest, FileThatCannotBeCutBackIsNamedInTheMessage)
     toolkit.answerBox = "A";
     StepFault fault(StepFault::Sync, 2, 57);
     fault.cutBackFailsFor = 1;
-    files.setFaults(&fault);
+    files.setHost(fault);
     form.cmd_enter_response_Click();
     ASSERT_EQ(toolkit.messages.size(), 1u);
     EXPECT_EQ(toolkit.messages[0], runtimeError(57, "Device I/O error") +
@@ -336,7 +336,7 @@ TEST_F(RecordsTest, FailedOpenLeavesNoFileOpen)
     s.questionText = "Q";
     toolkit.answerBox = "A";
     FailOpen locked(2, 70);
-    files.setFaults(&locked);
+    files.setHost(locked);
     form.cmd_enter_response_Click();
     ASSERT_EQ(toolkit.messages.size(), 1u);
     EXPECT_EQ(toolkit.messages[0], runtimeError(70, "Permission denied"));
@@ -344,7 +344,7 @@ TEST_F(RecordsTest, FailedOpenLeavesNoFileOpen)
     EXPECT_EQ(master(), "");
     EXPECT_EQ(toolkit.answerBox, "A");
 
-    files.setFaults(nullptr);
+    files.setHost(systemHost());
     form.cmd_enter_response_Click();
     EXPECT_EQ(toolkit.messages.size(), 1u);
     EXPECT_EQ(send(), responseInSend("Q", "A"));

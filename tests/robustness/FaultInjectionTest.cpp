@@ -124,9 +124,9 @@ TEST_F(FaultInjectionTest, RecordingFaultsAreReportedKeepTheAnswerAndChangeNoFil
         toolkit.answerBox = text;
         toolkit.questionBox = "the question";
         StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
-        files.setFaults(&fault);
+        files.setHost(fault);
         click(c.notes);
-        files.setFaults(nullptr);
+        files.setHost(systemHost());
 
         EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(c.number, c.text)});
         EXPECT_FALSE(form.ended());
@@ -172,9 +172,9 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageWriteNoHeaderLineAn
         const auto before = contents();
         FormOnCurrentDrive again; // a second run on the same files
         StepFault fault(c.step, c.file, c.number);
-        again.files.setFaults(&fault);
+        again.files.setHost(fault);
         again.startUp(annLee());
-        again.files.setFaults(nullptr);
+        again.files.setHost(systemHost());
 
         EXPECT_EQ(again.toolkit.messages,
                   std::vector<std::string>{LessonForm::generalErrorMessage + std::to_string(c.number)});
@@ -199,7 +199,7 @@ TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSucces
     toolkit.answerBox = "half there";
     StepFault fault(StepFault::Sync, 2, 57);
     fault.cutBackFailsFor = 1;
-    files.setFaults(&fault);
+    files.setHost(fault);
     form.cmd_enter_response_Click();
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(57, "Device I/O error") +
                                                          "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt "
@@ -211,7 +211,7 @@ TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSucces
     FormOnCurrentDrive again;
     StepFault headerFault(StepFault::Flush, 2, 61, 1, 20);
     headerFault.cutBackFailsFor = 0;
-    again.files.setFaults(&headerFault);
+    again.files.setHost(headerFault);
     again.startUp(annLee());
     EXPECT_EQ(again.toolkit.messages,
               std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
@@ -320,9 +320,9 @@ TEST_F(FaultInjectionTest, FailedCloseAtTheEndStillEndsTheProgram)
     files.open(1, "c:\\drovnel\\masterFile_Ann_Lee.txt", FileMode::Append);
     files.open(2, "c:\\drovnel\\send_1207Ann_Lee.txt", FileMode::Append);
     StepFault fault(StepFault::Close, 2, 57);
-    files.setFaults(&fault);
+    files.setHost(fault);
     EXPECT_NO_THROW(form.cmd_quit_Click());
-    files.setFaults(nullptr);
+    files.setHost(systemHost());
     EXPECT_TRUE(form.ended());
     EXPECT_EQ(toolkit.endCalls, 1);
     EXPECT_FALSE(files.isOpen(1));

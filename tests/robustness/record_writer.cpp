@@ -18,6 +18,7 @@
 // Exit status 0 when every command went through without a message box.
 
 #include "platform/FileTable.h"
+#include "fakes/FaultyHost.h"
 #include "platform/Random.h"
 #include "run/LessonForm.h"
 
@@ -40,7 +41,7 @@ namespace {
 using qal::test::FakeClock;
 using qal::test::FakeToolkit;
 
-class WriterFaults : public qal::FileFaults {
+class WriterFaults : public qal::test::FaultyHost {
 public:
     bool slow = false;
     bool noLocks = false;
@@ -57,7 +58,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return 0;
     }
-    int lockRefusal(int) override { return noLocks ? ENOLCK : 0; }
+    bool refusesLocks(int) override { return noLocks; }
 
 private:
     void pause()
@@ -119,7 +120,7 @@ int main(int argc, char** argv)
 
     FakeToolkit toolkit;
     qal::FileTable files;
-    files.setFaults(&faults);
+    files.setHost(faults);
     FakeClock clock; // a fixed day, so both runs share one send file
     qal::Random random;
     qal::LessonForm form(toolkit, files, clock, random);

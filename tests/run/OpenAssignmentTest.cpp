@@ -2,6 +2,7 @@
 #include "platform/RunError.h"
 #include "run/LessonForm.h"
 
+#include "fakes/FaultyHost.h"
 #include "fakes/FormOnFakes.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::annLee;
+using test::FaultyHost;
 using test::FormOnCurrentDrive;
 using test::FormOnFakes;
 using test::readBytes;
@@ -109,11 +111,11 @@ TEST_F(OpenAssignmentTest, MissingBaseFolderReportsTheFileSystemNumberAndGoesOn)
 
 TEST_F(OpenAssignmentTest, FailureHalfWayWritesNoHeaderLineAndClosesTheFiles)
 {
-    struct FailFourthWrite : FileFaults {
+    struct FailFourthWrite : FaultyHost {
         int writes = 0;
         int beforeWrite(int) override { return ++writes == 4 ? err::DiskFull : 0; }
     } faults;
-    files.setFaults(&faults);
+    files.setHost(faults);
     runStartUp(annLee());
     EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{std::string(LessonForm::generalErrorMessage) + "61"});

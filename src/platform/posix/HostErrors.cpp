@@ -1,4 +1,4 @@
-#include "platform/HostErrors.h"
+#include "platform/posix/HostErrors.h"
 
 #include "platform/RunError.h"
 

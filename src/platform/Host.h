@@ -1,0 +1,136 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qal {
+
+enum class FileMode {
+    Append, // created when missing, every write goes to the end
+    Input,  // read from the start; the file must exist
+    Output, // created, or emptied when it exists
+};
+
+// An open file of the host: a file descriptor on POSIX, a HANDLE on Windows.
+using HostHandle = std::intptr_t;
+constexpr HostHandle noHandle = -1;
+
+// What the host answered when asked for a lock without waiting.
+enum class LockAnswer {
+    Locked,       // the lock is this run's until the file is closed
+    Held,         // another run holds it: try again later
+    NotSupported, // the file system keeps no locks (a lock file stands in)
+};
+
+// The system calls under the file table, and the few other services of the
+// host that differ between systems. Everything above it (files by number,
+// units, the lock-file rules, Windows paths) is portable and calls only
+// this. Every failure is a RunError carrying the program's error number,
+// mapped from the host's own error in one table per host.
+//
+// One implementation per host (platform/posix, platform/windows); tests wrap
+// the real one to make any operation fail as a file system would.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    struct Opened {
+        HostHandle handle = noHandle;
+        bool created = false; // the file did not exist before
+    };
+    // Opens the file at path. Append and Output create a missing file (with
+    // created set); Input needs the file to exist. A folder is refused (75).
+    // Fails with 53 for a missing file to read, 76 for a missing folder on
+    // the way, 75 where the file may not be opened, 61, 67, 57, 70.
+    virtual Opened open(const std::filesystem::path& path, FileMode mode) = 0;
+    // The file's length now.
+    virtual std::uint64_t size(HostHandle file) = 0;
+    // Writes the bytes whole (an Append file at its end), going on after a
+    // write that took only part of them. written is set once any byte has
+    // reached the file, even when the write then fails.
+    virtual void writeAll(HostHandle file, std::string_view bytes, bool& written) = 0;
+    // Reads up to size bytes into buffer; 0 at the end of the file.
+    virtual std::size_t read(HostHandle file, char* buffer, std::size_t size) = 0;
+    // Flushes what was written to the disk. A file that cannot be flushed by
+    // its nature (a terminal, a device) is no failure.
+    virtual void sync(HostHandle file) = 0;
+    // Cuts the file back to length and flushes it; false when either failed.
+    virtual bool truncate(HostHandle file, std::uint64_t length) noexcept = 0;
+    // Asks the file system whether a write it accepted has failed since
+    // (a network file system may report that only on close), while the file
+    // is still open and locked.
+    virtual void checkWritten(HostHandle file) = 0;
+    // Closes the file, letting go of its lock.
+    virtual void close(HostHandle file) noexcept = 0;
+    // Takes the file's lock without waiting: shared for reading, exclusive
+    // for writing.
+    virtual LockAnswer tryLock(HostHandle file, bool shared) = 0;
+
+    // Makes one folder; 75 when it exists, 76 when its parent does not.
+    virtual void makeFolder(const std::filesystem::path& path) = 0;
+    // Makes a new entry in the folder durable (a file or a folder just made
+    // in it), so that it survives a power cut. Where the file system needs
+    // no such step, or cannot take it, this does nothing.
+    virtual void syncFolder(const std::filesystem::path& folder) noexcept = 0;
+
+    // Lock files, for file systems that keep no locks.
+    // Creates path holding contents, only if nothing is there yet: false when
+    // something is. Fails with 61 for a full disk, 70 when no lock file can
+    // be made there at all.
+    virtual bool createExclusive(const std::filesystem::path& path, std::string_view contents) = 0;
+    // The first bytes of a small file; empty when it cannot be read.
+    virtual std::string readSmallFile(const std::filesystem::path& path) noexcept = 0;
+    // The last time the file was changed, in seconds of the system clock;
+    // -1 when it cannot be told.
+    virtual std::time_t modified(const std::filesystem::path& path) noexcept = 0;
+    virtual bool remove(const std::filesystem::path& path) noexcept = 0;
+    // Renames from to to, failing (false) rather than replacing anything at to.
+    virtual bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept = 0;
+    // Who this run is, for a lock file's holder line: the machine's name and
+    // the process number.
+    virtual std::string machineName() = 0;
+    virtual long long processId() = 0;
+    // True only when no process of that number runs on this machine.
+    virtual bool processGone(long long pid) = 0;
+
+    // Termination signals (POSIX) are held back while a unit is open, so it
+    // completes; Windows has none to hold. Calls nest.
+    virtual void holdTermination() = 0;
+    virtual void releaseTermination() = 0;
+};
+
+// The host the program runs on.
+Host& systemHost();
+
+// Host services that tests need not replace.
+
+// The folder a drive letter (a capital) stands for when QALESSON_DRIVE_<letter>
+// names none: on Windows the drive itself (its root); elsewhere drive C is the
+// home folder and any other letter fails with 76, as an unmapped network
+// drive does.
+std::filesystem::path defaultDriveRoot(char upperLetter);
+// True where the file system matches names regardless of letter case itself
+// (Windows), so the program need not look for another case.
+bool hostMatchesLetterCase();
+// A path of the host from UTF-8 text, and a host file name as UTF-8 text.
+std::filesystem::path hostPathFromUtf8(std::string_view utf8);
+std::string utf8FromHostPath(const std::filesystem::path& path);
+// A time of the system clock as local time.
+std::tm localTime(std::time_t seconds);
+
+// Reads a file whole, a piece at a time, for the readers of lesson files and
+// record files. piece is called with each piece in order and returns false
+// to stop reading. What went wrong, if anything, with the host's own words
+// for it in reason (as the host's messages say it, e.g. "Permission denied").
+struct ReadOutcome {
+    enum Kind { Read, Missing, Folder, CannotOpen, CannotRead } kind = Read;
+    std::string reason;
+};
+ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece);
+
+} // namespace qal

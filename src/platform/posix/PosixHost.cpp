@@ -1,0 +1,335 @@
+// The host on POSIX systems (Linux, and the BSDs and macOS in principle):
+// file descriptors, flock, fsync, and the termination signals held back
+// while a unit is open.
+
+#include "platform/Host.h"
+
+#include "platform/RunError.h"
+#include "platform/posix/HostErrors.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qal {
+
+namespace {
+
+int fdOf(HostHandle file)
+{
+    return static_cast<int>(file);
+}
+
+// fsync's answer for a file that cannot be flushed by its nature (a
+// terminal, /dev/full, a read-only file system it was never written to).
+bool cannotBeFlushed(int error)
+{
+    return error == EINVAL || error == EROFS;
+}
+
+class PosixHost final : public Host {
+public:
+    Opened open(const std::filesystem::path& path, FileMode mode) override
+    {
+        int flags = O_CLOEXEC;
+        switch (mode) {
+        case FileMode::Append:
+            flags |= O_WRONLY | O_APPEND;
+            break;
+        case FileMode::Input:
+            flags |= O_RDONLY;
+            break;
+        case FileMode::Output:
+            flags |= O_WRONLY | O_TRUNC;
+            break;
+        }
+        int fd = ::open(path.c_str(), flags, 0666);
+        bool created = false;
+        if (fd < 0 && errno == ENOENT && mode != FileMode::Input) {
+            // Created only when missing, so that the caller knows to make the
+            // new folder entry durable too.
+            fd = ::open(path.c_str(), flags | O_CREAT, 0666);
+            created = fd >= 0;
+        }
+        if (fd < 0) {
+            const int error = errno;
+            // A missing file is "file not found" only when its folder is there.
+            struct stat folder {};
+            if (error == ENOENT && mode == FileMode::Input &&
+                (::stat(path.parent_path().empty() ? "." : path.parent_path().c_str(), &folder) != 0 ||
+                 !S_ISDIR(folder.st_mode)))
+                throw RunError(err::PathNotFound);
+            throw RunError(openErrorNumber(error, mode == FileMode::Input));
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            throw RunError(err::PathFileAccessError);
+        }
+        return {fd, created};
+    }
+
+    std::uint64_t size(HostHandle file) override
+    {
+        struct stat st {};
+        if (::fstat(fdOf(file), &st) != 0)
+            throw RunError(err::DeviceIOError);
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void writeAll(HostHandle file, std::string_view bytes, bool& written) override
+    {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fdOf(file), bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw RunError(n < 0 ? writeErrorNumber(errno) : err::DiskFull);
+            done += static_cast<std::size_t>(n);
+            written = true;
+        }
+    }
+
+    std::size_t read(HostHandle file, char* buffer, std::size_t size) override
+    {
+        ssize_t n;
+        do {
+            n = ::read(fdOf(file), buffer, size);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0)
+            throw RunError(err::DeviceIOError);
+        return static_cast<std::size_t>(n);
+    }
+
+    void sync(HostHandle file) override
+    {
+        if (::fsync(fdOf(file)) != 0 && !cannotBeFlushed(errno))
+            throw RunError(writeErrorNumber(errno));
+    }
+
+    bool truncate(HostHandle file, std::uint64_t length) noexcept override
+    {
+        if (::ftruncate(fdOf(file), static_cast<off_t>(length)) != 0)
+            return false;
+        return ::fsync(fdOf(file)) == 0 || cannotBeFlushed(errno);
+    }
+
+    void checkWritten(HostHandle file) override
+    {
+        // Closing a second descriptor asks the file system for a late write
+        // failure while this one still holds the lock. Nothing written,
+        // nothing to ask: the file table asks only for written files.
+        const int probe = ::dup(fdOf(file));
+        if (probe >= 0 && ::close(probe) != 0 && errno != EINTR)
+            throw RunError(writeErrorNumber(errno));
+    }
+
+    void close(HostHandle file) noexcept override { ::close(fdOf(file)); }
+
+    LockAnswer tryLock(HostHandle file, bool shared) override
+    {
+        for (;;) {
+            if (::flock(fdOf(file), (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0)
+                return LockAnswer::Locked;
+            if (errno == EINTR)
+                continue;
+            // Any answer but "held by another run" means the file system keeps
+            // no locks (NFS without its lock service answers ENOLCK).
+            return errno == EWOULDBLOCK ? LockAnswer::Held : LockAnswer::NotSupported;
+        }
+    }
+
+    void makeFolder(const std::filesystem::path& path) override
+    {
+        if (::mkdir(path.c_str(), 0777) != 0)
+            throw RunError(folderErrorNumber(errno));
+    }
+
+    void syncFolder(const std::filesystem::path& folder) noexcept override
+    {
+        const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+
+    bool createExclusive(const std::filesystem::path& path, std::string_view contents) override
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                return false;
+            if (errno == ENOSPC || errno == EDQUOT)
+                throw RunError(err::DiskFull);
+            throw RunError(err::PermissionDenied);
+        }
+        const bool whole = ::write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size());
+        ::close(fd);
+        if (!whole) {
+            ::unlink(path.c_str());
+            throw RunError(err::DiskFull);
+        }
+        return true;
+    }
+
+    std::string readSmallFile(const std::filesystem::path& path) noexcept override
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        char bytes[512];
+        const ssize_t n = ::read(fd, bytes, sizeof bytes);
+        ::close(fd);
+        return n > 0 ? std::string(bytes, static_cast<std::size_t>(n)) : std::string();
+    }
+
+    std::time_t modified(const std::filesystem::path& path) noexcept override
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+    }
+
+    bool remove(const std::filesystem::path& path) noexcept override { return ::unlink(path.c_str()) == 0; }
+
+    bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override
+    {
+#ifdef RENAME_NOREPLACE
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno != EINVAL && errno != ENOSYS)
+            return false;
+#endif
+        // Where the file system cannot say it: a hard link fails where the
+        // new name is taken; then the old name goes.
+        if (::link(from.c_str(), to.c_str()) != 0)
+            return false;
+        ::unlink(from.c_str());
+        return true;
+    }
+
+    std::string machineName() override
+    {
+        char name[256] = {};
+        if (::gethostname(name, sizeof name - 1) != 0)
+            return "localhost";
+        return name;
+    }
+
+    long long processId() override
+    {
+        return ::getpid();
+    }
+
+    bool processGone(long long pid) override
+    {
+        return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    }
+
+    void holdTermination() override
+    {
+        if (held_++ > 0)
+            return;
+        sigset_t terminating;
+        sigemptyset(&terminating);
+        sigaddset(&terminating, SIGTERM);
+        sigaddset(&terminating, SIGHUP);
+        sigaddset(&terminating, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &terminating, &before_);
+    }
+
+    void releaseTermination() override
+    {
+        if (held_ == 0 || --held_ > 0)
+            return;
+        // A signal that came meanwhile takes effect here, with the unit done.
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+
+private:
+    int held_ = 0;      // nesting of holdTermination
+    sigset_t before_{}; // the thread's mask before the signals were held
+};
+
+} // namespace
+
+Host& systemHost()
+{
+    // The program has one thread that writes files; signals are held per
+    // thread, so one host object serves it.
+    static PosixHost host;
+    return host;
+}
+
+std::filesystem::path defaultDriveRoot(char upperLetter)
+{
+    if (upperLetter != 'C')
+        throw RunError(err::PathNotFound);
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
+
+bool hostMatchesLetterCase()
+{
+    return false;
+}
+
+std::filesystem::path hostPathFromUtf8(std::string_view utf8)
+{
+    return std::filesystem::path(std::string(utf8));
+}
+
+std::string utf8FromHostPath(const std::filesystem::path& path)
+{
+    return path.string();
+}
+
+std::tm localTime(std::time_t seconds)
+{
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return local;
+}
+
+ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return {ReadOutcome::Missing, {}};
+        return {ReadOutcome::CannotOpen, std::strerror(errno)};
+    }
+    if (S_ISDIR(st.st_mode))
+        return {ReadOutcome::Folder, {}};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {ReadOutcome::CannotOpen, std::strerror(errno)};
+    ReadOutcome outcome;
+    std::string chunk(1 << 16, '\0');
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            outcome = {ReadOutcome::CannotRead, std::strerror(errno)};
+            break;
+        }
+        if (got == 0 || !piece(std::string_view(chunk.data(), static_cast<std::size_t>(got))))
+            break;
+    }
+    ::close(fd);
+    return outcome;
+}
+
+} // namespace qal
