@@ -145,12 +145,6 @@ protected:
     }
 };
 
-// Fails every open of the send file with "disk full".
-class SendFileFull : public FileFaults {
-public:
-    int beforeOpen(int number, FileMode) override { return number == 2 ? 61 : 0; }
-};
-
 TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
 {
     const DropCase& c = GetParam();
@@ -180,12 +174,12 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
             questions.push_back(question);
     };
 
-    SendFileFull sendFileFull;
+    FailOpen sendFileFull(2, 61); // disk full
     if (c.answer == Answer::RecordFails) {
         // The record fails: it is reported as Enter Response's failure is,
         // and the program stays, the answer in its box, the reading where the
         // click found it. The next try records it.
-        files.setFaults(&sendFileFull);
+        files.setHost(sendFileFull);
         toolkit.choices = {TypedAnswerChoice::Record};
         dropped();
         messages.push_back(runtimeError(61, "Disk full"));
@@ -194,7 +188,7 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
         EXPECT_EQ(s.lineCounter, 2);
         EXPECT_EQ(this->master(), master);
         EXPECT_EQ(this->send(), send);
-        files.setFaults(nullptr);
+        files.setHost(systemHost());
     }
     switch (c.answer) {
     case Answer::Record:
