@@ -166,7 +166,7 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
                                          cancelOffered(c.drop)};
     std::vector<FakeToolkit::Question> questions;
     std::vector<std::string> messages;
-    const auto dropped = [&] {
+    const auto dropOnce = [&] {
         dropIt(c.drop);
         if (c.drop == Drop::InvalidAssignment)
             messages.push_back(LessonForm::invalidAssignmentMessage);
@@ -181,7 +181,7 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
         // click found it. The next try records it.
         files.setHost(sendFileFull);
         toolkit.choices = {TypedAnswerChoice::Record};
-        dropped();
+        dropOnce();
         messages.push_back(runtimeError(61, "Disk full"));
         EXPECT_FALSE(form.ended());
         EXPECT_EQ(toolkit.answerBox, typed);
@@ -204,7 +204,7 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
     case Answer::NothingTyped:
         break;
     }
-    dropped();
+    dropOnce();
 
     // The answer is recorded for question 1, the question shown when it was typed.
     const bool recorded = c.answer == Answer::Record || c.answer == Answer::RecordFails;
