@@ -2,13 +2,14 @@
 // only the core.
 
 #include "instructor/ReportCommand.h"
+#include "platform/Console.h"
 
 #include <iostream>
-#include <string>
-#include <vector>
 
 int main(int argc, char* argv[])
 {
     std::ios::sync_with_stdio(false);
-    return qal::reportCommand(std::vector<std::string>(argv, argv + argc), std::cout, std::cerr);
+    // The report's CSV ends its lines in CR LF itself.
+    qal::useBinaryStandardOutput();
+    return qal::reportCommand(qal::commandLineArguments(argc, argv), std::cout, std::cerr);
 }

@@ -4,9 +4,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <locale.h>
-#include <stdlib.h>
+#include <limits>
 #include <string>
+#include <system_error>
 
 namespace qal {
 
@@ -17,19 +17,60 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Whether a plain decimal number too large or too small for a double is too
+// large: the power of ten of its first significant digit is above zero.
+bool beyondLargest(std::string_view digits)
+{
+    long long power = -1;
+    std::size_t i = 0;
+    bool significant = false;
+    for (; i < digits.size() && digits[i] != '.' && digits[i] != 'e' && digits[i] != 'E'; ++i)
+        if (significant || digits[i] != '0') {
+            significant = true;
+            ++power;
+        }
+    if (!significant && i < digits.size() && digits[i] == '.')
+        for (++i; i < digits.size() && digits[i] == '0'; ++i)
+            --power;
+    while (i < digits.size() && digits[i] != 'e' && digits[i] != 'E')
+        ++i;
+    if (i < digits.size()) {
+        ++i;
+        const bool negative = i < digits.size() && digits[i] == '-';
+        if (i < digits.size() && (digits[i] == '-' || digits[i] == '+'))
+            ++i;
+        long long exponent = 0;
+        // An exponent of more digits than any double needs only grows.
+        for (; i < digits.size() && exponent < 1'000'000; ++i)
+            exponent = exponent * 10 + (digits[i] - '0');
+        power += negative ? -exponent : exponent;
+    }
+    return power > 0;
+}
+
 // Reads text known to form a plain decimal number (an optional sign, digits
-// with at most one point, an optional exponent) in the C locale, so that the
-// point is the decimal mark whatever the locale says: plain strtod follows
-// LC_NUMERIC, which the toolkit sets from the environment, and reads "2.5"
-// as 2 under a locale with a decimal comma. Too large a number reads as
-// infinity (the callers refuse it), too small a one as zero.
+// with at most one point, an optional exponent). No locale is consulted: the
+// point is the decimal mark whatever the student's locale says (the C
+// library's strtod follows LC_NUMERIC, which the toolkit sets from the
+// environment, and would read "2.5" as 2 under a decimal comma). Too large
+// a number reads as infinity (the callers refuse it), too small a one as zero.
 double parse(std::string_view number)
 {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    bool negative = false;
+    if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+        negative = number.front() == '-';
+        number.remove_prefix(1);
+    }
     if (number.empty())
         return 0.0;
-    const std::string copy(number);
-    return strtod_l(copy.c_str(), nullptr, c);
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    (void)end;
+    if (ec == std::errc::result_out_of_range)
+        value = beyondLargest(number) ? std::numeric_limits<double>::infinity() : 0.0;
+    else if (ec != std::errc())
+        value = 0.0;
+    return negative ? -value : value;
 }
 
 } // namespace

@@ -7,14 +7,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#ifdef QALESSON_ASK_DISPLAY
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#endif
 
 namespace qal {
 
 namespace {
+
+#ifdef QALESSON_ASK_DISPLAY
 
 std::string environment(const char* name)
 {
@@ -70,6 +74,8 @@ bool waylandDisplayListens()
     return listens;
 }
 
+#endif
+
 QtMessageHandler toolkitHandler = nullptr;
 
 void endOnFatalFailure(QtMsgType type, const QMessageLogContext& context, const QString& message)
@@ -87,6 +93,11 @@ void endOnFatalFailure(QtMsgType type, const QMessageLogContext& context, const 
 
 bool displayReachable(const std::vector<std::string>& toolkitArguments)
 {
+#ifndef QALESSON_ASK_DISPLAY
+    // Windows and macOS always have their desktop to open the window on.
+    (void)toolkitArguments;
+    return true;
+#else
     std::string platforms = optionValue(toolkitArguments, "platform");
     if (platforms.empty())
         platforms = environment("QT_QPA_PLATFORM");
@@ -109,6 +120,7 @@ bool displayReachable(const std::vector<std::string>& toolkitArguments)
     if (xDisplay.empty())
         xDisplay = environment("DISPLAY");
     return (x && xDisplayAnswers(xDisplay)) || (wayland && waylandDisplayListens());
+#endif
 }
 
 void toolkitStarting()

@@ -23,7 +23,7 @@ inline constexpr const char* noDisplayMessage =
 // display (-display, or else DISPLAY) that accepts a connection, or a
 // Wayland display (WAYLAND_DISPLAY, a socket in XDG_RUNTIME_DIR unless it is
 // a path) that listens. Any other platform (offscreen, for instance) is left
-// to the toolkit, and this is true.
+// to the toolkit, and this is true. On Windows and macOS it is always true.
 bool displayReachable(const std::vector<std::string>& toolkitArguments);
 
 // From here until toolkitStarted(), a fatal failure of the toolkit (a

@@ -1,6 +1,7 @@
 #include "fakes/TempDrive.h"
 
-#include <cstdlib>
+#include "fakes/TestEnvironment.h"
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -8,25 +9,21 @@
 
 namespace qal::test {
 
-TempDrive::TempDrive()
+TempDrive::TempDrive() : root_(makeTempFolder("qalesson-"))
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qalesson-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-    if (const char* old = std::getenv("QALESSON_DRIVE_C")) {
+    if (const auto old = variable("QALESSON_DRIVE_C")) {
         hadOld_ = true;
-        oldValue_ = old;
+        oldValue_ = *old;
     }
-    setenv("QALESSON_DRIVE_C", root_.c_str(), 1);
+    setVariable("QALESSON_DRIVE_C", root_);
 }
 
 TempDrive::~TempDrive()
 {
     if (hadOld_)
-        setenv("QALESSON_DRIVE_C", oldValue_.c_str(), 1);
+        setVariable("QALESSON_DRIVE_C", std::filesystem::path(oldValue_));
     else
-        unsetenv("QALESSON_DRIVE_C");
+        unsetVariable("QALESSON_DRIVE_C");
     std::error_code ec;
     // Give back write permission first, in case a test took it away.
     for (auto it = std::filesystem::recursive_directory_iterator(root_, ec);

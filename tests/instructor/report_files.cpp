@@ -5,6 +5,8 @@
 
 #include "ReportScenario.h"
 
+#include "fakes/TestEnvironment.h"
+
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -15,7 +17,7 @@ int main(int argc, char** argv)
         std::cerr << "usage: report_files FOLDER\n";
         return 2;
     }
-    setenv("QALESSON_DRIVE_C", argv[1], 1);
+    qal::test::setVariable("QALESSON_DRIVE_C", argv[1]);
     try {
         qal::test::recordScenario();
     } catch (const std::exception& e) {

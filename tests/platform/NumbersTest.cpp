@@ -3,12 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#ifndef _WIN32
 #include <langinfo.h>
 #include <locale.h>
-#include <string>
+
+#include "fakes/TestEnvironment.h"
+#endif
 
 namespace qal {
 namespace {
@@ -27,19 +33,35 @@ protected:
     {
         if (std::string(GetParam()) == "C")
             return;
+#ifdef _WIN32
+        // The C runtime's locale of the whole process, by its Windows name.
+        previous_ = std::setlocale(LC_ALL, nullptr);
+        if (!std::setlocale(LC_ALL, "German_Germany.1252"))
+            GTEST_SKIP() << "this system has no German locale to set";
+        ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+#else
         locale_ = decimalCommaLocale();
         ASSERT_NE(locale_, locale_t{}) << "no locale with a decimal comma";
         ASSERT_STREQ(nl_langinfo_l(RADIXCHAR, locale_), ",");
         previous_ = uselocale(locale_);
+#endif
     }
     void TearDown() override
     {
+#ifdef _WIN32
+        if (!previous_.empty())
+            std::setlocale(LC_ALL, previous_.c_str());
+#else
         if (locale_) {
             uselocale(previous_);
             freelocale(locale_);
         }
+#endif
     }
 
+#ifdef _WIN32
+    std::string previous_;
+#else
     // de_DE.UTF-8 as the system has it or, when it was never generated,
     // compiled from the system's locale sources into a folder of our own.
     static locale_t decimalCommaLocale()
@@ -53,7 +75,7 @@ protected:
         const std::string command = "localedef -c -i de_DE -f UTF-8 '" + folder.path + "/" + name + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             return locale_t{};
-        setenv("LOCPATH", folder.path.c_str(), 1);
+        test::setVariable("LOCPATH", folder.path);
         return newlocale(LC_ALL_MASK, name, locale_t{});
     }
 
@@ -63,9 +85,10 @@ private:
         std::string path;
         LocaleFolder()
         {
-            std::string pattern = (std::filesystem::temp_directory_path() / "qalesson-locale-XXXXXX").string();
-            if (mkdtemp(pattern.data()))
-                path = pattern;
+            try {
+                path = test::makeTempFolder("qalesson-locale-").string();
+            } catch (const std::exception&) {
+            }
         }
         ~LocaleFolder()
         {
@@ -76,6 +99,7 @@ private:
 
     locale_t locale_{};
     locale_t previous_{};
+#endif
 };
 
 INSTANTIATE_TEST_SUITE_P(Locales, NumbersTest, ::testing::Values("C", "de_DE.UTF-8"), [](const auto& info) {

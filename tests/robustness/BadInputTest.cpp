@@ -5,6 +5,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
+#include "platform/Host.h"
 #include "run/LessonForm.h"
 
 #include "fakes/FormOnFakes.h"
@@ -33,16 +34,27 @@ struct StudentRun : FormOnFakes {
     }
 
     // Every file on the drive, as a path relative to its root.
+    // Every file under drive C, as "folder/name" in UTF-8 whatever the host's
+    // separator and encoding.
     std::vector<std::string> fileList() const
     {
         std::vector<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(drive.root()))
-            if (e.is_regular_file())
-                out.push_back(fs::relative(e.path(), drive.root()).string());
+        for (const auto& e : fs::recursive_directory_iterator(drive.root())) {
+            if (!e.is_regular_file())
+                continue;
+            std::string name;
+            for (const fs::path& part : fs::relative(e.path(), drive.root()))
+                name += (name.empty() ? "" : "/") + utf8FromHostPath(part);
+            out.push_back(name);
+        }
         std::sort(out.begin(), out.end());
         return out;
     }
-    std::string bytes(const std::string& name) const { return readBytes(drive.root() / "drovnel" / name); }
+    // name in UTF-8.
+    std::string bytes(const std::string& name) const
+    {
+        return readBytes(drive.root() / "drovnel" / hostPathFromUtf8(name));
+    }
 };
 
 TEST(BadInputTest, EmptyRepliesAndCancelAtEveryPrompt)
@@ -151,8 +163,7 @@ TEST(BadInputTest, OverlongNamesAreCutInTheFileNamesOnly)
                   (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
                                             "drovnel/send_1207" + host + ".txt"}));
         // The files hold the name as typed.
-        const RecordFile master =
-            parseRecordFile(readBytes(run.drive.drovnel() / ("masterFile_" + host + ".txt")), RecordFileKind::Master);
+        const RecordFile master = parseRecordFile(run.bytes("masterFile_" + host + ".txt"), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
         ASSERT_EQ(master.blocks.size(), 2u);
         EXPECT_TRUE(master.blocks[0].text == c.name);
@@ -181,6 +192,8 @@ TEST(BadInputTest, NamesThatDifferOnlyPastTheCutShareTheirFiles)
 // them, so the new notes file and the old files carry one encoding.
 TEST(BadInputTest, FilesNamedInBytesByAnEarlierVersionAreRenamedToUtf8)
 {
+    if (hostMatchesLetterCase())
+        GTEST_SKIP() << "no older byte form on Windows: its names were always UTF-16";
     FormOnFakes run;
     const fs::path folder = run.drive.drovnel();
     const std::string inBytes = "Jos\xe9_N\xfa\xf1\x65z.txt"; // José Núñez

@@ -13,6 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+
+TEST(DiskFullTest, ASmallDiskFullMidRecordLeavesBothFilesAsTheyWere)
+{
+    GTEST_SKIP() << "needs a small disk of its own: a tmpfs mounted in a Linux mount namespace";
+}
+
+#else
+
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -140,3 +149,5 @@ TEST(DiskFullTest, ASmallDiskFullMidRecordLeavesBothFilesAsTheyWere)
 
 } // namespace
 } // namespace qal::test
+
+#endif

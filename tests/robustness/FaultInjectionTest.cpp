@@ -14,8 +14,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace qal::test {
 namespace {
@@ -296,14 +300,23 @@ TEST_F(FaultInjectionTest, SendFileOnAFullDisk)
 
 TEST_F(FaultInjectionTest, ReadOnlyFolderAndFiles)
 {
+#ifndef _WIN32
     // Permission bits do not stop root, as the CI runs; CTest runs this case
     // again as an ordinary user (tests/unprivileged.sh).
     if (geteuid() == 0)
         GTEST_SKIP() << "running as root: permission bits do not stop writes";
+#endif
     const auto before = contents();
+    // On Windows, the read-only mark of each file (std::filesystem sets it
+    // when every write bit goes); the folder's mark Windows ignores.
     for (std::size_t i = 0; i < fileNames.size(); ++i)
         fs::permissions(file(i), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(drive.drovnel(), fs::perms::owner_read | fs::perms::owner_exec);
+#ifdef _WIN32
+    if (std::ofstream(file(0), std::ios::app))
+        GTEST_SKIP() << "read-only files are written all the same here (Wine run by root maps the mark onto "
+                        "permission bits, which do not stop root)";
+#endif
     toolkit.answerBox = "read only";
     click(true);
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(75, "Path/File access error")});

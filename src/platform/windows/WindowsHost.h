@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/Host.h"
+
+namespace qal {
+
+// The host on Windows: the wide (UTF-16) file API, byte-range locks
+// (LockFileEx) and FlushFileBuffers. Every failure is mapped by
+// windowsErrorNumber (WindowsErrors.h).
+//
+// Files are opened sharing reading, writing and deleting with everyone, so
+// another run of the program (or the instructor's report, an editor, a
+// backup) can open the same file at the same time, as on POSIX; the lock
+// alone keeps two runs' records apart.
+class WindowsHost final : public Host {
+public:
+    Opened open(const std::filesystem::path& path, FileMode mode) override;
+    std::uint64_t size(HostHandle file) override;
+    void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
+    std::size_t read(HostHandle file, char* buffer, std::size_t size) override;
+    void sync(HostHandle file) override;
+    bool truncate(HostHandle file, std::uint64_t length) noexcept override;
+    void checkWritten(HostHandle file) override;
+    void close(HostHandle file) noexcept override;
+    LockAnswer tryLock(HostHandle file, bool shared) override;
+
+    void makeFolder(const std::filesystem::path& path) override;
+    void syncFolder(const std::filesystem::path& folder) noexcept override;
+
+    bool createExclusive(const std::filesystem::path& path, std::string_view contents) override;
+    std::string readSmallFile(const std::filesystem::path& path) noexcept override;
+    std::time_t modified(const std::filesystem::path& path) noexcept override;
+    bool remove(const std::filesystem::path& path) noexcept override;
+    bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
+    std::string machineName() override;
+    long long processId() override;
+    bool processGone(long long pid) override;
+
+    void holdTermination() override;
+    void releaseTermination() override;
+};
+
+} // namespace qal
