@@ -7,6 +7,7 @@
 #include "run/CommandLine.h"
 #include "run/LessonFile.h"
 #include "run/LessonForm.h"
+#include "window/DisplayCheck.h"
 #include "window/EndSignals.h"
 #include "window/MainWindow.h"
 #include "window/ProgramIcon.h"
@@ -40,6 +41,25 @@ int main(int argc, char* argv[])
     case qal::CommandLine::Action::Run:
         break;
     }
+
+    // A lesson file is read and checked before anything else: a refused one
+    // is said on standard error at once, with a display or without, and
+    // ends the program before anything is asked or written.
+    qal::LessonFile lesson;
+    std::string refusal;
+    if (!command.lessonPath.empty()) {
+        lesson = qal::readLessonFile(command.lessonPath);
+        if (!lesson.usable()) {
+            refusal = qal::lessonFileRefusalLine(command.lessonPath, lesson.refusal);
+            std::cerr << refusal << std::endl;
+        }
+    }
+    // Without a display the toolkit would abort the program; say why instead.
+    if (!qal::displayReachable(command.toolkitArguments)) {
+        std::cerr << qal::noDisplayMessage << std::endl;
+        return 2;
+    }
+
     // From here on, a logout, a closed terminal or Ctrl+C ends the program
     // between commands, never in the middle of a record.
     qal::EndSignals::install();
@@ -50,13 +70,25 @@ int main(int argc, char* argv[])
     toolkitArgv.push_back(nullptr);
     int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
 
+    qal::toolkitStarting();
     QApplication app(toolkitArgc, toolkitArgv.data());
+    qal::toolkitStarted();
     // The input and message boxes carry the program's name as their title.
     QApplication::setApplicationName(QStringLiteral("qalesson"));
     qal::useProgramIcon();
     // The program ends when the lesson window closes or the lesson ends it,
     // not when a start-up box closes before the window was ever shown.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // The refusal, now in a box too, for a student who started the program
+    // from a file manager and sees no standard error.
+    if (!refusal.empty()) {
+        QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), QString::fromLocal8Bit(refusal),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return 2;
+    }
 
     qal::FileTable files; // closes every file when the program ends
     qal::SystemClock clock;
@@ -67,21 +99,8 @@ int main(int argc, char* argv[])
     window.setEvents(form);
     qal::EndSignals endSignals([&toolkit] { toolkit.requestEnd(); });
 
-    // A lesson file is checked before the first prompt; a refused one ends
-    // the program before anything is asked or written.
-    if (!command.lessonPath.empty()) {
-        qal::LessonFile lesson = qal::readLessonFile(command.lessonPath);
-        if (!lesson.usable()) {
-            const std::string line = qal::lessonFileRefusalLine(command.lessonPath, lesson.refusal);
-            std::cerr << line << std::endl;
-            QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
-                            QString::fromLocal8Bit(line), QMessageBox::Ok);
-            box.setTextFormat(Qt::PlainText);
-            box.exec();
-            return 2;
-        }
+    if (!command.lessonPath.empty())
         form.setLessonLines(std::move(lesson.lines));
-    }
 
     // Start-up runs before the window is first shown; when it ends the
     // program, the window never appears.

@@ -177,6 +177,34 @@ private:
         return false;
     }
 
+    // next picture, clicked while line `shown` is the last one shown, runs
+    // the routine lines among the two after it (and after a picture routine
+    // found right after it, among the two after that one). When one of them
+    // is the exit routine, that click ends the student's run.
+    void checkNextPicture(std::size_t shown)
+    {
+        std::size_t counter = shown;
+        for (std::size_t k = 1; k <= 2; ++k) {
+            const std::size_t i = counter + k;
+            if (i > maxLessonLines)
+                return; // next picture fails there before it reads a line
+            const std::string_view line = slot(i);
+            if (!startsWithRoutineMarker(line))
+                continue;
+            const std::string name = routineName(line);
+            if (name == exitRoutine) {
+                warning(shown, "next picture, clicked while this line is shown, runs the exit routine on line " +
+                                   std::to_string(i) +
+                                   " and ends the student's run; next picture looks at the two lines after the "
+                                   "one shown, so leave two blank lines before the exit routine");
+                return;
+            }
+            if (!isKnownRoutine(name))
+                return; // ends the run too: an error at its own line
+            counter += k;
+        }
+    }
+
     // Pages through the assignment as a student clicking Next Question would
     // and notes how the run ends.
     void walkAssignment(int number, std::size_t header)
@@ -190,8 +218,10 @@ private:
                 break;
             if (endsRun(i, digits, next))
                 return;
-            if (!runByNextQuestion(slot(i)))
+            if (!runByNextQuestion(slot(i))) {
+                checkNextPicture(i);
                 continue;
+            }
             // The exit routine ends the run. So does an unknown name, but
             // that is an error of its own: read on as if it were mended, so
             // that one check finds what lies behind it too.
@@ -209,6 +239,7 @@ private:
             if (runByNextQuestion(slot(i)))
                 warning(i, "a routine line right after another: the first runs, and this one is shown to the "
                            "student as text");
+            checkNextPicture(i);
         }
         if (endedByUnknownRoutine)
             return;

@@ -8,6 +8,7 @@ namespace qal {
 
 void LessonForm::nextQuestion()
 {
+    markCommandStart();
     try {
         readNextQuestion();
 

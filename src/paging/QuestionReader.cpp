@@ -11,9 +11,13 @@ void LessonForm::readNextQuestion()
 {
     try {
         // Refill the answer box only when nothing was recorded for the line
-        // shown since the last read.
-        if (s_.resetAnswerBox)
-            toolkit_.setAnswerBoxText(s_.defaultAnswerPrompt);
+        // shown since the last read. Typed text is asked about first; a
+        // record clears the flag and leaves the box as recording leaves it.
+        if (s_.resetAnswerBox) {
+            askBeforeRefill();
+            if (s_.resetAnswerBox)
+                setAnswerBox(s_.defaultAnswerPrompt);
+        }
         s_.resetAnswerBox = false;
 
         // Skip empty slots (a slot of blanks is not empty). Running past the
@@ -39,9 +43,9 @@ void LessonForm::readNextQuestion()
         // The end tests come after the line has entered the run state, and
         // end before anything of it is shown or recorded.
         if (line.substr(0, 3) == s_.nextAssignmentMarker)
-            throwEndProgram();
+            endByLesson();
         if (line.substr(0, endMarker.size()) == endMarker)
-            throwEndProgram();
+            endByLesson();
     } catch (const RunError& e) {
         reportError(e);
     }

@@ -17,16 +17,17 @@ void LessonForm::runRoutine(const std::string& routine)
 {
     const std::string name = lowerCased(routine);
     if (name == exitRoutine)
-        throwEndProgram();
+        endByLesson();
     // The picture routines have no effect of their own.
     if (std::find(pictureRoutines.begin(), pictureRoutines.end(), name) != pictureRoutines.end())
         return;
     // A name outside the table, the empty name included, ends the program.
-    throwEndProgram();
+    endByLesson();
 }
 
 void LessonForm::nextPicture()
 {
+    markCommandStart();
     // Two passes over the slots after the current one. A pass that finds a
     // routine line runs it and moves lineCounter on by the pass number, so
     // after a find in pass 1 pass 2 looks three slots past the start.

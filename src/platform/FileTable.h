@@ -44,6 +44,11 @@ namespace qal {
 //   once the unit is closed.
 // - A file or folder this table creates is made durable by flushing its
 //   folder too.
+// - An Append file found under the older byte form of its name (see
+//   hostPath) is renamed to the UTF-8 form in the same folder, under its
+//   lock and before anything is written to it, so that a student's files
+//   carry one encoding. The rename never replaces a file; when it is refused
+//   (or only a lock file stands in for the lock), the old name stays in use.
 //
 // Every call to the system goes through the Host it is given; the rules
 // above are the table's own and the same on every host.
@@ -112,6 +117,7 @@ private:
     void flush(Slot& s);
     void sync(Slot& s);
     void release(Slot& s) noexcept;
+    void renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept;
 
     // Locking (FileLocking.cpp): the lock of a file, or the lock file that
     // stands in for it.

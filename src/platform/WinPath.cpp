@@ -69,35 +69,43 @@ fs::path driveRoot(char letter)
     return defaultDriveRoot(upper);
 }
 
+// An existing entry of a folder, and whether its name is in the older byte
+// form (Windows-1252 bytes as they are, not UTF-8).
+struct Entry {
+    std::string name; // empty: none
+    bool byteForm = false;
+};
+
 // The entry of folder that stands for name (Windows-1252 text, hostName its
-// UTF-8 form) regardless of letter case; empty when there is none. In turn:
-// the name itself, then the name in the older byte form (Windows-1252 bytes
-// as they are), then an entry equal but for letter case, of the kind wanted
-// before any other, and among several the first in byte order. An entry is
-// read as UTF-8 where it is that, and as Windows-1252 bytes too, so that
-// files made under the older byte form are found as well.
-std::string matchingEntry(const fs::path& folder, const std::string& name, const std::string& hostName, PathKind kind)
+// UTF-8 form) regardless of letter case. In turn: the name itself, then the
+// name in the older byte form, then an entry equal but for letter case, of
+// the kind wanted before any other, and among several the first in byte
+// order. An entry is read as UTF-8 where it is that, and as Windows-1252
+// bytes too, so that files made under the older byte form are found as well.
+Entry matchingEntry(const fs::path& folder, const std::string& name, const std::string& hostName, PathKind kind)
 {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(folder / hostPathFromUtf8(hostName), ec)))
-        return hostName;
+        return {hostName, false};
     if (hostName != name && fs::exists(fs::symlink_status(folder / hostPathFromUtf8(name), ec)))
-        return name;
+        return {name, true};
     const std::string wanted = folded(name);
-    std::string best;
+    Entry best;
     bool bestFits = false;
     std::string asText;
     for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const std::string entry = utf8FromHostPath(it->path().filename());
         if (entry.size() < wanted.size() || entry.size() > 4 * wanted.size())
             continue;
-        const bool same = (hostNameAsCp1252(entry, asText) && folded(asText) == wanted) || folded(entry) == wanted;
-        if (!same)
+        const bool asUtf8 = hostNameAsCp1252(entry, asText) && folded(asText) == wanted;
+        if (!asUtf8 && folded(entry) != wanted)
             continue;
         std::error_code kindError;
         const bool fits = it->is_directory(kindError) == (kind == PathKind::Folder);
-        if (best.empty() || (fits && !bestFits) || (fits == bestFits && entry < best)) {
-            best = entry;
+        if (best.name.empty() || (fits && !bestFits) || (fits == bestFits && entry < best.name)) {
+            // Found only as bytes: a name of the older form (an ASCII name
+            // reads the same either way).
+            best = {entry, !asUtf8};
             bestFits = fits;
         }
     }
@@ -106,8 +114,10 @@ std::string matchingEntry(const fs::path& folder, const std::string& name, const
 
 } // namespace
 
-fs::path hostPath(std::string_view windowsPath, PathKind last)
+fs::path hostPath(std::string_view windowsPath, PathKind last, fs::path* utf8Form)
 {
+    if (utf8Form)
+        utf8Form->clear();
     fs::path result;
     std::string_view rest = windowsPath;
     if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
@@ -145,9 +155,10 @@ fs::path hostPath(std::string_view windowsPath, PathKind last)
         // Windows-1252 text on the Windows side, UTF-8 on the host. A host
         // that matches letter case itself is left to do it.
         const std::string hostName = cp1252ToUtf8(name);
-        const std::string existing =
-            hostMatchesLetterCase() ? std::string() : matchingEntry(result, name, hostName, kind);
-        result /= hostPathFromUtf8(existing.empty() ? hostName : existing);
+        const Entry existing = hostMatchesLetterCase() ? Entry{} : matchingEntry(result, name, hostName, kind);
+        if (utf8Form && existing.byteForm && i + 1 == parts.size())
+            *utf8Form = result / hostPathFromUtf8(cp1252ToUtf8(existing.name));
+        result /= hostPathFromUtf8(existing.name.empty() ? hostName : existing.name);
     }
     return result;
 }

@@ -31,7 +31,12 @@ constexpr std::size_t hostNameLimit = 255;
 // byte form); otherwise an entry of the kind wanted (a folder on the way, and
 // for the last component what `last` says), and among those the first in byte
 // order, so the same one every time.
+//
+// When the last component is found under the older byte form, *utf8Form (if
+// given) is set to the same path with that name in UTF-8 (its letter case
+// kept): the name to rename it to. Otherwise it is cleared.
 enum class PathKind { File, Folder };
-std::filesystem::path hostPath(std::string_view windowsPath, PathKind last = PathKind::File);
+std::filesystem::path hostPath(std::string_view windowsPath, PathKind last = PathKind::File,
+                               std::filesystem::path* utf8Form = nullptr);
 
 } // namespace qal

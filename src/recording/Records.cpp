@@ -57,7 +57,7 @@ void LessonForm::enterResponse()
     // Only now, with the record complete: a failure above leaves the answer
     // in its box for the student to try again.
     toolkit_.setQuestionBoxText({});
-    toolkit_.setAnswerBoxText({});
+    setAnswerBox({});
 }
 
 void LessonForm::saveAsNotes()
@@ -85,7 +85,7 @@ void LessonForm::saveAsNotes()
         s_.cumulativeText = s_.answerLabel + s_.workingText + s_.cumulativeText;
     }
     toolkit_.setQuestionBoxText({});
-    toolkit_.setAnswerBoxText({});
+    setAnswerBox({});
 }
 
 } // namespace qal

@@ -32,7 +32,7 @@ void LessonForm::displayEverything()
 
 void LessonForm::clearBox()
 {
-    toolkit_.setAnswerBoxText({});
+    setAnswerBox({});
 }
 
 } // namespace qal

@@ -30,7 +30,9 @@ public:
     // A row of the event table happened: run its handler.
     virtual void handle(const FormEvent& event) = 0;
     // The window was closed (by the student, or asked to close by a
-    // termination signal). The program ends; no handler of its own runs.
+    // termination signal). The program ends as quit program ends it, asking
+    // first about an unrecorded answer; a student who cancels keeps the
+    // window (it closes only once the toolkit is told closeForGood).
     virtual void windowClosed() = 0;
 };
 

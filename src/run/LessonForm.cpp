@@ -34,7 +34,7 @@ std::string partialNote(const RunError& e)
 } // namespace
 
 LessonForm::LessonForm(Toolkit& toolkit, FileTable& files, const Clock& clock, Random& random)
-    : toolkit_(toolkit), files_(files), clock_(clock), random_(random)
+    : toolkit_(toolkit), files_(files), clock_(clock), random_(random), answerBoxSet_(toolkit.answerBoxText())
 {
     // A record waiting for another run to let go of a file shows the student
     // that the program is busy.
@@ -62,7 +62,7 @@ void LessonForm::reportError(const RunError& e)
 {
     if (e.number() == err::SubscriptOutOfRange) {
         toolkit_.messageBox(invalidAssignmentMessage);
-        throwEndProgram();
+        endByLesson();
     }
     toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + partialNote(e));
 }
@@ -83,22 +83,38 @@ void LessonForm::dispatch(void (LessonForm::*command)())
         ~Depth() { --running; }
     } depth(running_);
     try {
-        try {
-            (this->*command)();
-        } catch (const RunError& e) {
-            // The command had no failure handling of its own. Report it the way
-            // the platform words a run-time error, and keep the program running:
-            // whatever the student typed is still in the boxes.
-            toolkit_.messageBox(runTimeErrorMessage(e.number()) + partialNote(e));
+        runCommand(command);
+        if (closedWhileRunning_ && running_ == 1) {
+            closedWhileRunning_ = false;
+            runCommand(&LessonForm::quitProgram);
         }
-        if (closedWhileRunning_ && running_ == 1)
-            throwEndProgram();
     } catch (const EndProgram&) {
         ended_ = true;
         timerOn_ = false;
         files_.closeAllQuietly(); // the program ends all the same; no one is left to tell
         toolkit_.closeForGood();
     }
+    if (running_ == 1)
+        commandStart_.reset();
+}
+
+void LessonForm::runCommand(void (LessonForm::*command)())
+{
+    try {
+        (this->*command)();
+    } catch (const RunError& e) {
+        // The command had no failure handling of its own. Report it the way
+        // the platform words a run-time error, and keep the program running:
+        // whatever the student typed is still in the boxes.
+        reportRunTimeError(e);
+    } catch (const CommandStopped&) {
+        // Cancelled, or a failure reported already: the program goes on.
+    }
+}
+
+void LessonForm::reportRunTimeError(const RunError& e)
+{
+    toolkit_.messageBox(runTimeErrorMessage(e.number()) + partialNote(e));
 }
 
 // The event table: the window connects each control named here to its
@@ -136,7 +152,7 @@ void LessonForm::cmd_clear_answer_box_Click() { dispatch(&LessonForm::clearBox);
 void LessonForm::cmd_next_picture_Click() { dispatch(&LessonForm::nextPicture); }
 void LessonForm::cmd_copy_picture_Click() { dispatch(&LessonForm::copyPicture); }
 void LessonForm::cmd_pend_exp_Click() { dispatch(&LessonForm::switchTimerOn); }
-void LessonForm::cmd_quit_Click() { dispatch(&LessonForm::throwEndProgram); }
+void LessonForm::cmd_quit_Click() { dispatch(&LessonForm::quitProgram); }
 void LessonForm::tmr_pend_exp_Timer() { dispatch(&LessonForm::pendulumTick); }
 // clang-format on
 
@@ -147,7 +163,7 @@ void LessonForm::windowClosed()
     if (running_ > 0)
         closedWhileRunning_ = true;
     else
-        dispatch(&LessonForm::throwEndProgram);
+        dispatch(&LessonForm::quitProgram);
 }
 
 void LessonForm::Form_Load()

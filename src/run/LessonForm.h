@@ -3,6 +3,7 @@
 #include "run/FormEvents.h"
 #include "run/RunState.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,9 +53,9 @@ public:
     //   click cmd_next_picture            cmd_next_picture_Click           nextPicture
     //   click cmd_copy_picture            cmd_copy_picture_Click           copyPicture
     //   click cmd_pend_exp                cmd_pend_exp_Click               switchTimerOn
-    //   click cmd_quit                    cmd_quit_Click                   throwEndProgram
+    //   click cmd_quit                    cmd_quit_Click                   quitProgram
     //   tick of tmr_pend_exp              tmr_pend_exp_Timer               pendulumTick
-    //   the window closed                 windowClosed                     throwEndProgram
+    //   the window closed                 windowClosed                     quitProgram
     void Form_Load();
     void cmdNextQuestion_Click();
     void cmd_enter_response_Click();
@@ -70,17 +71,25 @@ public:
 
     // FormEvents: the window's way in.
     void handle(const FormEvent& event) override { (this->*event.handler)(); }
-    // Ends the program as quit program does: every file closed, no message,
-    // nothing of the program's own run. During a command (inside one of its
-    // dialogs) the program ends when that command is done.
+    // Ends the program as quit program does: typed text in the answer box is
+    // asked about first (and the student may cancel: the program goes on);
+    // then every file is closed. During a command (inside one of its
+    // dialogs) this happens when that command is done.
     void windowClosed() override;
 
     // True once the program has ended; the window runs nothing after that.
     bool ended() const { return ended_; }
 
+    // Thrown to stop the running command where it stands while the program
+    // goes on: the student cancelled at the question about typed text, or
+    // the record asked for there failed (and was reported). Only dispatch
+    // catches it; like EndProgram it is no std::exception.
+    struct CommandStopped {};
+
     // --- Public operations ---
-    // They may throw RunError (those without failure handling of their own)
-    // or EndProgram; called from outside an event handler, the caller sees it.
+    // They may throw RunError (those without failure handling of their own),
+    // EndProgram or CommandStopped; called from outside an event handler, the
+    // caller sees it.
     void readNextQuestion();
     std::string code(const std::string& aLine, const double& codeNbr);
     std::string makeCodeLine(const double& codeNbr);
@@ -123,6 +132,12 @@ private:
     // reported as the platform's standard run-time error message and the
     // program goes on; EndProgram ends the program.
     void dispatch(void (LessonForm::*command)());
+    // The command, with its unhandled RunError reported and CommandStopped
+    // caught; EndProgram passes.
+    void runCommand(void (LessonForm::*command)());
+    // The platform's run-time error message for a failure no handler took
+    // care of, with the partial-record note.
+    void reportRunTimeError(const RunError& e);
     // Form_Load's command: both parts, in this order, whatever the first did.
     void startUp();
     // Switching on a timer that is already on changes nothing.
@@ -131,8 +146,49 @@ private:
     // running command to dispatch.
     [[noreturn]] void throwEndProgram();
 
+    // --- Typed text in the answer box (run/TypedAnswer.cpp) ---
+    // Typed text: the answer box holds something other than what the program
+    // last put there (or, before that, what it held when the form was made).
+    bool answerTyped() const;
+    // Replaces the answer box's text; the program's own text, not typed.
+    void setAnswerBox(const std::string& text);
+    // Before typed text is replaced or let go (Next Question's refill of the
+    // default prompt; quit program and closing the window, see quitProgram):
+    // asks to record it, discard it or cancel. Returns when the program may
+    // go on (nothing typed, recorded, discarded); Cancel, and a record that
+    // fails, throw CommandStopped.
+    void askBeforeRefill();
+    void askBeforeGoingOn(const std::string& question);
+    // The lesson ends the program (the exit routine or a routine name outside
+    // the table, the next assignment's header, the end marker, the
+    // invalid-assignment message). Typed text is asked about first, with no
+    // Cancel. A record goes to the question shown when the command started:
+    // the reading goes back there first, so that when the record fails (the
+    // command stops, the program goes on) the next click meets the same end.
+    [[noreturn]] void endByLesson();
+    // Records the answer box as Enter Response does. Its failure is reported
+    // as Enter Response's is, and stops the command: the text stays, and so
+    // does resetAnswerBox.
+    void recordTypedAnswer();
+    // quit program, and closing the window.
+    void quitProgram();
+    // Notes the reading variables as a command that may meet the end of the
+    // lesson starts (Next Question, next picture); dispatch forgets them
+    // when the command is done.
+    void markCommandStart();
+
     // The slot of lessonLines at index; fails with 9 outside 0..5000.
     std::string& lessonSlot(int index);
+
+    // The reading variables that Next Question and next picture change.
+    struct ReadingPosition {
+        int lineCounter = 0;
+        bool resetAnswerBox = false;
+        std::string nextBlock;
+        std::string questionText;
+        std::string questionNumber;
+        std::string cumulativeText;
+    };
 
     Toolkit& toolkit_;
     FileTable& files_;
@@ -142,8 +198,10 @@ private:
     std::vector<std::string> lessonSource_; // what loadLessonLines stores
     bool ended_ = false;
     bool timerOn_ = false;
-    int running_ = 0;                 // commands running, one inside another's dialog
-    bool closedWhileRunning_ = false; // the window was closed meanwhile
+    int running_ = 0;                             // commands running, one inside another's dialog
+    bool closedWhileRunning_ = false;             // the window was closed meanwhile
+    std::string answerBoxSet_;                    // what the program last put into the answer box
+    std::optional<ReadingPosition> commandStart_; // see markCommandStart
 };
 
 } // namespace qal

@@ -6,6 +6,14 @@ namespace qal {
 
 enum class Pane { Picture1, Picture2 };
 
+// The student's answer to the question asked before typed text in the answer
+// box would be dropped.
+enum class TypedAnswerChoice {
+    Record,  // record it as Enter Response does, then go on
+    Discard, // go on and let it go
+    Cancel,  // do nothing (only where it is offered)
+};
+
 // Everything the lesson logic needs from the window toolkit, and nothing more.
 // Texts are in the program's code page (Windows-1252 bytes) and line breaks
 // in them are CR LF, both ways. The Qt window implements this; core tests use
@@ -19,6 +27,11 @@ public:
     virtual std::string inputBox(const std::string& prompt) = 0;
     // Modal message box with one OK button, no icon, the application title.
     virtual void messageBox(const std::string& text) = 0;
+    // Modal record-or-discard box about typed text, no icon, the application
+    // title: the text, and the buttons Record (the default, which Return
+    // chooses) and Discard, and Cancel when offerCancel is true. Without
+    // Cancel the box can only be answered with one of the other two.
+    virtual TypedAnswerChoice askRecordOrDiscard(const std::string& text, bool offerCancel) = 0;
 
     // The question box (txt_question) and the answer box (txt_answer), read
     // and replaced as a whole.

@@ -52,6 +52,9 @@ const char* const answerBoxDescription =
     "Enter, as appropriate, an answer to the question, a critique of your answer in response to a given answer, "
     "your insights regarding the situation at this point, notes to yourself, or just an OK.";
 
+// What a screen reader says of a control that runs nothing.
+const char* const inertDescription = "Does nothing in this program.";
+
 // Names the control, places it at its twips and returns it. index >= 0 marks
 // a member of a numbered group (all members share the name). The name is the
 // program's; what a screen reader says is the caption a person sees.
@@ -187,6 +190,15 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     txt_answer->setAccessibleDescription(QString::fromLatin1(answerBoxDescription));
     Picture1->setAccessibleName(QStringLiteral("picture 1"));
     Picture2->setAccessibleName(QStringLiteral("picture 2"));
+    List1->setAccessibleName(QStringLiteral("list"));
+    // The controls that are there but run nothing say so, so that a screen
+    // reader's user can tell them from the working ones.
+    QWidget* const inertControls[] = {
+        cmd_Make_paragraph,   cmd_Make_Paragraph_question, cmd_timerTrigger,     List1,
+        txt_paragraph_goback, parameterControls[1],        parameterControls[3], parameterControls[5],
+        parameterControls[7]};
+    for (QWidget* inert : inertControls)
+        inert->setAccessibleDescription(QString::fromLatin1(inertDescription));
 
     // One font for every caption, the largest in which they all fit.
     std::vector<Caption> captions;
@@ -286,9 +298,15 @@ void MainWindow::closeForGood()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    event->accept();
-    if (events_)
-        events_->windowClosed();
+    // The core decides: it may ask about an unrecorded answer first, and the
+    // student may cancel. The window goes only when the program has ended
+    // (closeForGood), or when no core is behind it.
+    if (!events_) {
+        event->accept();
+        return;
+    }
+    events_->windowClosed();
+    event->setAccepted(closedForGood_);
 }
 
 } // namespace qal

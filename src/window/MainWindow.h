@@ -51,7 +51,8 @@ public:
     static int pixels(int twips);
 
 protected:
-    // Closing the window asks nothing: the core is told, and ends the program.
+    // Closing the window tells the core, which ends the program (asking
+    // first about an unrecorded answer); the window stays when it does not.
     void closeEvent(QCloseEvent* event) override;
 
 private:

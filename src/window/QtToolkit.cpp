@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -123,6 +124,34 @@ void QtToolkit::messageBox(const std::string& text)
     box.exec();
     if (endRequested_)
         throw EndProgram{};
+}
+
+TypedAnswerChoice QtToolkit::askRecordOrDiscard(const std::string& text, bool offerCancel)
+{
+    // A termination signal ends the program without asking, as it would have
+    // closed this box had it come while the box was open.
+    if (endRequested_)
+        throw EndProgram{};
+    QMessageBox box(dialogParent());
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    box.setIcon(QMessageBox::NoIcon);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(fromCoreText(text));
+    QPushButton* record = box.addButton(QStringLiteral("&Record"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
+    // Without Cancel there is no escape button: Escape and the title bar's
+    // close do nothing, so the box is answered one way or the other.
+    if (offerCancel)
+        box.setEscapeButton(box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole));
+    box.setDefaultButton(record);
+    box.exec();
+    if (endRequested_)
+        throw EndProgram{};
+    if (box.clickedButton() == discard)
+        return TypedAnswerChoice::Discard;
+    if (box.clickedButton() == record || !offerCancel)
+        return TypedAnswerChoice::Record;
+    return TypedAnswerChoice::Cancel;
 }
 
 std::string QtToolkit::questionBoxText() const

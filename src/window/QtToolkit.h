@@ -26,6 +26,8 @@ public:
 
     std::string inputBox(const std::string& prompt) override;
     void messageBox(const std::string& text) override;
+    // Asks nothing once an end was requested: the program ends at once.
+    TypedAnswerChoice askRecordOrDiscard(const std::string& text, bool offerCancel) override;
 
     std::string questionBoxText() const override;
     void setQuestionBoxText(const std::string& text) override;

@@ -29,6 +29,9 @@ ANSWER_PROMPT = ("Enter, as appropriate, an answer to the question, a critique o
                  "given answer, your insights regarding the situation at this point, notes to yourself, or just "
                  "an OK.")
 
+# What the controls that do nothing say of themselves.
+INERT = "Does nothing in this program."
+
 # (role, name, description) of every control a person can reach, in the
 # window's order; a box named by a label also says which label names it.
 BUTTON, LABEL, TEXT, PICTURE, LIST = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_LABEL, pyatspi.ROLE_TEXT,
@@ -41,20 +44,20 @@ EXPECTED = [
     (PICTURE, "picture 1", ""),
     (PICTURE, "picture 2", ""),
     (BUTTON, "Save as Notes", ""),
-    (BUTTON, "Make Paragraph", ""),
-    (BUTTON, "Make Paragraph", ""),
-    (TEXT, "# sentences previous", ""),
+    (BUTTON, "Make Paragraph", INERT),
+    (BUTTON, "Make Paragraph", INERT),
+    (TEXT, "# sentences previous", INERT),
     (LABEL, "# sentences previous", ""),
-    (BUTTON, "Trigger Timer", ""),
-    (LIST, "", ""),
+    (BUTTON, "Trigger Timer", INERT),
+    (LIST, "list", INERT),
     (LABEL, "Parameter 1", ""),
-    (TEXT, "Parameter 1", ""),
+    (TEXT, "Parameter 1", INERT),
     (LABEL, "Parameter 2", ""),
-    (TEXT, "Parameter 2", ""),
+    (TEXT, "Parameter 2", INERT),
     (LABEL, "Parameter 3", ""),
-    (TEXT, "Parameter 3", ""),
+    (TEXT, "Parameter 3", INERT),
     (LABEL, "Parameter 4", ""),
-    (TEXT, "Parameter 4", ""),
+    (TEXT, "Parameter 4", INERT),
     (BUTTON, "display everything", ""),
     (BUTTON, "display notes", ""),
     (BUTTON, "quit program", ""),

@@ -21,6 +21,16 @@ std::string FakeToolkit::inputBox(const std::string& prompt)
     return reply;
 }
 
+TypedAnswerChoice FakeToolkit::askRecordOrDiscard(const std::string& text, bool offerCancel)
+{
+    questions.push_back({text, offerCancel});
+    if (choices.empty())
+        return TypedAnswerChoice::Discard;
+    const TypedAnswerChoice choice = choices.front();
+    choices.pop_front();
+    return choice;
+}
+
 void FakeToolkit::setPaneScaleHeight(Pane pane, float units)
 {
     scaleCalls.push_back(std::string(paneName(pane)) + " height " + std::to_string(static_cast<int>(units)));

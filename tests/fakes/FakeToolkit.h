@@ -12,9 +12,18 @@ namespace qal::test {
 // core showed, so tests can assert on the exact texts.
 class FakeToolkit : public Toolkit {
 public:
-    std::deque<std::string> replies;     // answers to the next input boxes, in order
-    std::vector<std::string> prompts;    // every input box prompt shown
-    std::vector<std::string> messages;   // every message box text shown
+    std::deque<std::string> replies;   // answers to the next input boxes, in order
+    std::vector<std::string> prompts;  // every input box prompt shown
+    std::vector<std::string> messages; // every message box text shown
+    // Answers to the next record-or-discard boxes, in order; once
+    // they run out, Discard, as the program did before it asked.
+    std::deque<TypedAnswerChoice> choices;
+    struct Question {
+        std::string text;
+        bool offerCancel;
+        bool operator==(const Question&) const = default;
+    };
+    std::vector<Question> questions;     // every record-or-discard box shown
     std::string questionBox;             // txt_question
     std::string answerBox = " ";         // txt_answer starts with one blank
     std::vector<std::string> scaleCalls; // e.g. "Picture1 height 1000"
@@ -33,6 +42,7 @@ public:
 
     std::string inputBox(const std::string& prompt) override;
     void messageBox(const std::string& text) override { messages.push_back(text); }
+    TypedAnswerChoice askRecordOrDiscard(const std::string& text, bool offerCancel) override;
     std::string questionBoxText() const override { return questionBox; }
     void setQuestionBoxText(const std::string& text) override { questionBox = text; }
     std::string answerBoxText() const override { return answerBox; }

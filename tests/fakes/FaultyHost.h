@@ -39,6 +39,9 @@ public:
     virtual int beforeCutBack(int /*number*/) { return 0; }
     // True for a file system that keeps no locks.
     virtual bool refusesLocks(int /*number*/) { return false; }
+    // True refuses renaming the file (a student's file found under the older
+    // byte form of its name), as a file system may.
+    virtual bool refusesRename(int /*number*/) { return false; }
     // Told after a folder was flushed to the disk, its new entry with it.
     virtual void folderSynced(const std::filesystem::path& /*folder*/) {}
 
@@ -65,7 +68,7 @@ public:
     bool remove(const std::filesystem::path& path) noexcept override { return real_.remove(path); }
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override
     {
-        return real_.renameNoReplace(from, to);
+        return !refusesRename(numberOf(from)) && real_.renameNoReplace(from, to);
     }
     std::string machineName() override { return real_.machineName(); }
     long long processId() override { return real_.processId(); }

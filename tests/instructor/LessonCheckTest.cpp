@@ -58,8 +58,17 @@ void expectFindings(const std::vector<Finding>& found, const std::vector<Expecte
 
 const CheckCase checkCases[] = {
     {"EndMarkerEnds", {"001.  A", "", "`q001  one", "", "####.#"}, {}},
-    {"ExitRoutineEnds", {"001.  A", "`q001  one", "`ROUTINE EXIT-PROG"}, {}},
-    {"NextHeaderEnds", {"001.  A", "one", "002.  B", "two", "`routine exitprog"}, {}},
+    {"ExitRoutineEnds", {"001.  A", "`q001  one", "", "", "`ROUTINE EXIT-PROG"}, {}},
+    {"NextHeaderEnds", {"001.  A", "one", "002.  B", "two", "", "", "`routine exitprog"}, {}},
+    {"ExitRoutineInReachOfNextPicture",
+     {"001.  A", "`q001  one", "", "`routine exitprog"},
+     {{2, W,
+       "next picture, clicked while this line is shown, runs the exit routine on line 4 and ends the "
+       "student's run"}}},
+    {"ExitRoutineRightAfter", {"001.  A", "one", "`ROUTINE EXIT-PROG"}, {{2, W, "exit routine on line 3"}}},
+    {"ExitRoutinePastAPictureRoutine",
+     {"001.  A", "one", "`routine graph1", "two", "`routine exitprog"},
+     {{2, W, "exit routine on line 5"}, {4, W, "exit routine on line 5"}}},
     {"LooselyWrittenRoutineName", {"001.  A", "`Routine Graph - 1", "one", "####.#"}, {}},
     {"HighestAssignmentOpens", {"100.  A", "one", "####.#"}, {}},
     {"UnknownRoutineBeforeTheFirstHeader",
@@ -296,6 +305,30 @@ TEST(CheckAgainstRunTest, BareMarkerIsShownThenEndsNextPicture)
         if (!picture) {
             EXPECT_EQ(run.toolkit.questionBox, "one`routine");
         }
+    }
+}
+
+// The exit routine within next picture's reach ends the run at that click;
+// two blank lines before it keep it for Next Question.
+TEST(CheckAgainstRunTest, ExitRoutineInReachEndsNextPicture)
+{
+    for (const bool inReach : {true, false}) {
+        Lines lesson = {"001.  A", "`q001  one", "", "`routine exitprog"};
+        if (!inReach)
+            lesson.insert(lesson.begin() + 2, "");
+        const std::vector<Finding> found = checkLessonLines(lesson);
+        if (inReach)
+            expectFindings(found, {{2, W, "runs the exit routine on line 4"}});
+        else
+            EXPECT_TRUE(found.empty()) << shown(found);
+        test::FormOnFakes run;
+        run.startUp({"1", "Ann Lee", "AL", "1"}, lesson);
+        run.form.cmdNextQuestion_Click();
+        run.form.cmd_next_picture_Click();
+        EXPECT_EQ(run.form.ended(), inReach);
+        run.form.cmdNextQuestion_Click();
+        EXPECT_TRUE(run.form.ended());
+        EXPECT_TRUE(run.toolkit.messages.empty());
     }
 }
 

@@ -212,6 +212,69 @@ TEST_F(FileTableTest, WhereLocksAreRefusedALockFileNamingItsHolderStandsIn)
     EXPECT_EQ(readBytes(dir / "a.txt"), "line\r\n");
 }
 
+// A master file that an earlier version named in Windows-1252 bytes is
+// renamed to its UTF-8 form once, under its lock, before the first lines go
+// to it; lines then go to it under that name. A host that refuses the rename,
+// and a file system without locks, leave the old name in use.
+TEST_F(FileTableTest, AFileUnderTheOlderByteFormIsRenamedOnceThenAppendedTo)
+{
+    struct Renames : FaultyHost {
+        bool refuse = false;
+        bool noLocks = false;
+        int asked = 0;
+        bool refusesRename(int) override { return ++asked, refuse; }
+        bool refusesLocks(int) override { return noLocks; }
+    };
+    const struct {
+        const char* what;
+        const char* existing; // before the first open, holding "old"
+        bool refuse;
+        bool noLocks;
+        const char* after; // the one file there after two records
+        int renames;       // asked for
+    } cases[] = {
+        {"renamed", "masterFile_Zo\xeb_Ann.txt", false, false, "masterFile_Zo\xc3\xab_Ann.txt", 1},
+        {"other case kept", "MASTERFILE_ZO\xcb_ANN.TXT", false, false, "MASTERFILE_ZO\xc3\x8b_ANN.TXT", 1},
+        {"already UTF-8", "masterFile_Zo\xc3\xab_Ann.txt", false, false, "masterFile_Zo\xc3\xab_Ann.txt", 0},
+        {"rename refused", "masterFile_Zo\xeb_Ann.txt", true, false, "masterFile_Zo\xeb_Ann.txt", 2},
+        {"only a lock file", "masterFile_Zo\xeb_Ann.txt", false, true, "masterFile_Zo\xeb_Ann.txt", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDrive drive;
+        const fs::path folder = drive.drovnel();
+        writeBytes(folder / c.existing, "old\r\n");
+        Renames host;
+        host.refuse = c.refuse;
+        host.noLocks = c.noLocks;
+        FileTable table(host);
+        for (const char* line : {"first", "second"}) {
+            table.open(1, "c:\\drovnel\\masterFile_Zo\xeb_Ann.txt", FileMode::Append);
+            table.writeLine(1, line);
+            table.close(1);
+        }
+        EXPECT_EQ(host.asked, c.renames);
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{c.after});
+        EXPECT_EQ(readBytes(folder / c.after), "old\r\nfirst\r\nsecond\r\n");
+    }
+}
+
+// A file already under the UTF-8 name is never replaced by a rename: when
+// both forms are there, the UTF-8 one is used and the other left alone.
+TEST_F(FileTableTest, BothFormsThereTheUtf8OneIsUsed)
+{
+    writeBytes(dir / "masterFile_Zo\xeb_Ann.txt", "bytes\r\n");
+    writeBytes(dir / "masterFile_Zo\xc3\xab_Ann.txt", "utf-8\r\n");
+    files.open(1, "c:\\drovnel\\masterFile_Zo\xeb_Ann.txt", FileMode::Append);
+    files.writeLine(1, "line");
+    files.close(1);
+    EXPECT_EQ(readBytes(dir / "masterFile_Zo\xeb_Ann.txt"), "bytes\r\n");
+    EXPECT_EQ(readBytes(dir / "masterFile_Zo\xc3\xab_Ann.txt"), "utf-8\r\nline\r\n");
+}
+
 TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
 {
     // A process that has ended, on this host.

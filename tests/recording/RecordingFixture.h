@@ -12,6 +12,32 @@
 
 namespace qal::test {
 
+// The fixed lines of the records, each with its line end, at the fake
+// clock's time, and whole records as the program appends them: written out
+// here, not taken from the program, so that they check it.
+inline const std::string opening = "......!!!!!!!!...................................\r\n";
+inline const std::string closing = ".................................................\r\n";
+inline const std::string timeLine = "                                    14:03:09\r\n";
+inline const std::string dateTimeLine = "                                    12-07-202614:03:09\r\n";
+
+inline std::string responseInMaster(const std::string& question, const std::string& numberLine,
+                                    const std::string& answer)
+{
+    return opening + timeLine + "\r\n" + "\r\n" + numberLine + "\r\n" + question + "\r\n" + opening +
+           "RESPONSE -->  \r\n" + answer + "\r\n" + closing;
+}
+
+inline std::string responseInSend(const std::string& question, const std::string& answer)
+{
+    return opening + timeLine + question + "\r\n" + opening + "RESPONSE -->  \r\n" + answer + "\r\n" + closing;
+}
+
+inline std::string notesRecord(const std::string& question, const std::string& note)
+{
+    return opening + timeLine + dateTimeLine + question + "\r\n" + opening + "NOTES -------> " + note + "\r\n" +
+           closing;
+}
+
 // A form in the state start-up leaves for Ann Lee and assignment 1, with its
 // files in a temporary drive C and the clock fixed, so the bytes of every
 // record are known; the files start empty, so a test reads only its records.

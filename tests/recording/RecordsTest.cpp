@@ -13,29 +13,6 @@ namespace {
 
 using test::PrintTo; // where GoogleTest looks for it
 
-// The fixed lines of the records, each with its line end.
-const std::string opening = "......!!!!!!!!...................................\r\n";
-const std::string closing = ".................................................\r\n";
-const std::string timeLine = "                                    14:03:09\r\n";
-const std::string dateTimeLine = "                                    12-07-202614:03:09\r\n";
-
-std::string responseInMaster(const std::string& question, const std::string& numberLine, const std::string& answer)
-{
-    return opening + timeLine + "\r\n" + "\r\n" + numberLine + "\r\n" + question + "\r\n" + opening +
-           "RESPONSE -->  \r\n" + answer + "\r\n" + closing;
-}
-
-std::string responseInSend(const std::string& question, const std::string& answer)
-{
-    return opening + timeLine + question + "\r\n" + opening + "RESPONSE -->  \r\n" + answer + "\r\n" + closing;
-}
-
-std::string notesRecord(const std::string& question, const std::string& note)
-{
-    return opening + timeLine + dateTimeLine + question + "\r\n" + opening + "NOTES -------> " + note + "\r\n" +
-           closing;
-}
-
 using RecordsTest = RecordingTest;
 
 TEST_F(RecordsTest, EnterResponseAppendsToMasterAndSend)

@@ -187,6 +187,43 @@ TEST(BadInputTest, NamesThatDifferOnlyPastTheCutShareTheirFiles)
     EXPECT_TRUE(master.blocks[1].text == common + "b");
 }
 
+// A student whose send and master files an earlier version named in
+// Windows-1252 bytes: the run renames them to UTF-8 as it first writes to
+// them, so the new notes file and the old files carry one encoding.
+TEST(BadInputTest, FilesNamedInBytesByAnEarlierVersionAreRenamedToUtf8)
+{
+    if (hostMatchesLetterCase())
+        GTEST_SKIP() << "no older byte form on Windows: its names were always UTF-16";
+    FormOnFakes run;
+    const fs::path folder = run.drive.drovnel();
+    const std::string inBytes = "Jos\xe9_N\xfa\xf1\x65z.txt"; // José Núñez
+    const std::string name = "Jos\xc3\xa9_N\xc3\xba\xc3\xb1\x65z.txt";
+    writeBytes(folder / ("masterFile_" + inBytes), "old master\r\n");
+    writeBytes(folder / ("send_1207" + inBytes), "old send\r\n");
+    run.startUp({"1", "Jos\xe9 N\xfa\xf1\x65z", "JNX", "1"});
+    run.form.cmdNextQuestion_Click();
+    run.toolkit.answerBox = "a note";
+    run.form.cmd_save_as_notes_Click();
+    EXPECT_TRUE(run.toolkit.messages.empty());
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(folder))
+        files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"masterFile_" + name, "notes_" + name, "send_1207" + name}));
+    // What they held is kept, the header block and the note after it.
+    const std::string master = readBytes(folder / ("masterFile_" + name));
+    const std::string send = readBytes(folder / ("send_1207" + name));
+    ASSERT_TRUE(master.starts_with("old master\r\n"));
+    ASSERT_TRUE(send.starts_with("old send\r\n"));
+    for (const auto& [bytes, kind] :
+         {std::pair{master.substr(12), RecordFileKind::Master}, std::pair{send.substr(10), RecordFileKind::Send}}) {
+        const RecordFile file = parseRecordFile(bytes, kind);
+        ASSERT_TRUE(file.whole()) << file.error;
+        ASSERT_EQ(file.blocks.size(), 2u);
+        EXPECT_EQ(file.blocks[1].text, "a note");
+    }
+}
+
 TEST(BadInputTest, HugeRepliesAndAnswersAreWrittenWhole)
 {
     const std::string initials(1 << 20, 'I');

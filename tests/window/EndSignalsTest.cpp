@@ -13,6 +13,7 @@
 #include "window/QtToolkit.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QCursor>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +31,7 @@ private slots:
     void cleanup();
 
     void waitCursorShowsWhileOnAndNeverPilesUp();
+    void endRequestBetweenCommandsClosesTheWindow_data();
     void endRequestBetweenCommandsClosesTheWindow();
     void endRequestDuringADialogClosesItAndEndsTheProgram_data();
     void endRequestDuringADialogClosesItAndEndsTheProgram();
@@ -79,25 +81,40 @@ void EndSignalsTest::waitCursorShowsWhileOnAndNeverPilesUp()
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 
+void EndSignalsTest::endRequestBetweenCommandsClosesTheWindow_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("nothing typed") << QString();
+    QTest::newRow("an unrecorded answer") << QStringLiteral("unrecorded");
+}
+
+// A typed answer is not asked about: the end comes from outside, and no one
+// may be there to answer.
 void EndSignalsTest::endRequestBetweenCommandsClosesTheWindow()
 {
+    QFETCH(QString, typed);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QTest::keyClicks(window_->answerBox(), typed);
+    qal::test::ModalAnswerer answerer;
     toolkit_->requestEnd();
     QVERIFY(form_->ended());
     QVERIFY(!window_->isVisible());
+    QCOMPARE(answerer.texts, QStringList());
 }
 
 void EndSignalsTest::endRequestDuringADialogClosesItAndEndsTheProgram_data()
 {
-    QTest::addColumn<bool>("inputBox");
-    QTest::newRow("start-up prompt") << true;
-    QTest::newRow("message box") << false;
+    QTest::addColumn<int>("dialog");
+    QTest::newRow("start-up prompt") << 0;
+    QTest::newRow("message box") << 1;
+    QTest::newRow("record-or-discard box") << 2;
+    QTest::newRow("record-or-discard box, no Cancel") << 3;
 }
 
 void EndSignalsTest::endRequestDuringADialogClosesItAndEndsTheProgram()
 {
-    QFETCH(bool, inputBox);
+    QFETCH(int, dialog);
     bool shown = false;
     QTimer::singleShot(50, this, [&] {
         shown = QApplication::activeModalWidget() != nullptr;
@@ -105,10 +122,12 @@ void EndSignalsTest::endRequestDuringADialogClosesItAndEndsTheProgram()
     });
     bool ended = false;
     try {
-        if (inputBox)
+        if (dialog == 0)
             toolkit_->inputBox("Your full name:  ");
-        else
+        else if (dialog == 1)
             toolkit_->messageBox("Run-time error '61':\r\n\r\nDisk full");
+        else
+            toolkit_->askRecordOrDiscard("Record it?", dialog == 2);
     } catch (const qal::EndProgram&) {
         ended = true;
     }

@@ -433,7 +433,12 @@ void MainWindowTest::screenReaderNames_data()
         else if (name.startsWith(QLatin1String("Picture")))
             role = QAccessible::Graphic, spoken = QStringLiteral("picture ") + name.back();
         else if (name == QLatin1String("List1"))
-            role = QAccessible::List;
+            role = QAccessible::List, spoken = QStringLiteral("list");
+        // The controls that run nothing say so.
+        if (name == QLatin1String("cmd_Make_paragraph") || name == QLatin1String("cmd_Make_Paragraph_question") ||
+            name == QLatin1String("cmd_timerTrigger") || name == QLatin1String("List1") ||
+            name == QLatin1String("txt_paragraph_goback") || name == QLatin1String("txt_parameter"))
+            description = QStringLiteral("Does nothing in this program.");
         const QString row = c.index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(c.index);
         QTest::newRow(qPrintable(row)) << name << c.index << int(role) << spoken << description;
     }

@@ -5,6 +5,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QKeyEvent>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
 
 namespace qal::test {
 
@@ -27,6 +31,23 @@ void ModalAnswerer::ok()
 {
     script_.push_back({Step::Ok, {}});
 }
+void ModalAnswerer::press(const QString& button)
+{
+    script_.push_back({Step::Press, button});
+}
+void ModalAnswerer::key(int key)
+{
+    script_.push_back({Step::Key, {}, key});
+}
+
+namespace {
+
+QString withoutMnemonic(QString caption)
+{
+    return caption.remove(QLatin1Char('&'));
+}
+
+} // namespace
 
 void ModalAnswerer::poll()
 {
@@ -44,6 +65,16 @@ void ModalAnswerer::poll()
         texts << box->text();
     else
         texts << QString();
+    QStringList captions;
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+        // In the order they are laid out, left to right.
+        QList<QAbstractButton*> shown = box->buttons();
+        std::stable_sort(shown.begin(), shown.end(),
+                         [](const QAbstractButton* a, const QAbstractButton* b) { return a->x() < b->x(); });
+        for (const QAbstractButton* button : shown)
+            captions << withoutMnemonic(button->text());
+    }
+    buttons << captions;
 
     if (script_.empty()) {
         ++unexpected;
@@ -64,6 +95,16 @@ void ModalAnswerer::poll()
     case Step::Ok:
         dialog->accept();
         break;
+    case Step::Press:
+        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+            if (withoutMnemonic(button->text()) == step.reply)
+                button->click();
+        break;
+    case Step::Key: {
+        QWidget* focus = dialog->focusWidget();
+        QTest::keyClick(focus ? focus : dialog, static_cast<Qt::Key>(step.key));
+        break;
+    }
     }
 }
 

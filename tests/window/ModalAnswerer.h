@@ -21,20 +21,25 @@ class ModalAnswerer : public QObject {
 public:
     ModalAnswerer();
 
-    void type(const QString& reply); // the next input box: type reply, then OK
-    void cancel();                   // the next input box: Cancel
-    void ok();                       // the next message box: OK
+    void type(const QString& reply);   // the next input box: type reply, then OK
+    void cancel();                     // the next input box: Cancel
+    void ok();                         // the next message box: OK
+    void press(const QString& button); // the next message box: click the button of this caption
+    void key(int key);                 // the next dialog: this key, where the keyboard's focus is
 
-    // What each answered dialog showed (prompt or message), and its title.
+    // What each answered dialog showed (prompt or message), its title, and
+    // its buttons' captions in their order (mnemonics left out).
     QStringList texts;
     QStringList titles;
+    QList<QStringList> buttons;
     int unexpected = 0; // dialogs that came when the script was empty
     bool done() const { return script_.empty(); }
 
 private:
     struct Step {
-        enum Kind { Type, Cancel, Ok } kind;
-        QString reply;
+        enum Kind { Type, Cancel, Ok, Press, Key } kind;
+        QString reply; // Type: the reply; Press: the caption
+        int key = 0;
     };
     void poll();
 

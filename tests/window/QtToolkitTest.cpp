@@ -10,6 +10,7 @@
 #include "window/PicturePane.h"
 #include "window/QtToolkit.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputDialog>
@@ -59,6 +60,9 @@ private slots:
     void inputBoxReturnsTypedReply();
     void inputBoxCancelGivesEmptyText();
     void messageBoxShowsTextWithOkOnly();
+    void questionBoxGivesTheChoice_data();
+    void questionBoxGivesTheChoice();
+    void questionBoxWithoutCancelMustBeAnswered();
 
     void boxTextCrossesAsCodePage_data();
     void boxTextCrossesAsCodePage();
@@ -157,6 +161,74 @@ void QtToolkitTest::messageBoxShowsTextWithOkOnly()
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(icon, QMessageBox::NoIcon);
     QCOMPARE(format, Qt::PlainText); // shown as written, never as markup
+}
+
+void QtToolkitTest::questionBoxGivesTheChoice_data()
+{
+    QTest::addColumn<bool>("offerCancel");
+    QTest::addColumn<QString>("press"); // a button's caption, or empty: a key
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("choice");
+    const int record = int(qal::TypedAnswerChoice::Record);
+    const int discard = int(qal::TypedAnswerChoice::Discard);
+    const int cancel = int(qal::TypedAnswerChoice::Cancel);
+    // clang-format off
+    QTest::newRow("Return records") << true << QString() << int(Qt::Key_Return) << record;
+    QTest::newRow("Return records, no Cancel") << false << QString() << int(Qt::Key_Return) << record;
+    QTest::newRow("Record") << true << "Record" << 0 << record;
+    QTest::newRow("Discard") << true << "Discard" << 0 << discard;
+    QTest::newRow("Discard, no Cancel") << false << "Discard" << 0 << discard;
+    QTest::newRow("Cancel") << true << "Cancel" << 0 << cancel;
+    QTest::newRow("Escape cancels") << true << QString() << int(Qt::Key_Escape) << cancel;
+    // clang-format on
+}
+
+void QtToolkitTest::questionBoxGivesTheChoice()
+{
+    QFETCH(bool, offerCancel);
+    QFETCH(QString, press);
+    QFETCH(int, key);
+    QFETCH(int, choice);
+    ModalAnswerer answerer;
+    if (press.isEmpty())
+        answerer.key(key);
+    else
+        answerer.press(press);
+    Qt::TextFormat format = Qt::RichText;
+    QTimer::singleShot(0, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            format = box->textFormat();
+    });
+    const qal::TypedAnswerChoice got = toolkit_->askRecordOrDiscard(
+        "Your answer has not been recorded yet.\r\n\r\nRecord it <b>now</b>?", offerCancel);
+    QCOMPARE(int(got), choice);
+    QCOMPARE(answerer.texts,
+             QStringList{QStringLiteral("Your answer has not been recorded yet.\n\nRecord it <b>now</b>?")});
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("qalesson")});
+    QStringList buttons = answerer.buttons.value(0);
+    buttons.sort();
+    QCOMPARE(buttons, offerCancel ? QStringList({"Cancel", "Discard", "Record"}) : QStringList({"Discard", "Record"}));
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(answerer.unexpected, 0);
+}
+
+// Without Cancel neither Escape nor closing the box gives an answer that
+// could be taken for one: the box stays until a button is chosen.
+void QtToolkitTest::questionBoxWithoutCancelMustBeAnswered()
+{
+    bool stayed = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        QTest::keyClick(box, Qt::Key_Escape);
+        box->close();
+        stayed = box->isVisible();
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QStringLiteral("&Discard"))
+                button->click();
+    });
+    QCOMPARE(toolkit_->askRecordOrDiscard("Record it?", false), qal::TypedAnswerChoice::Discard);
+    QVERIFY(stayed);
 }
 
 void QtToolkitTest::boxTextCrossesAsCodePage_data()

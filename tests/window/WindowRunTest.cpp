@@ -79,6 +79,7 @@ private slots:
     void pendExpStartsTicksThatDrawCircles();
     void copyPictureButtonTakesClipboardPicture();
     void quitEndsAndQueuedEventsRunNothing();
+    void closingWithAnUnrecordedAnswerAsksFirst();
     void wrongAssignmentEndsBeforeWindowShows();
 
 private:
@@ -285,8 +286,9 @@ void WindowRunTest::quitEndsAndQueuedEventsRunNothing()
     click("cmd_pend_exp");
     qal::PicturePane* pane = window_->pane(Pane::Picture1);
     QTRY_VERIFY(pane->circlesShown() >= 1);
-    QTest::keyClicks(window_->answerBox(), QStringLiteral("unrecorded"));
-    // A click that is already queued when the program ends.
+    // A click that is already queued when the program ends. (Nothing is
+    // typed, so quit asks nothing: a dialog's own event loop would run the
+    // queued click.)
     QMetaObject::invokeMethod(button("cmdNextQuestion"), &QAbstractButton::click, Qt::QueuedConnection);
     click("cmd_quit");
     QVERIFY(form_->ended());
@@ -299,9 +301,36 @@ void WindowRunTest::quitEndsAndQueuedEventsRunNothing()
     QCOMPARE(window_->questionBox()->toPlainText(), QString());
     QCOMPARE(answerer_->unexpected, 0);
     QVERIFY(!files_->isOpen(1) && !files_->isOpen(2) && !files_->isOpen(3));
-    // Nothing was recorded: the master file holds the header only.
+    // The master file holds the header only.
     const QByteArray master = QByteArray::fromStdString(readBytes(file("masterFile_Ann_Lee.txt")));
     QCOMPARE(withoutCodeLine(master), headerAfterCodeLine(true));
+}
+
+// Closing the window with an unrecorded answer asks first; Cancel keeps the
+// window and the answer, Record records it and closes the window.
+void WindowRunTest::closingWithAnUnrecordedAnswerAsksFirst()
+{
+    load(QStringLiteral("1"));
+    click("cmdNextQuestion");
+    window_->answerBox()->selectAll();
+    QTest::keyClicks(window_->answerBox(), QStringLiteral("Half the period"));
+    answerer_->press(QStringLiteral("Cancel"));
+    QVERIFY(!window_->close());
+    QVERIFY(!form_->ended());
+    QVERIFY(window_->isVisible());
+    QCOMPARE(window_->answerBox()->toPlainText(), QStringLiteral("Half the period"));
+    QCOMPARE(answerer_->buttons.last().size(), 3);
+
+    answerer_->key(Qt::Key_Return);
+    QVERIFY(window_->close());
+    QVERIFY(form_->ended());
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(answerer_->texts.size(), 6); // the four prompts and two questions
+    QCOMPARE(answerer_->unexpected, 0);
+    const QByteArray send = QByteArray::fromStdString(readBytes(file("send_1207Ann_Lee.txt")));
+    QCOMPARE(withoutCodeLine(send), headerAfterCodeLine(false) + opening + blanks36 + "14:03:09\r\n" +
+                                        firstQuestion.toLatin1() + "\r\n" + opening +
+                                        "RESPONSE -->  \r\nHalf the period\r\n" + closing);
 }
 
 void WindowRunTest::wrongAssignmentEndsBeforeWindowShows()
