@@ -60,6 +60,7 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
         return;
     CloseHandle(info.hThread);
     process_ = info.hProcess;
+    pid_ = info.dwProcessId;
     started_ = true;
 }
 
@@ -122,7 +123,8 @@ int ChildProcess::wait()
     if (!started_ || waited_)
         return status_;
     int status = 0;
-    if (waitpid(pid_, &status, 0) != pid_)
+    const pid_t pid = static_cast<pid_t>(pid_);
+    if (waitpid(pid, &status, 0) != pid)
         return -1;
     waited_ = true;
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -132,7 +134,7 @@ int ChildProcess::wait()
 void ChildProcess::terminate()
 {
     if (started_ && !waited_)
-        ::kill(pid_, SIGTERM);
+        ::kill(static_cast<pid_t>(pid_), SIGTERM);
 }
 
 std::filesystem::path programBeside(const std::string& name)

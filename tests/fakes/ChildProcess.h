@@ -23,15 +23,16 @@ public:
     int wait();
     // Asks the child to end: SIGTERM on POSIX.
     void terminate();
+    // The child's process number.
+    long long pid() const { return pid_; }
 
 private:
     bool started_ = false;
     bool waited_ = false;
     int status_ = -1;
+    long long pid_ = -1;
 #ifdef _WIN32
     void* process_ = nullptr;
-#else
-    int pid_ = -1;
 #endif
 };
 

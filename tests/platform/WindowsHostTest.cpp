@@ -7,6 +7,7 @@
 #include "platform/RunError.h"
 #include "platform/windows/WideText.h"
 #include "platform/windows/WindowsErrors.h"
+#include "platform/windows/WindowsHost.h"
 
 #include "fakes/TempDrive.h"
 
@@ -285,6 +286,39 @@ TEST(WindowsHost, TellsARunningProcessFromOneThatEnded)
     }
     EXPECT_TRUE(host.processGone(0));
     EXPECT_FALSE(host.machineName().empty());
+}
+
+TEST(WindowsHost, PathsLongerThanMaxPathTakeTheLongForm)
+{
+    const std::wstring folder(200, L'f');
+    const std::wstring name(100, L'n');
+    const struct {
+        std::wstring path;
+        std::wstring wide;
+    } rows[] = {
+        {L"C:\\drovnel\\a.txt", L"C:\\drovnel\\a.txt"},
+        {L"drovnel\\" + folder + L"\\" + name, L"drovnel\\" + folder + L"\\" + name}, // relative: as it is
+        {L"C:\\" + folder + L"\\" + name, L"\\\\?\\C:\\" + folder + L"\\" + name},
+        {L"C:/" + folder + L"/x/../" + name, L"\\\\?\\C:\\" + folder + L"\\" + name},
+        {L"\\\\server\\share\\" + folder + L"\\" + name, L"\\\\?\\UNC\\server\\share\\" + folder + L"\\" + name},
+        {L"\\\\?\\C:\\" + folder + L"\\" + name, L"\\\\?\\C:\\" + folder + L"\\" + name},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(extendedPath(row.path), row.wide) << utf8FromWide(row.path);
+
+    // A student's file 300 characters deep is made, written and read back.
+    TempDrive drive;
+    Host& host = systemHost();
+    const fs::path deep = drive.root() / folder;
+    host.makeFolder(deep);
+    const fs::path path = deep / (name + L".txt");
+    ASSERT_GT(path.native().size(), static_cast<std::size_t>(MAX_PATH));
+    const Host::Opened opened = host.open(path, FileMode::Append);
+    bool written = false;
+    host.writeAll(opened.handle, "deep\r\n", written);
+    host.close(opened.handle);
+    EXPECT_EQ(contents(path), "deep\r\n");
+    EXPECT_TRUE(host.remove(path));
 }
 
 TEST(WindowsHost, DrivesAreTheRealDrives)

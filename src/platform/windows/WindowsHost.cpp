@@ -26,6 +26,29 @@ constexpr DWORD shareWithEveryone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SH
 constexpr DWORD lockOffsetLow = 0;
 constexpr DWORD lockOffsetHigh = 0x7FFFFFFF;
 
+} // namespace
+
+std::wstring extendedPath(const fs::path& path)
+{
+    // CreateDirectoryW's limit (MAX_PATH less room for an 8.3 name) is the
+    // lowest of the calls here.
+    constexpr std::size_t shortLimit = MAX_PATH - 12;
+    std::wstring text = path.native();
+    if (text.size() < shortLimit || !path.is_absolute() || text.starts_with(L"\\\\?\\"))
+        return text;
+    // The prefix turns off Windows' own handling of ".", ".." and "/": done
+    // here instead.
+    text = path.lexically_normal().native();
+    for (wchar_t& c : text)
+        if (c == L'/')
+            c = L'\\';
+    if (text.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + text.substr(2); // \\server\share\...
+    return L"\\\\?\\" + text;
+}
+
+namespace {
+
 HANDLE handleOf(HostHandle file)
 {
     return reinterpret_cast<HANDLE>(file);
@@ -49,7 +72,7 @@ struct OwnedHandle {
 
 HANDLE openShared(const fs::path& path, DWORD access, DWORD disposition, DWORD flags = FILE_ATTRIBUTE_NORMAL)
 {
-    return CreateFileW(path.c_str(), access, shareWithEveryone, nullptr, disposition, flags, nullptr);
+    return CreateFileW(extendedPath(path).c_str(), access, shareWithEveryone, nullptr, disposition, flags, nullptr);
 }
 
 // Flushes a file to the disk; a handle that is no disk file (the console,
@@ -81,7 +104,7 @@ std::string systemMessage(DWORD error)
 // is closed.
 bool somethingAt(const fs::path& path)
 {
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(extendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     const DWORD error = GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
@@ -214,7 +237,7 @@ LockAnswer WindowsHost::tryLock(HostHandle file, bool shared)
 
 void WindowsHost::makeFolder(const fs::path& path)
 {
-    if (!CreateDirectoryW(path.c_str(), nullptr))
+    if (!CreateDirectoryW(extendedPath(path).c_str(), nullptr))
         throw RunError(windowsErrorNumber(GetLastError(), HostCall::MakeFolder));
 }
 
@@ -249,7 +272,7 @@ bool WindowsHost::createExclusive(const fs::path& path, std::string_view content
         // A lock file that does not name its holder would hold others off
         // for two minutes should this run die: none at all.
         file.reset();
-        DeleteFileW(path.c_str());
+        DeleteFileW(extendedPath(path).c_str());
         throw RunError(err::DiskFull);
     }
     return true;
@@ -270,7 +293,7 @@ std::string WindowsHost::readSmallFile(const fs::path& path) noexcept
 std::time_t WindowsHost::modified(const fs::path& path) noexcept
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data))
         return -1;
     // 100-nanosecond ticks since 1601 to seconds since 1970.
     const ULONGLONG ticks =
@@ -282,13 +305,13 @@ std::time_t WindowsHost::modified(const fs::path& path) noexcept
 
 bool WindowsHost::remove(const fs::path& path) noexcept
 {
-    return DeleteFileW(path.c_str());
+    return DeleteFileW(extendedPath(path).c_str());
 }
 
 bool WindowsHost::renameNoReplace(const fs::path& from, const fs::path& to) noexcept
 {
     // Without MOVEFILE_REPLACE_EXISTING: fails when anything is at to.
-    return MoveFileExW(from.c_str(), to.c_str(), 0);
+    return MoveFileExW(extendedPath(from).c_str(), extendedPath(to).c_str(), 0);
 }
 
 std::string WindowsHost::machineName()
@@ -369,7 +392,7 @@ HostHandle openToRead(const fs::path& path, ReadOutcome& outcome)
     const HANDLE file = openShared(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             outcome = {ReadOutcome::Missing, systemMessage(error)};
         else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))

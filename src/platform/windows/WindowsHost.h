@@ -2,7 +2,16 @@
 
 #include "platform/Host.h"
 
+#include <filesystem>
+#include <string>
+
 namespace qal {
+
+// path as the wide calls take it. An absolute path too long for Windows'
+// MAX_PATH (260 characters, which a deep folder and a long student name
+// reach) gets the \\?\ prefix that lifts the limit to 32,767; a short one is
+// left as it is.
+std::wstring extendedPath(const std::filesystem::path& path);
 
 // The host on Windows: the wide (UTF-16) file API, byte-range locks
 // (LockFileEx) and FlushFileBuffers. Every failure is mapped by
