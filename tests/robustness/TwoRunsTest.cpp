@@ -183,8 +183,19 @@ TEST_F(TwoRunsTest, SigtermEndsARunBetweenRecordsNeverInOne)
     const int runs = 10;
     for (int i = 0; i < runs; ++i) {
         const std::string label = std::string(1, static_cast<char>('A' + i));
+        std::error_code ec;
+        const auto sizeNow = [&] {
+            const auto size = fs::file_size(file("masterFile_Ann_Lee.txt"), ec);
+            return ec ? std::uintmax_t{0} : size;
+        };
+        const std::uintmax_t before = sizeNow();
         const auto writer = startWriter({label, "2400", "--notes-every", "3", "--slow-flush"});
         ASSERT_TRUE(writer->started());
+        // On a busy machine a run may take a while to start writing: the
+        // signal is meant for a run among its records, so wait for a few.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (sizeNow() <= before + 2048 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         std::this_thread::sleep_for(std::chrono::milliseconds(30 + 13 * i));
         writer->terminate();
         EXPECT_EQ(writer->wait(), 128 + SIGTERM);
