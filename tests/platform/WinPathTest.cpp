@@ -1,8 +1,8 @@
 #include "platform/CodePage.h"
+#include "platform/FileTable.h"
+#include "platform/Host.h"
 #include "platform/RunError.h"
 #include "platform/WinPath.h"
-
-#include "platform/Host.h"
 
 #include "fakes/TempDrive.h"
 #include "fakes/TestEnvironment.h"
