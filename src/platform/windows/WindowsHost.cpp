@@ -34,16 +34,21 @@ std::wstring extendedPath(const fs::path& path)
     // lowest of the calls here.
     constexpr std::size_t shortLimit = MAX_PATH - 12;
     std::wstring text = path.native();
-    if (text.size() < shortLimit || !path.is_absolute() || text.starts_with(L"\\\\?\\"))
+    // A network path (\\server\share\...), which the standard library does
+    // not take for absolute.
+    const bool network = text.starts_with(L"\\\\") || text.starts_with(L"//");
+    if (text.size() < shortLimit || text.starts_with(L"\\\\?\\") || !(network || path.is_absolute()))
         return text;
     // The prefix turns off Windows' own handling of ".", ".." and "/": done
-    // here instead.
-    text = path.lexically_normal().native();
+    // here instead (a network path made by the program holds neither . nor
+    // ..).
+    if (!network)
+        text = path.lexically_normal().native();
     for (wchar_t& c : text)
         if (c == L'/')
             c = L'\\';
-    if (text.starts_with(L"\\\\"))
-        return L"\\\\?\\UNC\\" + text.substr(2); // \\server\share\...
+    if (network)
+        return L"\\\\?\\UNC\\" + text.substr(2);
     return L"\\\\?\\" + text;
 }
 
