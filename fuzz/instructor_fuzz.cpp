@@ -11,6 +11,8 @@
 #include "platform/CodePage.h"
 #include "run/LessonFile.h"
 
+#include "fakes/PieceSource.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -18,24 +20,6 @@
 using namespace qal;
 
 namespace {
-
-// Hands out the bytes `piece` at a time.
-class PieceSource : public ByteSource {
-public:
-    PieceSource(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
-
-    std::size_t read(char* into, std::size_t size) override
-    {
-        const std::size_t n = std::min({size, piece_, bytes_.size()});
-        std::copy_n(bytes_.data(), n, into);
-        bytes_.remove_prefix(n);
-        return n;
-    }
-
-private:
-    std::string_view bytes_;
-    std::size_t piece_;
-};
 
 } // namespace
 
@@ -72,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Read in pieces, or again from a record's header place on, the same
     // records come.
     const std::size_t piece = size == 0 ? 1 : data[0] % 16 + 1;
-    PieceSource pieces(bytes, piece);
+    test::PieceSource pieces(bytes, piece);
     RecordReader reader(pieces, "f");
     std::size_t n = 0;
     FilePlace lastPlace{~std::uint64_t{0}, 0};
@@ -82,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const FilePlace place = reader.headerPlace();
         if (place.offset != lastPlace.offset) {
             lastPlace = place;
-            PieceSource rest(bytes.substr(place.offset), piece);
+            test::PieceSource rest(bytes.substr(place.offset), piece);
             RecordReader again(rest, "f", {}, place);
             for (std::size_t k = n; k < read.records.size(); ++k) {
                 const ReportRecord* same = again.next();

@@ -1,7 +1,6 @@
 #include "platform/LineReader.h"
 
 #include "platform/LineBreaks.h"
-#include "platform/RunError.h"
 
 namespace qal {
 

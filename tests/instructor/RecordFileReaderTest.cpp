@@ -1,6 +1,7 @@
 #include "instructor/RecordFileReader.h"
 
 #include "ReportScenario.h"
+#include "fakes/PieceSource.h"
 #include "fakes/TempDrive.h"
 #include "platform/CodePage.h"
 
@@ -152,24 +153,6 @@ TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
     EXPECT_EQ(rows(fromSend), send);
 }
 
-// Hands out the bytes a few at a time, as a slow file or pipe may.
-class TrickleSource : public ByteSource {
-public:
-    TrickleSource(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
-
-    std::size_t read(char* into, std::size_t size) override
-    {
-        const std::size_t n = std::min({size, piece_, bytes_.size()});
-        std::copy_n(bytes_.data(), n, into);
-        bytes_.remove_prefix(n);
-        return n;
-    }
-
-private:
-    std::string_view bytes_;
-    std::size_t piece_;
-};
-
 // The records read from a source, and the header place of each.
 std::vector<std::pair<Row, FilePlace>> readAll(ByteSource& source, FilePlace start = {})
 {
@@ -188,20 +171,20 @@ TEST_F(ReaderTest, PiecesAndHeaderPlacesReadTheSame)
     for (const std::string* file : {&master, &send, &notes, &zoeMaster, &zoeSend}) {
         const std::vector<Row> whole = rows(readRecordText(*file, "f"));
         for (std::size_t piece : {1, 2, 7, 4096}) {
-            TrickleSource source(*file, piece);
+            test::PieceSource source(*file, piece);
             const auto read = readAll(source);
             ASSERT_EQ(read.size(), whole.size());
             for (std::size_t i = 0; i < read.size(); ++i)
                 EXPECT_EQ(read[i].first, whole[i]) << piece;
         }
-        TrickleSource source(*file, file->size());
+        test::PieceSource source(*file, file->size());
         const auto read = readAll(source);
         for (std::size_t i = 0; i < read.size(); ++i) {
             const FilePlace place = read[i].second;
             if (i > 0 && place.offset == read[i - 1].second.offset)
                 continue;
             EXPECT_TRUE(place.offset == 0 || std::string_view(*file).substr(0, place.offset).ends_with("\n"));
-            TrickleSource rest(std::string_view(*file).substr(place.offset), 5);
+            test::PieceSource rest(std::string_view(*file).substr(place.offset), 5);
             const auto again = readAll(rest, place);
             ASSERT_EQ(again.size(), whole.size() - i);
             for (std::size_t k = 0; k < again.size(); ++k)
