@@ -4,7 +4,7 @@
 #include "platform/CodePage.h"
 #include "platform/Numbers.h"
 #include "run/LessonFile.h"
-#include "run/LessonForm.h"
+#include "paging/LessonLimits.h"
 
 #include <algorithm>
 #include <map>
@@ -20,10 +20,6 @@ namespace {
 
 using Severity = Finding::Severity;
 
-// Assignment numbers a student can open: the start-question table has rows
-// 0 to 100, and a header found for any other number fails there.
-constexpr int highestAssignment = 100;
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -38,25 +34,6 @@ bool isHeader(std::string_view line)
 int headerNumber(std::string_view line)
 {
     return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-}
-
-std::string threeDigits(int number)
-{
-    std::string text = std::to_string(number);
-    return std::string(text.size() < 3 ? 3 - text.size() : 0, '0') + text;
-}
-
-// Any other name ends the student's run.
-bool isKnownRoutine(std::string_view name)
-{
-    return name == exitRoutine ||
-           std::find(pictureRoutines.begin(), pictureRoutines.end(), name) != pictureRoutines.end();
-}
-
-// Next Question runs a routine line only when it is longer than the marker.
-bool runByNextQuestion(std::string_view line)
-{
-    return line.size() > routineMarker.size() && startsWithRoutineMarker(line);
 }
 
 std::string inQuotes(std::string_view cp1252)
@@ -209,8 +186,9 @@ private:
     // and notes how the run ends.
     void walkAssignment(int number, std::size_t header)
     {
-        const std::string digits = threeDigits(number);
-        const std::string next = threeDigits(number + 1);
+        // The markers start-up makes of the number a student types.
+        const std::string digits = padAssignmentNumber(std::to_string(number));
+        const std::string next = padAssignmentNumber(std::to_string(number + 1));
         bool endedByUnknownRoutine = false;
         for (std::size_t i = header;;) {
             i = nextNonBlank(i);
@@ -243,7 +221,7 @@ private:
         }
         if (endedByUnknownRoutine)
             return;
-        const std::string message = LessonForm::invalidAssignmentMessage;
+        const std::string message = invalidAssignmentMessage;
         const std::string firstSentence = message.substr(0, message.find('.') + 1);
         error(header, "assignment " + digits + " has no end: after its last question the student gets the message \"" +
                           firstSentence + " ...\" and the run ends; end it with \"`routine exitprog\", the end " +

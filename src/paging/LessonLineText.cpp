@@ -1,5 +1,7 @@
 #include "paging/LessonLineText.h"
 
+#include <algorithm>
+
 namespace qal {
 
 std::string lowerPrefix(std::string_view text, std::size_t n)
@@ -14,6 +16,11 @@ std::string lowerPrefix(std::string_view text, std::size_t n)
 bool startsWithRoutineMarker(std::string_view line)
 {
     return lowerPrefix(line, routineMarker.size()) == routineMarker;
+}
+
+bool runByNextQuestion(std::string_view block)
+{
+    return block.size() > routineMarker.size() && startsWithRoutineMarker(block);
 }
 
 std::string routineNamePart(std::string_view line)
@@ -34,6 +41,27 @@ std::string withoutBlanksAndHyphens(std::string_view text)
 std::string routineName(std::string_view line)
 {
     return lowerCased(withoutBlanksAndHyphens(routineNamePart(line)));
+}
+
+bool isKnownRoutine(std::string_view name)
+{
+    return name == exitRoutine ||
+           std::find(pictureRoutines.begin(), pictureRoutines.end(), name) != pictureRoutines.end();
+}
+
+bool routineEndsRun(std::string_view name)
+{
+    // The picture routines have no effect of their own.
+    return std::find(pictureRoutines.begin(), pictureRoutines.end(), name) == pictureRoutines.end();
+}
+
+std::string padAssignmentNumber(std::string_view number)
+{
+    if (number.size() == 1)
+        return "00" + std::string(number);
+    if (number.size() == 2)
+        return "0" + std::string(number);
+    return std::string(number);
 }
 
 } // namespace qal

@@ -16,7 +16,7 @@ void LessonForm::nextQuestion()
         // read in its place. Only one such check per click: a routine line
         // that the second read hands out is shown as text. The bare marker
         // (eight characters) is shown as text too.
-        if (s_.nextBlock.size() > routineMarker.size() && startsWithRoutineMarker(s_.nextBlock)) {
+        if (runByNextQuestion(s_.nextBlock)) {
             runRoutine(routineName(s_.nextBlock));
             s_.nextBlock.clear();
             readNextQuestion();

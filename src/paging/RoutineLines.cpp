@@ -3,7 +3,6 @@
 #include "paging/LessonLineText.h"
 #include "platform/RunError.h"
 
-#include <algorithm>
 #include <string_view>
 
 namespace qal {
@@ -15,14 +14,8 @@ std::string LessonForm::remSpaces(const std::string& aLine)
 
 void LessonForm::runRoutine(const std::string& routine)
 {
-    const std::string name = lowerCased(routine);
-    if (name == exitRoutine)
+    if (routineEndsRun(lowerCased(routine)))
         endByLesson();
-    // The picture routines have no effect of their own.
-    if (std::find(pictureRoutines.begin(), pictureRoutines.end(), name) != pictureRoutines.end())
-        return;
-    // A name outside the table, the empty name included, ends the program.
-    endByLesson();
 }
 
 void LessonForm::nextPicture()

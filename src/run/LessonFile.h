@@ -1,5 +1,6 @@
 #pragma once
 
+#include "paging/LessonLimits.h"
 #include "platform/LineBreaks.h"
 
 #include <cstddef>
@@ -8,9 +9,6 @@
 #include <vector>
 
 namespace qal {
-
-// A lesson fills slots 1 to 5000 of the lesson line table, one line a slot.
-constexpr std::size_t maxLessonLines = 5000;
 
 // The longest lesson line, in characters. Every command puts a line into the
 // question box and the transcript; a line of many megabytes would make each

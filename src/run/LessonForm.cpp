@@ -1,17 +1,11 @@
 #include "run/LessonForm.h"
 
+#include "paging/LessonLineText.h"
 #include "platform/FileTable.h"
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
 
 namespace qal {
-
-const char* const LessonForm::invalidAssignmentMessage =
-    "You have probably not entered a valid assignment number.  Make sure the assignment number "
-    "is a number, like 1 or 8 or 15 or 27 etc., and make sure that this assignment is supposed "
-    "to be in the current plenk_.  This program will end and you will need to start over.  If "
-    "you are sure you have entered a valid assignment number email the instructor and specify "
-    "that you have received a 'subscript out of range' error";
 
 const char* const LessonForm::generalErrorMessage =
     "You have encountered an error.  If you are encountering this error repeatedly you should "
@@ -53,7 +47,7 @@ void LessonForm::setLessonLines(std::vector<std::string> lines)
 
 std::string& LessonForm::lessonSlot(int index)
 {
-    if (index < 0 || index > RunState::lastSlot)
+    if (index < 0 || index > static_cast<int>(maxLessonLines))
         throw RunError(err::SubscriptOutOfRange);
     return s_.lessonLines[static_cast<std::size_t>(index)];
 }

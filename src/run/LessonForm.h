@@ -102,7 +102,6 @@ public:
     const RunState& state() const { return s_; }
 
     // Fixed texts of the program.
-    static const char* const invalidAssignmentMessage;
     static const char* const generalErrorMessage; // followed by the error number
 
 private:

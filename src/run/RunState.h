@@ -1,5 +1,7 @@
 #pragma once
 
+#include "paging/LessonLimits.h"
+
 #include <string>
 #include <vector>
 
@@ -9,10 +11,6 @@ namespace qal {
 // program names them. Texts start empty, numbers at 0, flags false; an empty
 // value counts as 0 (or false) everywhere.
 struct RunState {
-    static constexpr int lastSlot = 5000; // lessonLines runs 0..5000
-    static constexpr int lastAssignmentRow = 100;
-    static constexpr int lastQuestionColumn = 50;
-
     std::string baseFolder;           // "c:\drovnel" or the LAN folder
     std::string studentName;          // as typed, blanks kept
     std::string initials;             // as typed
@@ -27,7 +25,7 @@ struct RunState {
     float codeNumber = 0;            // 19..28 from start-up; a query file's first line length after codeFile
 
     // The lesson line table: slot 0 unused, the lesson from slot 1 on.
-    std::vector<std::string> lessonLines = std::vector<std::string>(lastSlot + 1);
+    std::vector<std::string> lessonLines = std::vector<std::string>(maxLessonLines + 1);
     int lineCounter = 0;         // the slot most recently stored or read
     int readingMode = 0;         // 1: one whole line per read
     int sentenceStart = 0;       // kept for a one-sentence reading mode nothing selects
@@ -42,7 +40,7 @@ struct RunState {
     // Start questions by assignment row and column; nothing fills it, so every
     // entry is empty. Kept because its bounds limit assignment numbers to 0..100.
     std::vector<std::string> startQuestionTable =
-        std::vector<std::string>((lastAssignmentRow + 1) * (lastQuestionColumn + 1));
+        std::vector<std::string>((highestAssignment + 1) * (lastQuestionColumn + 1));
     std::string startQuestion; // the entry looked up for the assignment
 };
 

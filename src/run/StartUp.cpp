@@ -1,5 +1,6 @@
 #include "run/LessonForm.h"
 
+#include "paging/LessonLineText.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
@@ -57,17 +58,6 @@ std::string fitFileName(const std::string& name)
             return name.substr(0, i);
     }
     return name;
-}
-
-// Assignment numbers of one or two characters get zeros in front; any other
-// length stays as it is (the text is neither trimmed nor checked).
-std::string padAssignmentNumber(const std::string& number)
-{
-    if (number.size() == 1)
-        return "00" + number;
-    if (number.size() == 2)
-        return "0" + number;
-    return number;
 }
 
 } // namespace
@@ -153,10 +143,10 @@ void LessonForm::openAssignment()
         // reading stays on the header slot; its bounds still limit assignment
         // numbers to 0..100.
         const double row = std::nearbyint(lenientNumber(s_.assignmentNumber));
-        if (!(row >= 0 && row <= RunState::lastAssignmentRow))
+        if (!(row >= 0 && row <= highestAssignment))
             throw RunError(err::SubscriptOutOfRange);
-        s_.startQuestion = s_.startQuestionTable[static_cast<std::size_t>(row) * (RunState::lastQuestionColumn + 1) +
-                                                 RunState::lastQuestionColumn];
+        s_.startQuestion =
+            s_.startQuestionTable[static_cast<std::size_t>(row) * (lastQuestionColumn + 1) + lastQuestionColumn];
         files_.close(1);
 
         // The header block is one unit: whole in both files or in neither.

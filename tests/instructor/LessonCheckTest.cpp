@@ -2,6 +2,7 @@
 
 #include "fakes/CaseTable.h"
 #include "fakes/FormOnFakes.h"
+#include "paging/LessonLineText.h"
 #include "run/LessonForm.h"
 
 #include <gtest/gtest.h>
@@ -271,7 +272,7 @@ TEST_P(CheckAgainstRunTest, FindingIsWhatTheStudentMeets)
     }
     EXPECT_EQ(run.form.ended(), c.ends);
     if (c.invalidMessage) {
-        EXPECT_EQ(run.toolkit.messages, Lines{LessonForm::invalidAssignmentMessage});
+        EXPECT_EQ(run.toolkit.messages, Lines{invalidAssignmentMessage});
     } else {
         EXPECT_TRUE(run.toolkit.messages.empty());
     }

@@ -1,3 +1,4 @@
+#include "paging/LessonLineText.h"
 #include "paging/PagingFixture.h"
 
 #include "fakes/CaseTable.h"
@@ -44,7 +45,7 @@ TEST_F(NextQuestionTest, BuiltInLessonShowsFourQuestionsThenEnds)
 
     run.form.cmdNextQuestion_Click();
     ASSERT_EQ(run.toolkit.messages.size(), 1u);
-    EXPECT_EQ(run.toolkit.messages[0], LessonForm::invalidAssignmentMessage);
+    EXPECT_EQ(run.toolkit.messages[0], invalidAssignmentMessage);
     EXPECT_TRUE(run.form.ended());
     // Nothing runs after the end.
     run.form.cmdNextQuestion_Click();
@@ -118,7 +119,7 @@ TEST_F(NextQuestionTest, FailedSecondReadShowsNothingNew)
     toolkit.questionBox = "Q:";
     form.cmdNextQuestion_Click();
     ASSERT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(toolkit.messages[0], LessonForm::invalidAssignmentMessage);
+    EXPECT_EQ(toolkit.messages[0], invalidAssignmentMessage);
     EXPECT_TRUE(form.ended());
     EXPECT_EQ(toolkit.questionBox, "Q:");
 }

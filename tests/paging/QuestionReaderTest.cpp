@@ -1,3 +1,4 @@
+#include "paging/LessonLineText.h"
 #include "paging/PagingFixture.h"
 #include "fakes/CaseTable.h"
 
@@ -191,7 +192,7 @@ TEST_F(QuestionReaderTest, RunningPastTheLastSlotShowsTheInvalidAssignmentMessag
     form.cmdNextQuestion_Click();
     EXPECT_EQ(s.lineCounter, 5001);
     ASSERT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(toolkit.messages[0], LessonForm::invalidAssignmentMessage);
+    EXPECT_EQ(toolkit.messages[0], invalidAssignmentMessage);
     EXPECT_TRUE(form.ended());
     EXPECT_EQ(toolkit.endCalls, 1);
     EXPECT_EQ(toolkit.questionBox, "Last line");

@@ -3,6 +3,7 @@
 // in odd forms. Each gives its described outcome, and nothing crashes or
 // writes outside the base folder.
 
+#include "paging/LessonLineText.h"
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "platform/Host.h"
@@ -24,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string general = LessonForm::generalErrorMessage;
-const std::string invalid = LessonForm::invalidAssignmentMessage;
+const std::string invalid = invalidAssignmentMessage;
 
 // One run on a fresh temporary drive C.
 struct StudentRun : FormOnFakes {

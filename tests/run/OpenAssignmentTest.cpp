@@ -1,3 +1,4 @@
+#include "paging/LessonLineText.h"
 #include "platform/FileTable.h"
 #include "platform/RunError.h"
 #include "run/LessonForm.h"
@@ -90,7 +91,7 @@ TEST_F(OpenAssignmentTest, WrongAssignmentEndsTheProgramAndTouchesNoFile)
         run.startUp(annLee(reply));
         const fs::path runDir = run.drive.root() / "drovnel";
         EXPECT_TRUE(run.form.ended()) << reply;
-        EXPECT_EQ(run.toolkit.messages, std::vector<std::string>{LessonForm::invalidAssignmentMessage}) << reply;
+        EXPECT_EQ(run.toolkit.messages, std::vector<std::string>{invalidAssignmentMessage}) << reply;
         EXPECT_EQ(run.toolkit.endCalls, 1);
         EXPECT_FALSE(fs::exists(runDir / "masterFile_Ann_Lee.txt")) << reply;
         EXPECT_FALSE(fs::exists(runDir / "send_1207Ann_Lee.txt")) << reply;
@@ -101,7 +102,7 @@ TEST_F(OpenAssignmentTest, AssignmentAbove100FailsTheStartQuestionLookupEvenWith
 {
     startUp(annLee("101"), {"101.  Extra", "", "Q"});
     EXPECT_TRUE(form.ended());
-    EXPECT_EQ(toolkit.messages, std::vector<std::string>{LessonForm::invalidAssignmentMessage});
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{invalidAssignmentMessage});
     // The master file was made before the lookup; nothing was written to it.
     EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), "");
     EXPECT_FALSE(fs::exists(dir / "send_1207Ann_Lee.txt"));

@@ -1,3 +1,4 @@
+#include "paging/LessonLineText.h"
 #include "run/LessonForm.h"
 
 #include "fakes/FormOnFakes.h"
@@ -68,7 +69,7 @@ TEST_F(StartUpTest, ANonNumericFirstReplyReportsThirteenThenEnds)
         EXPECT_EQ(run.toolkit.prompts.size(), 1u) << "later questions are skipped";
         ASSERT_EQ(run.toolkit.messages.size(), 2u);
         EXPECT_EQ(run.toolkit.messages[0], general(13));
-        EXPECT_EQ(run.toolkit.messages[1], LessonForm::invalidAssignmentMessage);
+        EXPECT_EQ(run.toolkit.messages[1], invalidAssignmentMessage);
         EXPECT_TRUE(run.form.ended());
         EXPECT_EQ(run.toolkit.endCalls, 1);
         EXPECT_EQ(run.s.studentName, "");

@@ -2,6 +2,7 @@
 // did not record, crossed with every way the student can answer the question
 // it asks first. The files are checked byte for byte in each row.
 
+#include "paging/LessonLineText.h"
 #include "recording/RecordingFixture.h"
 
 #include "fakes/CaseTable.h"
@@ -169,7 +170,7 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
     const auto dropOnce = [&] {
         dropIt(c.drop);
         if (c.drop == Drop::InvalidAssignment)
-            messages.push_back(LessonForm::invalidAssignmentMessage);
+            messages.push_back(invalidAssignmentMessage);
         if (asks)
             questions.push_back(question);
     };
