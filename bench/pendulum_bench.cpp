@@ -150,7 +150,7 @@ int main(int argc, char* argv[])
         qal::LessonForm& form;
         std::function<void()> counted;
         CountedTicks(qal::LessonForm& f, std::function<void()> c) : form(f), counted(std::move(c)) {}
-        void handle(const qal::FormEvent& event) override
+        void handle(const qal::EventRow& event) override
         {
             form.handle(event);
             if (event.handler == &qal::LessonForm::tmr_pend_exp_Timer)

@@ -24,7 +24,7 @@ class Toolkit;
 // commands in recording/, the line code in coding/.
 //
 // Event handlers (Form_Load and the *_Click / *_Timer functions) are the only
-// entry points the window calls (through FormEvents; the rows of formEvents()
+// entry points the window calls (through FormEvents; the rows of eventTable()
 // name them). Each runs to its end; when the program ends during one, every
 // file is closed, Toolkit::closeForGood is called, and every later event is
 // ignored (ended() is true).
@@ -70,7 +70,7 @@ public:
     void tmr_pend_exp_Timer();
 
     // FormEvents: the window's way in.
-    void handle(const FormEvent& event) override { (this->*event.handler)(); }
+    void handle(const EventRow& event) override { (this->*event.handler)(); }
     // Ends the program as quit program does: typed text in the answer box is
     // asked about first (and the student may cancel: the program goes on);
     // then every file is closed. During a command (inside one of its

@@ -18,19 +18,30 @@ enum class TypedAnswerChoice {
 // Texts are in the program's code page (Windows-1252 bytes) and line breaks
 // in them are CR LF, both ways. The Qt window implements this; core tests use
 // a fake that scripts replies and records what was shown.
+//
+// The three modal boxes may end the program: when the program is to end while
+// one is open (the session ends, a termination signal comes, the window is
+// closed from outside), or has been asked to end before one opens, the box
+// closes and throws EndProgram (platform/RunError.h) instead of answering.
+// The core lets it unwind out of the running command to
+// LessonForm::dispatch, which ends the program there; no other operation
+// throws it.
 class Toolkit {
 public:
     virtual ~Toolkit() = default;
 
     // Modal input box with the prompt only (application title, no default
-    // reply). Returns the typed reply; Cancel gives empty text.
+    // reply). Returns the typed reply; Cancel gives empty text. May end the
+    // program (EndProgram).
     virtual std::string inputBox(const std::string& prompt) = 0;
     // Modal message box with one OK button, no icon, the application title.
+    // May end the program (EndProgram).
     virtual void messageBox(const std::string& text) = 0;
     // Modal record-or-discard box about typed text, no icon, the application
     // title: the text, and the buttons Record (the default, which Return
     // chooses) and Discard, and Cancel when offerCancel is true. Without
-    // Cancel the box can only be answered with one of the other two.
+    // Cancel the box can only be answered with one of the other two. May end
+    // the program (EndProgram) without asking.
     virtual TypedAnswerChoice askRecordOrDiscard(const std::string& text, bool offerCancel) = 0;
 
     // The question box (txt_question) and the answer box (txt_answer), read

@@ -255,7 +255,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
 void MainWindow::connectEvents()
 {
-    for (const FormEvent& event : formEvents()) {
+    for (const EventRow& event : eventTable()) {
         QObject* control = findChild<QObject*>(QLatin1String(event.control), Qt::FindDirectChildrenOnly);
         const auto forward = [this, &event] {
             if (events_)

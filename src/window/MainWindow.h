@@ -15,7 +15,7 @@ class PicturePane;
 // The lesson window, cmd_pend_exp, titled "Form1": every control of the
 // lesson window at its place, each with the control's name as its object
 // name. It is passive: a click or a tick of a control in the core's event
-// table (formEvents) is handed to the core, and so is closing the window;
+// table (eventTable) is handed to the core, and so is closing the window;
 // what the lesson shows is set from outside (QtToolkit).
 //
 // Positions are given in twips, 15 to a device-independent pixel, so the

@@ -11,9 +11,16 @@ const char* paneName(Pane pane)
 }
 } // namespace
 
+void FakeToolkit::boxShown()
+{
+    if (boxesUntilEnd > 0 && --boxesUntilEnd == 0)
+        throw EndProgram{};
+}
+
 std::string FakeToolkit::inputBox(const std::string& prompt)
 {
     prompts.push_back(prompt);
+    boxShown();
     if (replies.empty())
         return {}; // as if Cancel were pressed
     std::string reply = replies.front();
@@ -24,11 +31,18 @@ std::string FakeToolkit::inputBox(const std::string& prompt)
 TypedAnswerChoice FakeToolkit::askRecordOrDiscard(const std::string& text, bool offerCancel)
 {
     questions.push_back({text, offerCancel});
+    boxShown();
     if (choices.empty())
         return TypedAnswerChoice::Discard;
     const TypedAnswerChoice choice = choices.front();
     choices.pop_front();
     return choice;
+}
+
+void FakeToolkit::messageBox(const std::string& text)
+{
+    messages.push_back(text);
+    boxShown();
 }
 
 void FakeToolkit::setPaneScaleHeight(Pane pane, float units)

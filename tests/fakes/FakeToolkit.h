@@ -39,9 +39,14 @@ public:
     int copyCalls = 0;
     int pasteCalls = 0;
     int clipboardError = 0; // non-zero: clipboard operations fail with it
+    // When n > 0, the n-th modal box from now (input, message or
+    // record-or-discard box) is shown, then closed by the end of the program:
+    // it throws EndProgram instead of answering, as the window's boxes do
+    // when the session ends while they are open.
+    int boxesUntilEnd = 0;
 
     std::string inputBox(const std::string& prompt) override;
-    void messageBox(const std::string& text) override { messages.push_back(text); }
+    void messageBox(const std::string& text) override;
     TypedAnswerChoice askRecordOrDiscard(const std::string& text, bool offerCancel) override;
     std::string questionBoxText() const override { return questionBox; }
     void setQuestionBoxText(const std::string& text) override { questionBox = text; }
@@ -56,6 +61,10 @@ public:
     void setWaitCursor(bool on) override { waitCursor.push_back(on); }
     void setTimerEnabled(bool on) override { timerOn = on; }
     void closeForGood() override { ++endCalls; }
+
+private:
+    // Counts a box shown and throws EndProgram when it is the one to end.
+    void boxShown();
 };
 
 } // namespace qal::test

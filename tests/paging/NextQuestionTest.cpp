@@ -1,7 +1,7 @@
-#include "paging/LessonLineText.h"
 #include "paging/PagingFixture.h"
 
 #include "fakes/CaseTable.h"
+#include "paging/LessonLineText.h"
 
 #include <ostream>
 

@@ -1,6 +1,6 @@
-#include "paging/LessonLineText.h"
 #include "paging/PagingFixture.h"
 #include "fakes/CaseTable.h"
+#include "paging/LessonLineText.h"
 
 #include "platform/RunError.h"
 

@@ -285,6 +285,37 @@ TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
 constexpr Command response = &LessonForm::cmd_enter_response_Click;
 constexpr Command notesCmd = &LessonForm::cmd_save_as_notes_Click;
 // clang-format off
+// The program is ended while the failure's message is open (the session
+// ends): the command ends there, with every file as it was and closed.
+TEST_P(RecordFaultTest, EndedWhileItsFailureIsShownLeavesEveryFileAsItWas)
+{
+    const FaultCase& c = GetParam();
+    writeBytes(masterPath(), "H\r\n");
+    writeBytes(sendPath(), "H\r\n");
+    writeBytes(notesPath(), "N\r\n");
+    s.questionText = "Q";
+    toolkit.answerBox = "A";
+    toolkit.boxesUntilEnd = 1;
+    StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
+    files.setHost(fault);
+
+    (form.*c.click)();
+
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(c.number, errorText(c.number))});
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(toolkit.endCalls, 1);
+    for (int n : {1, 2, 3})
+        EXPECT_FALSE(files.isOpen(n)) << n;
+    EXPECT_EQ(master(), "H\r\n");
+    EXPECT_EQ(send(), "H\r\n");
+    EXPECT_EQ(notes(), "N\r\n");
+    // Nothing runs after the end, a second try included.
+    files.setHost(systemHost());
+    (form.*c.click)();
+    EXPECT_EQ(master(), "H\r\n");
+    EXPECT_EQ(toolkit.messages.size(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Steps, RecordFaultTest,
     ::testing::Values(
         FaultCase{"ResponseSendFileWillNotOpen", response, StepFault::Open, 2, 1, 70, 0},

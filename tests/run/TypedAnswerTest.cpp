@@ -2,10 +2,10 @@
 // did not record, crossed with every way the student can answer the question
 // it asks first. The files are checked byte for byte in each row.
 
-#include "paging/LessonLineText.h"
 #include "recording/RecordingFixture.h"
 
 #include "fakes/CaseTable.h"
+#include "paging/LessonLineText.h"
 #include "run/LessonForm.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +36,7 @@ enum class Answer {
     Discard,
     Cancel,      // where offered
     RecordFails, // the program stays with the answer in its box; the next try records it
+    SessionEnds, // the program is ended while the question is open: nothing is recorded
 };
 
 struct DropCase {
@@ -98,7 +99,7 @@ std::vector<DropCase> dropCases()
     const std::pair<Answer, const char*> answers[] = {
         {Answer::NothingTyped, "NothingTyped"}, {Answer::Record, "Record"},
         {Answer::Discard, "Discard"},           {Answer::Cancel, "Cancel"},
-        {Answer::RecordFails, "RecordFails"},
+        {Answer::RecordFails, "RecordFails"},   {Answer::SessionEnds, "SessionEnds"},
     };
     std::vector<DropCase> cases;
     for (const auto& [drop, dropName] : drops)
@@ -202,6 +203,11 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
     case Answer::Cancel:
         toolkit.choices = {TypedAnswerChoice::Cancel};
         break;
+    case Answer::SessionEnds:
+        // The question is the first box of the click, but for the
+        // invalid-assignment message shown before it.
+        toolkit.boxesUntilEnd = c.drop == Drop::InvalidAssignment ? 2 : 1;
+        break;
     case Answer::NothingTyped:
         break;
     }
@@ -219,7 +225,7 @@ TEST_P(TypedAnswerTest, AsksBeforeDroppingTypedText)
     EXPECT_EQ(toolkit.questions, questions);
     EXPECT_EQ(toolkit.messages, messages);
 
-    const bool ends = endsTheProgram(c.drop) && c.answer != Answer::Cancel;
+    const bool ends = (endsTheProgram(c.drop) && c.answer != Answer::Cancel) || c.answer == Answer::SessionEnds;
     EXPECT_EQ(form.ended(), ends);
     EXPECT_EQ(toolkit.endCalls, ends ? 1 : 0);
     if (ends)

@@ -85,13 +85,20 @@ TEST_F(WindowClosedTest, DuringACommandEndsTheProgramOnceTheCommandIsDone)
 TEST_F(WindowClosedTest, EventTableNamesEachControlAndHandlerOnce)
 {
     std::set<std::string> controls, handlers;
-    for (const FormEvent& event : formEvents()) {
+    for (const EventRow& event : eventTable()) {
         EXPECT_TRUE(controls.insert(event.control).second) << event.control;
         EXPECT_TRUE(handlers.insert(event.handlerName).second) << event.handlerName;
     }
     EXPECT_EQ(controls.size(), 11u); // ten buttons and the timer
+    // Each control's row runs that control's handler: a button's click, the
+    // timer's tick, by the names the window and the lesson form share.
+    for (const EventRow& event : eventTable()) {
+        const std::string control = event.control;
+        const std::string handler = event.handlerName;
+        EXPECT_EQ(handler, control + (control.rfind("tmr_", 0) == 0 ? "_Timer" : "_Click"));
+    }
     // A row runs its own handler: the pend exp row switches the timer on.
-    for (const FormEvent& event : formEvents())
+    for (const EventRow& event : eventTable())
         if (std::string(event.control) == "cmd_pend_exp")
             form.handle(event);
     EXPECT_TRUE(toolkit.timerOn);

@@ -133,7 +133,7 @@ private:
     struct Recorder : qal::FormEvents {
         QStringList* ran = nullptr;
         MainWindow* window = nullptr;
-        void handle(const qal::FormEvent& event) override { *ran << QString::fromLatin1(event.handlerName); }
+        void handle(const qal::EventRow& event) override { *ran << QString::fromLatin1(event.handlerName); }
         void windowClosed() override { window->closeForGood(); }
     };
 
