@@ -4,6 +4,7 @@
 #include "platform/Host.h"
 #include "platform/LineBreaks.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -57,45 +58,65 @@ std::vector<std::string> LessonLineSplitter::finish()
     return std::move(lines_);
 }
 
+namespace {
+
+// The longest UTF-8 character, in bytes.
+constexpr std::size_t longestUtf8 = 4;
+
+// True when text ends before the character it starts is complete, and some
+// continuation would make it a character: finished with the lowest or the
+// highest continuation byte, it decodes. (Only the byte after the lead has a
+// narrower range, and one of the two ends lies in it.)
+bool cutShortCharacter(std::string_view text)
+{
+    if (text.size() >= longestUtf8)
+        return false;
+    for (const char fill : {'\x80', '\xBF'}) {
+        std::string finished(text);
+        finished.append(longestUtf8 - text.size(), fill);
+        if (decodeUtf8(finished, 0).length > text.size())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void Utf8Check::feed(std::string_view bytes)
 {
-    for (char c : bytes) {
-        if (!valid_)
+    if (!valid_)
+        return;
+    if (!cut_.empty()) {
+        // Finish the character the last piece cut, from this piece's start.
+        const std::size_t before = cut_.size();
+        const std::size_t taken = std::min(bytes.size(), longestUtf8 - before);
+        cut_.append(bytes.substr(0, taken));
+        const std::size_t length = decodeUtf8(cut_, 0).length;
+        if (length == 0) {
+            // Still cut short only when this piece was too short to finish it.
+            valid_ = taken == bytes.size() && cutShortCharacter(cut_);
+            if (!valid_)
+                cut_.clear();
             return;
-        const auto byte = static_cast<unsigned char>(c);
-        if (pending_ > 0) {
-            if (byte < low_ || byte > high_) {
-                valid_ = false;
-                return;
-            }
-            --pending_;
-            low_ = 0x80;
-            high_ = 0xBF;
+        }
+        bytes.remove_prefix(length - before);
+        cut_.clear();
+    }
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
             continue;
         }
-        if (byte < 0x80)
-            continue;
         beyondAscii_ = true;
-        // The lead byte says how many bytes follow and, for the first of
-        // them, which values keep the form shortest and the character a
-        // scalar value of Unicode.
-        if (byte >= 0xC2 && byte <= 0xDF) {
-            pending_ = 1;
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            pending_ = 2;
-            if (byte == 0xE0)
-                low_ = 0xA0; // no overlong form
-            else if (byte == 0xED)
-                high_ = 0x9F; // no surrogate
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            pending_ = 3;
-            if (byte == 0xF0)
-                low_ = 0x90; // no overlong form
-            else if (byte == 0xF4)
-                high_ = 0x8F; // nothing past U+10FFFF
-        } else {
-            valid_ = false;
+        const std::size_t length = decodeUtf8(bytes, i).length;
+        if (length == 0) {
+            const std::string_view rest = bytes.substr(i);
+            valid_ = cutShortCharacter(rest);
+            if (valid_)
+                cut_ = rest;
+            return;
         }
+        i += length;
     }
 }
 
@@ -148,9 +169,17 @@ std::string fromUtf8(const std::string& line, std::size_t lineNumber, std::vecto
     out.reserve(line.size());
     std::size_t column = 0;
     for (std::size_t i = 0; i < line.size();) {
-        // The line is known to be well-formed UTF-8.
+        // The line was checked with the same decoder, so every character
+        // decodes; a byte that did not would be refused, never skipped over.
         const Utf8Character decoded = decodeUtf8(line, i);
         ++column;
+        if (decoded.length == 0) {
+            unholdable.push_back({lineNumber, "line " + std::to_string(lineNumber) + ", column " +
+                                                  std::to_string(column) + " is not UTF-8"});
+            out.push_back('?');
+            ++i;
+            continue;
+        }
         const int byte = unicodeToCp1252(decoded.code);
         if (byte < 0) {
             unholdable.push_back({lineNumber, "line " + std::to_string(lineNumber) + ", column " +

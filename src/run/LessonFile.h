@@ -52,23 +52,23 @@ private:
     bool inLine_ = false; // bytes have come since the last line end
 };
 
-// Follows text fed in pieces and tells whether it is well-formed UTF-8
-// (no overlong forms, surrogates or characters past U+10FFFF, no sequence
-// cut short at the end) and whether it holds any byte beyond ASCII.
+// Follows text fed in pieces and tells whether it is well-formed UTF-8 as
+// the code page's decoder (decodeUtf8) takes it, no sequence cut short at the
+// end, and whether it holds any byte beyond ASCII. A character cut by the end
+// of a piece is finished with the next.
 class Utf8Check {
 public:
     void feed(std::string_view bytes);
     // The text so far is UTF-8, as far as it goes.
     bool valid() const { return valid_; }
     // The whole text, ended here, is UTF-8.
-    bool validAtEnd() const { return valid_ && pending_ == 0; }
+    bool validAtEnd() const { return valid_ && cut_.empty(); }
     bool beyondAscii() const { return beyondAscii_; }
 
 private:
     bool valid_ = true;
     bool beyondAscii_ = false;
-    int pending_ = 0;                        // continuation bytes still due
-    unsigned char low_ = 0x80, high_ = 0xBF; // the range of the next one
+    std::string cut_; // the start of a character cut by the end of the last piece
 };
 
 std::vector<std::string> splitLessonLines(std::string_view bytes);

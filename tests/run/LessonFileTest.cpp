@@ -71,6 +71,43 @@ TEST_P(SplitTest, ByteByByte)
 
 INSTANTIATE_TEST_SUITE_P(Lines, SplitTest, ::testing::ValuesIn(splitCases), caseName);
 
+// The lesson reader's check of UTF-8, fed the text whole or cut anywhere into
+// pieces, takes every text as the code page's decoder does: every sequence of
+// one to three bytes from the bytes where the rules change (ASCII, the ends of
+// each lead and continuation range, the overlong and surrogate edges, bytes
+// that never occur), and four-byte ones starting with each lead of four.
+TEST(Utf8CheckTest, AgreesWithTheDecoderHoweverTheTextIsCut)
+{
+    const std::string edges = std::string("\x00\x41\x7F\x80\x8F\x90\x9F\xA0\xBF\xC0\xC1\xC2\xDF\xE0\xE1"
+                                          "\xEC\xED\xEE\xEF\xF0\xF1\xF3\xF4\xF5\xFF",
+                                          25);
+    std::vector<std::string> texts;
+    for (char a : edges) {
+        texts.push_back({a});
+        for (char b : edges) {
+            texts.push_back({a, b});
+            for (char c : edges) {
+                texts.push_back({a, b, c});
+                if (static_cast<unsigned char>(a) >= 0xF0)
+                    texts.push_back({a, b, c, '\xBF'});
+            }
+        }
+    }
+    for (const std::string& text : texts) {
+        const bool expected = isUtf8(text);
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            Utf8Check check;
+            check.feed(std::string_view(text).substr(0, cut));
+            check.feed(std::string_view(text).substr(cut));
+            ASSERT_EQ(check.validAtEnd(), expected) << testing::PrintToString(text) << " cut at " << cut;
+        }
+        Utf8Check byteByByte;
+        for (char c : text)
+            byteByByte.feed(std::string_view(&c, 1));
+        ASSERT_EQ(byteByByte.validAtEnd(), expected) << testing::PrintToString(text) << " byte by byte";
+    }
+}
+
 std::string repeated(const std::string& text, std::size_t times)
 {
     std::string all;
