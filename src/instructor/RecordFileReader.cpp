@@ -1,6 +1,7 @@
 #include "instructor/RecordFileReader.h"
 
 #include "platform/CodePage.h"
+#include "platform/LineBreaks.h"
 #include "recording/RecordTexts.h"
 
 #include <algorithm>
@@ -142,18 +143,26 @@ private:
         return true;
     }
 
+    // Lines end as they do in every text the program takes in (LineBreaks.h):
+    // CR LF, a lone LF or a lone CR.
     bool findLine()
     {
         for (;;) {
-            if (scanned_ < filled_) {
-                const void* lf = std::memchr(buffer_.get() + scanned_, '\n', filled_ - scanned_);
-                if (lf != nullptr) {
-                    const auto at = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get());
-                    addLine(at, at + 1);
-                    return true;
-                }
+            const char* const start = buffer_.get() + scanned_;
+            const char* const end = buffer_.get() + filled_;
+            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', filled_ - scanned_));
+            const auto* cr = static_cast<const char*>(
+                std::memchr(start, '\r', static_cast<std::size_t>((lf != nullptr ? lf : end) - start)));
+            const char* const lineBreak = cr != nullptr ? cr : lf;
+            // A CR that ends what has been read may be the first half of a
+            // CR LF: read on before deciding.
+            const bool undecided = lineBreak == cr && cr != nullptr && cr + 1 == end && !ended_;
+            if (lineBreak != nullptr && !undecided) {
+                const auto at = static_cast<std::size_t>(lineBreak - buffer_.get());
+                addLine(at, at + lineBreakLength(lineBreak, end));
+                return true;
             }
-            if (ended_) {
+            if (lineBreak == nullptr && ended_) {
                 if (scanned_ == filled_)
                     return false;
                 addLine(filled_, filled_); // the last line, without a line end
@@ -165,10 +174,7 @@ private:
 
     void addLine(std::size_t end, std::size_t next)
     {
-        std::size_t length = end - scanned_;
-        if (length > 0 && buffer_[scanned_ + length - 1] == '\r')
-            --length;
-        lines_.push_back({scanned_, length, next});
+        lines_.push_back({scanned_, end - scanned_, next});
         scanned_ = next;
     }
 

@@ -193,16 +193,28 @@ TEST_F(ReaderTest, PiecesAndHeaderPlacesReadTheSame)
     }
 }
 
-TEST_F(ReaderTest, LineFeedsAloneReadTheSame)
+// Lines end as in every text the program takes in: CR LF, a lone LF or a
+// lone CR, also when a CR LF is cut by the end of a piece read.
+TEST_F(ReaderTest, EveryLineEndReadsTheSame)
 {
-    for (const std::string* file : {&master, &send, &notes}) {
-        std::string lf;
-        for (char c : *file)
-            if (c != '\r')
-                lf += c;
-        const RecordFileContents read = readRecordText(lf, "f");
-        EXPECT_TRUE(read.skipped.empty());
-        EXPECT_EQ(rows(read), rows(readRecordText(*file, "f")));
+    for (const char* lineEnd : {"\n", "\r"}) {
+        for (const std::string* file : {&master, &send, &notes}) {
+            std::string other;
+            for (std::size_t i = 0; i < file->size(); ++i) {
+                const bool crLf = file->compare(i, 2, "\r\n") == 0;
+                other += crLf ? lineEnd : file->substr(i, 1);
+                i += crLf ? 1 : 0;
+            }
+            const RecordFileContents read = readRecordText(other, "f");
+            EXPECT_TRUE(read.skipped.empty()) << lineEnd;
+            const std::vector<Row> expected = rows(readRecordText(*file, "f"));
+            EXPECT_EQ(rows(read), expected) << lineEnd;
+            test::PieceSource byteByByte(other, 1);
+            std::vector<Row> pieces;
+            for (const auto& [r, place] : readAll(byteByByte))
+                pieces.push_back(r);
+            EXPECT_EQ(pieces, expected) << lineEnd;
+        }
     }
 }
 
