@@ -3,6 +3,7 @@
 // What the fuzz targets share: a run of the program on the fake toolkit that
 // never writes a file, and a hard stop when a rule of the program is broken.
 
+#include "paging/LessonLineText.h"
 #include "platform/FileTable.h"
 #include "platform/Random.h"
 #include "platform/RunError.h"
@@ -42,7 +43,7 @@ public:
 // True when text is one of the program's three message forms.
 inline bool knownMessage(const std::string& text)
 {
-    if (text == LessonForm::invalidAssignmentMessage)
+    if (text == invalidAssignmentMessage)
         return true;
     const std::string general = LessonForm::generalErrorMessage;
     if (text.compare(0, general.size(), general) == 0) {

@@ -9,6 +9,7 @@
 #include "instructor/LessonCheck.h"
 #include "instructor/RecordFileReader.h"
 #include "platform/CodePage.h"
+#include "platform/LineBreaks.h"
 #include "run/LessonFile.h"
 
 #include "fakes/PieceSource.h"
@@ -26,7 +27,11 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+    // Lines end at CR LF, a lone LF or a lone CR.
+    std::size_t lines = 1;
+    LineBreakFollower lineBreaks;
+    for (char c : bytes)
+        lines += lineBreaks.take(c) == LineBreakFollower::Part::LineEnd ? 1 : 0;
 
     const RecordFileContents read = readRecordText(bytes, "f");
     std::size_t after = 0; // the last line used so far

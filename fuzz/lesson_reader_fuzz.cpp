@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int click = 0; click < 64 && !form.ended(); ++click) {
         const std::string before = toolkit.questionBox;
         form.cmdNextQuestion_Click();
-        fuzz::require(s.lineCounter >= 0 && s.lineCounter <= RunState::lastSlot + 1, "lineCounter in range",
-                      std::to_string(s.lineCounter));
+        fuzz::require(s.lineCounter >= 0 && s.lineCounter <= static_cast<int>(maxLessonLines) + 1,
+                      "lineCounter in range", std::to_string(s.lineCounter));
         if (!form.ended()) {
             // The box only ever grows by what was read.
             fuzz::require(toolkit.questionBox.compare(0, before.size(), before) == 0, "question box grows");

@@ -2,18 +2,20 @@
 
 #include "platform/CodePage.h"
 #include "platform/LineBreaks.h"
-#include "recording/RecordTexts.h"
+#include "recording/RecordLayout.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <span>
 
 namespace qal {
 
 namespace {
 
-using namespace recordText;
+using namespace recordLayout;
 
 bool isDigit(char c)
 {
@@ -46,10 +48,42 @@ bool startsOrCutInside(std::string_view line, std::string_view prefix)
 
 constexpr std::string_view datePattern = "99-99-9999";
 
+constexpr std::string_view timePattern = "99:99:99";
+
 // The 36 blanks and the time.
-const std::string timeLinePattern = std::string(timeIndent, ' ') + "99:99:99";
+const std::string timeLinePattern = std::string(timeIndent, ' ') + std::string(timePattern);
 // The 36 blanks, the date and the time run together: a note's date line.
-const std::string dateTimeLinePattern = std::string(timeIndent, ' ') + "99-99-999999:99:99";
+const std::string dateTimeLinePattern =
+    std::string(timeIndent, ' ') + std::string(datePattern) + std::string(timePattern);
+
+// The date and time of the last line of a header block, with the gap of any
+// file between them.
+bool isHeaderWhen(std::string_view when)
+{
+    return std::any_of(std::begin(headerWhenGap), std::end(headerWhenGap), [&](std::string_view gap) {
+        return matches(when, std::string(datePattern) + std::string(gap) + std::string(timePattern));
+    });
+}
+
+// A line is one of this part as the program writes it. The question and the
+// title may be anything; the text of a record is matched by its first line.
+bool isLineOf(Part part, std::string_view line)
+{
+    if (const auto fixed = fixedText(part))
+        return line == *fixed;
+    switch (part) {
+    case Part::CodeLine:
+        return !line.empty();
+    case Part::Time:
+        return matches(line, timeLinePattern);
+    case Part::NoteWhen:
+        return matches(line, dateTimeLinePattern);
+    case Part::HeaderWhen:
+        return line.starts_with(dateAndTimePrefix) && isHeaderWhen(line.substr(dateAndTimePrefix.size()));
+    default:
+        return line.starts_with(prefixOf(part));
+    }
+}
 
 // MM-DD-YYYY as YYYY-MM-DD.
 std::string isoDate(std::string_view date)
@@ -285,18 +319,18 @@ private:
         return exists(k + 1) && !line(k).empty() && line(k + 1).starts_with(studentNamePrefix);
     }
 
-    // The date and time of the last line of a header block: run together in
-    // the master file, one blank between them in the send file.
-    static bool isHeaderWhen(std::string_view when)
-    {
-        return matches(when, "99-99-999999:99:99") || matches(when, "99-99-9999 99:99:99");
-    }
-
     bool headerAt(std::size_t k)
     {
-        return headerMayStartAt(k) && exists(k + 5) && line(k + 2).starts_with(assignmentPrefix) &&
-               line(k + 4).starts_with(initialsPrefix) && line(k + 5).starts_with(dateAndTimePrefix) &&
-               isHeaderWhen(line(k + 5).substr(dateAndTimePrefix.size()));
+        for (std::size_t t = 0; t < std::size(headerBlock); ++t)
+            if (!exists(k + t) || !isLineOf(headerBlock[t].part, line(k + t)))
+                return false;
+        return true;
+    }
+
+    // The value a header block's line of this part holds after its prefix.
+    std::string headerValue(Part part)
+    {
+        return cp1252ToUtf8(line(placeOf(headerBlock, part)).substr(prefixOf(part).size()));
     }
 
     // A whole header block at the current line becomes the one records
@@ -305,12 +339,11 @@ private:
     {
         if (!headerAt(0))
             return false;
-        header_ = Header{cp1252ToUtf8(line(1).substr(studentNamePrefix.size())),
-                         cp1252ToUtf8(line(4).substr(initialsPrefix.size())),
-                         cp1252ToUtf8(line(2).substr(assignmentPrefix.size())), cp1252ToUtf8(line(3)),
-                         isoDate(line(5).substr(dateAndTimePrefix.size(), 10))};
+        header_ = Header{headerValue(Part::StudentName), headerValue(Part::Initials), headerValue(Part::Assignment),
+                         headerValue(Part::Title),
+                         isoDate(line(placeOf(headerBlock, Part::HeaderWhen)).substr(dateAndTimePrefix.size(), 10))};
         headerPlace_ = {lines_.offset(), lines_.number()};
-        lines_.advance(6);
+        lines_.advance(std::size(headerBlock));
         return true;
     }
 
@@ -319,8 +352,9 @@ private:
     // header block, as far as they go.
     bool blockCutShortAt(std::size_t k)
     {
+        const std::size_t headerLines = std::size(headerBlock);
         std::size_t count = 0;
-        while (count < 7 && exists(k + count))
+        while (count <= headerLines && exists(k + count))
             ++count;
         if (count == 1 && !line(k).empty() && openingSeparator.starts_with(line(k)))
             return true;
@@ -328,12 +362,10 @@ private:
             return true;
         // A header block: its code line (which never looks like a separator)
         // and the lines after it, the last of them perhaps cut inside.
-        if (count > 6 || line(k).empty() || line(k) == closingSeparator)
+        if (count >= headerLines || line(k).empty() || line(k) == closingSeparator)
             return false;
-        const std::string_view prefixes[] = {
-            studentNamePrefix, assignmentPrefix, {}, initialsPrefix, dateAndTimePrefix};
         for (std::size_t t = 1; t < count; ++t) {
-            const std::string_view prefix = prefixes[t - 1];
+            const std::string_view prefix = prefixOf(headerBlock[t].part);
             if (t + 1 == count ? !startsOrCutInside(line(k + t), prefix) : !line(k + t).starts_with(prefix))
                 return false;
         }
@@ -388,32 +420,40 @@ private:
     {
         if (!recordStartsAt(0))
             return false;
-        std::size_t j = 2;
-        std::size_t textFrom = 0;
-        std::size_t markerSize = 0;
-        ReportRecord::Kind kind = ReportRecord::Kind::Response;
-        std::size_t numberLine = 0; // the question number line's, when there is one
-        if (exists(j) && matches(line(j), dateTimeLinePattern)) {
-            // Notes: the date line, the question, the opening separator, the
-            // marker and the note.
-            kind = ReportRecord::Kind::Notes;
-            if (!exists(j + 3) || line(j + 2) != openingSeparator || !line(j + 3).starts_with(notesMarker))
+        // The line after the time tells a note (its date and time) from a
+        // response.
+        const bool notes = exists(2) && isLineOf(Part::NoteWhen, line(2));
+        const std::span<const Line> layout = notes ? std::span<const Line>(notesRecord) : responseRecord;
+        // The layout's lines in turn, up to the record's text: lineOf[i] is
+        // where layout line i stands. The lines of the master file only are
+        // there all together or not at all.
+        constexpr std::size_t absent = std::numeric_limits<std::size_t>::max();
+        std::array<std::size_t, std::max(std::size(responseRecord), std::size(notesRecord))> lineOf;
+        lineOf.fill(absent);
+        std::size_t k = 0;
+        std::size_t i = 0;
+        while (!isText(layout[i].part)) {
+            std::size_t run = 1;
+            while (layout[i].in == In::FirstOnly && layout[i + run].in == In::FirstOnly)
+                ++run;
+            bool there = true;
+            for (std::size_t r = 0; r < run && there; ++r)
+                there = exists(k + r) && isLineOf(layout[i + r].part, line(k + r));
+            if (there) {
+                for (std::size_t r = 0; r < run; ++r)
+                    lineOf[i + r] = k + r;
+                k += run;
+            } else if (layout[i].in != In::FirstOnly) {
                 return false;
-            textFrom = j + 3;
-            markerSize = notesMarker.size();
-            ++j;
-        } else {
-            // A response: in the master file two empty lines and the question
-            // number line come before the question.
-            if (line(j).empty() && line(j + 1).empty() && line(j + 2).starts_with(questionNumberMarker) &&
-                exists(j + 3)) {
-                numberLine = j + 2;
-                j += 3;
             }
-            if (!exists(j + 2) || line(j + 1) != openingSeparator || line(j + 2) != responseMarker)
-                return false;
-            textFrom = j + 3;
+            i += run;
         }
+        const Part textPart = layout[i].part;
+        if (!isLineOf(textPart, line(k)))
+            return false;
+        const std::size_t textFrom = k;
+        const std::size_t markerSize = prefixOf(textPart).size();
+        const auto lineOfPart = [&](Part part) { return lineOf[placeOf(layout, part)]; };
         // Looking for the end reads on, which may move the lines held: they
         // are taken only after it.
         const std::optional<std::size_t> closing = closingOf(textFrom);
@@ -422,8 +462,8 @@ private:
 
         ReportRecord& r = record_;
         r.line = lines_.number();
-        r.kind = kind;
-        r.time.assign(line(1).substr(timeIndent));
+        r.kind = notes ? ReportRecord::Kind::Notes : ReportRecord::Kind::Response;
+        r.time.assign(line(lineOfPart(Part::Time)).substr(timeIndent));
         if (header_) {
             r.student = header_->student;
             r.initials = header_->initials;
@@ -437,16 +477,17 @@ private:
             r.title.clear();
             r.date.clear();
         }
-        if (kind == ReportRecord::Kind::Notes)
-            r.date = isoDate(line(2).substr(timeIndent, 10));
+        if (notes)
+            r.date = isoDate(line(lineOfPart(Part::NoteWhen)).substr(timeIndent, 10));
+        const std::size_t numberLine = notes ? absent : lineOfPart(Part::RecordNumber);
         std::string_view number =
-            numberLine == 0 ? std::string_view() : line(numberLine).substr(questionNumberMarker.size());
+            numberLine == absent ? std::string_view() : line(numberLine).substr(questionNumberMarker.size());
         while (!number.empty() && number.front() == ' ')
             number.remove_prefix(1);
         while (!number.empty() && number.back() == ' ')
             number.remove_suffix(1);
         assignUtf8(r.record, number);
-        assignUtf8(r.question, line(j));
+        assignUtf8(r.question, line(lineOfPart(Part::Question)));
         r.text.clear();
         for (std::size_t k = textFrom; k < *closing; ++k) {
             if (k > textFrom)

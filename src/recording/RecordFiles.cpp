@@ -24,17 +24,6 @@ RecordFiles::~RecordFiles()
         abandonQuietly();
 }
 
-void RecordFiles::write(std::string_view text)
-{
-    for (int number : numbers_)
-        files_.writeLine(number, text);
-}
-
-void RecordFiles::writeTo(int number, std::string_view text)
-{
-    files_.writeLine(number, text);
-}
-
 void RecordFiles::close()
 {
     // Whatever happens, the unit is over: closeUnit leaves no number open.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "platform/FileTable.h"
+#include "recording/RecordLayout.h"
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,17 +31,23 @@ public:
     RecordFiles(const RecordFiles&) = delete;
     RecordFiles& operator=(const RecordFiles&) = delete;
 
-    // Writes the same line to every file.
-    void write(std::string_view text);
-    // Writes a line to one file of the unit only.
-    void writeTo(int number, std::string_view text);
-
-    // Writes makeText() to every file, calling it once per file: for lines
-    // that are coded per file or read the clock when written.
-    template <typename MakeText> void writeEach(MakeText makeText)
+    // Writes the lines of a block in the layout's order, each to the files
+    // it goes to. A line with a fixed text is written as it is; any other is
+    // makeText(part, place), called once for each file it goes to (place is
+    // the file's place in the unit, from 0), in the order of the files: a
+    // line coded per file or reading the clock is made again for each.
+    template <typename MakeText> void writeLines(std::span<const recordLayout::Line> layout, MakeText makeText)
     {
-        for (int number : numbers_)
-            files_.writeLine(number, makeText());
+        for (const recordLayout::Line& line : layout) {
+            for (std::size_t place = 0; place < numbers_.size(); ++place) {
+                if (line.in == recordLayout::In::FirstOnly && place > 0)
+                    break;
+                if (const auto fixed = recordLayout::fixedText(line.part))
+                    files_.writeLine(numbers_[place], *fixed);
+                else
+                    files_.writeLine(numbers_[place], makeText(line.part, place));
+            }
+        }
     }
 
     // Writes, flushes and closes every file of the unit.

@@ -3,7 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Numbers.h"
 #include "recording/RecordFiles.h"
-#include "recording/RecordTexts.h"
+#include "recording/RecordLayout.h"
 #include "run/Toolkit.h"
 
 #include <cmath>
@@ -13,7 +13,7 @@ namespace qal {
 
 namespace {
 
-using namespace recordText;
+using namespace recordLayout;
 
 // The blanks before a record's time and date.
 const std::string indent(timeIndent, ' ');
@@ -39,17 +39,18 @@ void LessonForm::enterResponse()
         s_.workingText = answer;
 
         RecordFiles record(files_, {1, 2}, {s_.masterFilePath, s_.sendFilePath});
-        record.write(openingSeparator);
-        record.writeEach([this] { return indent + clock_.now().time; });
-        // Only the master file gets the two empty lines and the record number.
-        record.writeTo(1, "");
-        record.writeTo(1, "");
-        record.writeTo(1, recordNumberLine(s_));
-        record.writeEach([this] { return code(s_.questionText, s_.codeNumber); });
-        record.write(openingSeparator);
-        record.write(responseMarker);
-        record.writeEach([&] { return code(answer, s_.codeNumber); });
-        record.write(closingSeparator);
+        record.writeLines(responseRecord, [&](Part part, std::size_t) {
+            switch (part) {
+            case Part::Time:
+                return indent + clock_.now().time;
+            case Part::RecordNumber:
+                return recordNumberLine(s_);
+            case Part::Question:
+                return code(s_.questionText, s_.codeNumber);
+            default: // the answer: the layout holds no other part without a fixed text
+                return code(answer, s_.codeNumber);
+            }
+        });
         record.close();
 
         s_.cumulativeText = s_.answerLabel + toolkit_.answerBoxText() + s_.cumulativeText;
@@ -69,17 +70,21 @@ void LessonForm::saveAsNotes()
         s_.workingText = std::string(notesMarker) + answer;
 
         RecordFiles record(files_, {1, 2, 3}, {s_.masterFilePath, s_.sendFilePath, s_.notesFilePath});
-        record.write(openingSeparator);
-        record.writeEach([this] { return indent + clock_.now().time; });
-        record.writeEach([this] {
-            // Date and time from one reading, so they belong together.
-            const ClockReading reading = clock_.now();
-            return indent + reading.date + reading.time;
+        record.writeLines(notesRecord, [this](Part part, std::size_t) {
+            switch (part) {
+            case Part::Time:
+                return indent + clock_.now().time;
+            case Part::NoteWhen: {
+                // Date and time from one reading, so they belong together.
+                const ClockReading reading = clock_.now();
+                return indent + reading.date + reading.time;
+            }
+            case Part::Question:
+                return code(s_.questionText, s_.codeNumber);
+            default: // the note: the layout holds no other part without a fixed text
+                return code(s_.workingText, s_.codeNumber);
+            }
         });
-        record.writeEach([this] { return code(s_.questionText, s_.codeNumber); });
-        record.write(openingSeparator);
-        record.writeEach([this] { return code(s_.workingText, s_.codeNumber); });
-        record.write(closingSeparator);
         record.close();
 
         s_.cumulativeText = s_.answerLabel + s_.workingText + s_.cumulativeText;

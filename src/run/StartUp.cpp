@@ -9,7 +9,7 @@
 #include "platform/RunError.h"
 #include "platform/WinPath.h"
 #include "recording/RecordFiles.h"
-#include "recording/RecordTexts.h"
+#include "recording/RecordLayout.h"
 #include "run/Toolkit.h"
 
 #include <cmath>
@@ -153,16 +153,26 @@ void LessonForm::openAssignment()
         RecordFiles block(files_, {1, 2}, {s_.masterFilePath, s_.sendFilePath});
         const std::string codeLine = makeCodeLine(s_.codeNumber);
 
-        for (int file = 1; file <= 2; ++file) {
-            block.writeTo(file, codeLine);
-            block.writeTo(file, code(std::string(recordText::studentNamePrefix) + s_.studentName, s_.codeNumber));
-            block.writeTo(file, code(std::string(recordText::assignmentPrefix) + s_.assignmentNumber, s_.codeNumber));
-            block.writeTo(file, code(line, s_.codeNumber));
-            block.writeTo(file, std::string(recordText::initialsPrefix) + s_.initials);
-            const ClockReading when = clock_.now();
-            block.writeTo(file,
-                          std::string(recordText::dateAndTimePrefix) + when.date + (file == 1 ? "" : " ") + when.time);
-        }
+        using recordLayout::Part;
+        block.writeLines(recordLayout::headerBlock, [&](Part part, std::size_t place) {
+            const std::string prefix(recordLayout::prefixOf(part));
+            switch (part) {
+            case Part::CodeLine:
+                return codeLine;
+            case Part::StudentName:
+                return code(prefix + s_.studentName, s_.codeNumber);
+            case Part::Assignment:
+                return code(prefix + s_.assignmentNumber, s_.codeNumber);
+            case Part::Title:
+                return code(line, s_.codeNumber);
+            case Part::Initials:
+                return prefix + s_.initials;
+            default: { // the date and time: the layout holds no other part
+                const ClockReading when = clock_.now();
+                return prefix + when.date + std::string(recordLayout::headerWhenGap[place]) + when.time;
+            }
+            }
+        });
         block.close();
     } catch (const RunError& e) {
         // Leave no file open behind a failed start, or every record of the

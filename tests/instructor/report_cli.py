@@ -84,14 +84,16 @@ def bob_rows(file, master, safe=True):
 def eve_rows(file, master, safe):
     q = "'" if safe else ""
 
-    def row(time, kind, record, question, text):
+    def row(time, kind, record, question, text, risky=True):
         return [file, q + "=Eve", q + "+EV", "001", LESSON1, "2026-12-07", time, kind, record if master else "",
-                question, q + text]
+                question, (q if risky else "") + text]
     return [
         row("17:01:00", "response", "10001", Q1, "-5 degrees"),
         row("17:02:00", "response", "10001", Q1, "@home"),
         row("17:03:00", "response", "10001", Q1, "\tindented"),
-        row("17:04:00", "response", "10001", Q1, "\rafter a carriage return"),
+        # A lone CR in a record file ends a line, as in every text the
+        # program reads: the text starts with a line break, no formula.
+        row("17:04:00", "response", "10001", Q1, "\nafter a carriage return", risky=False),
         row("17:05:00", "response", "10002", Q2, '=HYPERLINK("http://example.com","click")'),
         row("17:06:00", "notes", "", Q2, "+1"),
     ]
