@@ -64,7 +64,7 @@ BENCHMARK(BM_EnterResponse)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->Us
 void BM_EnterResponseSideBySide(benchmark::State& state)
 {
     Run run;
-    RunState& s = run.form.state();
+    RunState& s = test::stateOf(run.form);
     const std::string masters[2] = {s.masterFilePath, "c:\\drovnel\\masterFile_Full.txt"};
     const std::string sends[2] = {s.sendFilePath, "c:\\drovnel\\send_1207Full.txt"};
     run.fill(masters[1], std::int64_t{100} << 20);
@@ -99,7 +99,7 @@ void BM_DisplayNotes(benchmark::State& state)
     for (auto _ : state) {
         // Each display starts as the first of a run, not on the text that
         // the previous one gathered.
-        run.form.state().workingText.clear();
+        test::stateOf(run.form).workingText.clear();
         run.toolkit.questionBox.clear();
         run.form.cmd_display_note_file_Click();
         benchmark::DoNotOptimize(run.toolkit.questionBox.data());

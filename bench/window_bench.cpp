@@ -96,7 +96,7 @@ struct Lesson {
     Lesson()
     {
         window.setEvents(form);
-        qal::RunState& s = form.state();
+        qal::RunState& s = qal::test::stateOf(form);
         s.lessonLines[1] = "001.  Part B";
         s.lessonLines[3] = question;
         s.readingMode = 1;
@@ -187,7 +187,7 @@ int main(int argc, char* argv[])
     if (!QTest::qWaitForWindowExposed(&lesson.window) || !QTest::qWaitForWindowExposed(&lesson.bare))
         return 1;
 
-    qal::RunState& s = lesson.form.state();
+    qal::RunState& s = qal::test::stateOf(lesson.form);
     BenchToolkit& toolkit = lesson.toolkit;
     const std::string transcript = text(1 << 20, "\r\n");
     const std::string hundredKb = text(100 << 10, "\r\n");

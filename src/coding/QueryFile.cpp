@@ -3,6 +3,7 @@
 #include "paging/LessonLineText.h"
 #include "platform/FileTable.h"
 #include "platform/RunError.h"
+#include "run/RunState.h"
 
 #include <string>
 

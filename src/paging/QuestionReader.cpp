@@ -4,6 +4,7 @@
 #include "platform/Numbers.h"
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
+#include "run/RunState.h"
 
 namespace qal {
 

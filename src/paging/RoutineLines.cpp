@@ -2,6 +2,7 @@
 
 #include "paging/LessonLineText.h"
 #include "platform/RunError.h"
+#include "run/RunState.h"
 
 #include <string_view>
 

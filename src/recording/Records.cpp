@@ -5,6 +5,7 @@
 #include "recording/RecordFiles.h"
 #include "recording/RecordLayout.h"
 #include "run/Toolkit.h"
+#include "run/RunState.h"
 
 #include <cmath>
 #include <string>

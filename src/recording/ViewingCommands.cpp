@@ -3,6 +3,7 @@
 #include "platform/FileTable.h"
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
+#include "run/RunState.h"
 
 namespace qal {
 

@@ -1,5 +1,7 @@
 #include "run/LessonForm.h"
 
+#include "run/RunState.h"
+
 namespace qal {
 
 namespace {

@@ -3,6 +3,7 @@
 #include "paging/LessonLineText.h"
 #include "platform/FileTable.h"
 #include "platform/RunError.h"
+#include "run/RunState.h"
 #include "run/Toolkit.h"
 
 namespace qal {
@@ -28,7 +29,8 @@ std::string partialNote(const RunError& e)
 } // namespace
 
 LessonForm::LessonForm(Toolkit& toolkit, FileTable& files, const Clock& clock, Random& random)
-    : toolkit_(toolkit), files_(files), clock_(clock), random_(random), answerBoxSet_(toolkit.answerBoxText())
+    : toolkit_(toolkit), files_(files), clock_(clock), random_(random), state_(std::make_unique<RunState>()),
+      s_(*state_), answerBoxSet_(toolkit.answerBoxText())
 {
     // A record waiting for another run to let go of a file shows the student
     // that the program is busy.

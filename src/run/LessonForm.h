@@ -1,8 +1,8 @@
 #pragma once
 
 #include "run/FormEvents.h"
-#include "run/RunState.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +14,13 @@ class FileTable;
 class Random;
 class RunError;
 class Toolkit;
+class LessonForm;
+struct RunState;
+
+namespace test {
+// The one way in for tests that set the run's variables directly (tests/fakes).
+RunState& stateOf(LessonForm& form);
+} // namespace test
 
 // The program's one object: it plays the part of the lesson window, owns the
 // run state and holds every procedure. It knows nothing of the toolkit beyond
@@ -98,13 +105,15 @@ public:
     std::string remSpaces(const std::string& aLine);
     void runRoutine(const std::string& routine);
 
-    RunState& state() { return s_; }
+    // The run's variables, to look at; tests set them through test::stateOf.
     const RunState& state() const { return s_; }
 
     // Fixed texts of the program.
     static const char* const generalErrorMessage; // followed by the error number
 
 private:
+    friend RunState& test::stateOf(LessonForm& form);
+
     // --- Start-up (run/) ---
     void initProgram();
     void openAssignment();
@@ -193,7 +202,10 @@ private:
     FileTable& files_;
     const Clock& clock_;
     Random& random_;
-    RunState s_;
+    // The run state lives apart so that the many includers of this header
+    // need not see it; s_ is the one name the procedures use for it.
+    std::unique_ptr<RunState> state_;
+    RunState& s_;
     std::vector<std::string> lessonSource_; // what loadLessonLines stores
     bool ended_ = false;
     bool timerOn_ = false;

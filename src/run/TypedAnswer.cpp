@@ -5,6 +5,7 @@
 
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
+#include "run/RunState.h"
 
 namespace qal {
 

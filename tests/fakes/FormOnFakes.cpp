@@ -4,6 +4,11 @@
 
 namespace qal::test {
 
+RunState& stateOf(LessonForm& form)
+{
+    return form.s_;
+}
+
 std::deque<std::string> annLee(const std::string& assignment)
 {
     return {"1", "Ann Lee", "ALX", assignment};

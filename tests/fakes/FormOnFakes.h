@@ -35,7 +35,7 @@ struct FormOnCurrentDrive {
     FakeClock clock;
     ScriptedRandom random;
     LessonForm form{toolkit, files, clock, random};
-    RunState& s = form.state();
+    RunState& s = stateOf(form);
 
     // The form after start-up with these replies, on this lesson.
     void startUp(std::deque<std::string> replies, std::vector<std::string> lesson = {})

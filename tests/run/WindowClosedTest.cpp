@@ -9,6 +9,7 @@
 #include "platform/FileTable.h"
 #include "platform/Random.h"
 #include "run/LessonForm.h"
+#include "run/RunState.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +67,7 @@ TEST_F(WindowClosedTest, DuringACommandEndsTheProgramOnceTheCommandIsDone)
 {
     // display notes with no notes file shows a run-time error; the window is
     // closed while that message is open, and a tick of the timer comes too.
-    form.state().notesFilePath = "c:\\drovnel\\notes_Ann_Lee.txt";
+    stateOf(form).notesFilePath = "c:\\drovnel\\notes_Ann_Lee.txt";
     form.cmd_pend_exp_Click();
     bool endedInside = true;
     toolkit.whileShown = [&] {
