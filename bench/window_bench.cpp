@@ -20,6 +20,7 @@
 #include "platform/FileTable.h"
 #include "platform/Random.h"
 #include "run/LessonForm.h"
+#include "run/RunState.h"
 #include "window/CoreText.h"
 #include "window/MainWindow.h"
 #include "window/QtToolkit.h"
