@@ -235,7 +235,28 @@ struct FaultCase {
 };
 
 // Test output names the case instead of dumping its bytes.
-class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterface<FaultCase> {};
+class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterface<FaultCase> {
+protected:
+    // Every file holding a line of its own, a question shown and an answer
+    // typed: where each row starts.
+    void filesBeforeTheFault()
+    {
+        writeBytes(masterPath(), "H\r\n");
+        writeBytes(sendPath(), "H\r\n");
+        writeBytes(notesPath(), "N\r\n");
+        s.questionText = "Q";
+        toolkit.answerBox = "A";
+    }
+
+    void expectFilesAsBeforeAndClosed()
+    {
+        for (int n : {1, 2, 3})
+            EXPECT_FALSE(files.isOpen(n)) << n;
+        EXPECT_EQ(master(), "H\r\n");
+        EXPECT_EQ(send(), "H\r\n");
+        EXPECT_EQ(notes(), "N\r\n");
+    }
+};
 
 // A failure at any step of a record: it is reported as before, the program
 // goes on, the answer stays in its box, every file is byte for byte what it
@@ -243,13 +264,9 @@ class RecordFaultTest : public RecordingTest, public ::testing::WithParamInterfa
 TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
 {
     const FaultCase& c = GetParam();
-    writeBytes(masterPath(), "H\r\n");
-    writeBytes(sendPath(), "H\r\n");
-    writeBytes(notesPath(), "N\r\n");
-    s.questionText = "Q";
+    filesBeforeTheFault();
     s.cumulativeText = "before";
     toolkit.questionBox = "Q";
-    toolkit.answerBox = "A";
     StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
     files.setHost(fault);
 
@@ -262,11 +279,7 @@ TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
     EXPECT_EQ(toolkit.answerBox, "A");
     EXPECT_EQ(toolkit.questionBox, "Q");
     EXPECT_EQ(s.cumulativeText, "before");
-    for (int n : {1, 2, 3})
-        EXPECT_FALSE(files.isOpen(n)) << n;
-    EXPECT_EQ(master(), "H\r\n");
-    EXPECT_EQ(send(), "H\r\n");
-    EXPECT_EQ(notes(), "N\r\n");
+    expectFilesAsBeforeAndClosed();
 
     files.setHost(systemHost());
     (form.*c.click)();
@@ -280,21 +293,12 @@ TEST_P(RecordFaultTest, FailedRecordLeavesEveryFileAsItWasAndCanBeTriedAgain)
     EXPECT_EQ(toolkit.questionBox, "");
 }
 
-// One case a row. A response record is 10 lines in the master file (249
-// bytes here) and 7 in the send file (221); a notes record 7 lines in each of three.
-constexpr Command response = &LessonForm::cmd_enter_response_Click;
-constexpr Command notesCmd = &LessonForm::cmd_save_as_notes_Click;
-// clang-format off
 // The program is ended while the failure's message is open (the session
 // ends): the command ends there, with every file as it was and closed.
 TEST_P(RecordFaultTest, EndedWhileItsFailureIsShownLeavesEveryFileAsItWas)
 {
     const FaultCase& c = GetParam();
-    writeBytes(masterPath(), "H\r\n");
-    writeBytes(sendPath(), "H\r\n");
-    writeBytes(notesPath(), "N\r\n");
-    s.questionText = "Q";
-    toolkit.answerBox = "A";
+    filesBeforeTheFault();
     toolkit.boxesUntilEnd = 1;
     StepFault fault(c.step, c.file, c.number, c.nth, c.shortBytes);
     files.setHost(fault);
@@ -304,11 +308,7 @@ TEST_P(RecordFaultTest, EndedWhileItsFailureIsShownLeavesEveryFileAsItWas)
     EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(c.number, errorText(c.number))});
     EXPECT_TRUE(form.ended());
     EXPECT_EQ(toolkit.endCalls, 1);
-    for (int n : {1, 2, 3})
-        EXPECT_FALSE(files.isOpen(n)) << n;
-    EXPECT_EQ(master(), "H\r\n");
-    EXPECT_EQ(send(), "H\r\n");
-    EXPECT_EQ(notes(), "N\r\n");
+    expectFilesAsBeforeAndClosed();
     // Nothing runs after the end, a second try included.
     files.setHost(systemHost());
     (form.*c.click)();
@@ -316,6 +316,11 @@ TEST_P(RecordFaultTest, EndedWhileItsFailureIsShownLeavesEveryFileAsItWas)
     EXPECT_EQ(toolkit.messages.size(), 1u);
 }
 
+// One case a row. A response record is 10 lines in the master file (249
+// bytes here) and 7 in the send file (221); a notes record 7 lines in each of three.
+constexpr Command response = &LessonForm::cmd_enter_response_Click;
+constexpr Command notesCmd = &LessonForm::cmd_save_as_notes_Click;
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Steps, RecordFaultTest,
     ::testing::Values(
         FaultCase{"ResponseSendFileWillNotOpen", response, StepFault::Open, 2, 1, 70, 0},
