@@ -65,12 +65,14 @@ public:
     }
     std::string readSmallFile(const std::filesystem::path& path) noexcept override { return real_.readSmallFile(path); }
     std::time_t modified(const std::filesystem::path& path) noexcept override { return real_.modified(path); }
+    bool touch(const std::filesystem::path& path) noexcept override { return real_.touch(path); }
     bool remove(const std::filesystem::path& path) noexcept override { return real_.remove(path); }
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override
     {
         return !refusesRename(numberOf(from)) && real_.renameNoReplace(from, to);
     }
     std::string machineName() override { return real_.machineName(); }
+    std::string machineId() override { return real_.machineId(); }
     long long processId() override { return real_.processId(); }
     bool processGone(long long pid) override { return real_.processGone(pid); }
     void holdTermination() override { real_.holdTermination(); }

@@ -39,9 +39,11 @@ public:
     bool createExclusive(const std::filesystem::path& path, std::string_view contents) override;
     std::string readSmallFile(const std::filesystem::path& path) noexcept override;
     std::time_t modified(const std::filesystem::path& path) noexcept override;
+    bool touch(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
     std::string machineName() override;
+    std::string machineId() override;
     long long processId() override;
     bool processGone(long long pid) override;
 
