@@ -317,6 +317,13 @@ const std::string& FileTable::machineId()
     return machineId_;
 }
 
+const std::string& FileTable::machineName()
+{
+    if (machineName_.empty())
+        machineName_ = host_->machineName();
+    return machineName_;
+}
+
 HostHandle FileTable::writeJournal(const std::vector<int>& numbers)
 {
     Journal journal;
@@ -336,7 +343,7 @@ HostHandle FileTable::writeJournal(const std::vector<int>& numbers)
     }
     if (journal.files.empty())
         return noHandle;
-    journal.owner = {host_->machineName(), machineId(), host_->processId()};
+    journal.owner = {machineName(), machineId(), host_->processId()};
     const std::filesystem::path path = journalPath(first);
     const Host::Opened opened = host_->open(path, FileMode::Output);
     if (opened.created) {
@@ -360,8 +367,11 @@ void FileTable::emptyJournal(HostHandle journal) noexcept
 {
     if (journal == noHandle)
         return;
-    // Should this fail, the journal only tells of a unit that is whole.
-    (void)host_->truncate(journal, 0);
+    // Not flushed: every file of the unit is on the disk already, so a
+    // journal that comes back full after a power cut tells of a unit that
+    // is whole (and is rewritten, and flushed, before the next unit). Should
+    // this fail, the same holds.
+    (void)host_->truncate(journal, 0, false);
     host_->close(journal);
 }
 
@@ -378,7 +388,7 @@ void FileTable::recoverLeftUnit(Slot& s)
         // is its own to finish or take back. Any other writer is gone, or
         // no longer holds the lock this run holds now.
         const JournalOwner& owner = journal->owner;
-        if (owner.machineName == host_->machineName() && owner.machineId == machineId() &&
+        if (owner.machineName == machineName() && owner.machineId == machineId() &&
             owner.processId != host_->processId() && !host_->processGone(owner.processId))
             return;
         // Each file of the unit under its lock: the one being opened, one

@@ -158,7 +158,8 @@ private:
     void emptyJournal(HostHandle journal) noexcept;
     void recoverLeftUnit(Slot& s);
     void removeJournals() noexcept; // endRun
-    const std::string& machineId();
+    const std::string& machineId(); // asked once
+    const std::string& machineName();
     // Locking (FileLocking.cpp): the lock of a file, or the lock file that
     // stands in for it.
     void lock(Slot& s, bool shared);
@@ -175,6 +176,7 @@ private:
     std::function<void(const std::string&)> warning_;
     std::vector<MadeJournal> journals_; // made by this table, removed at its end
     std::string machineId_;             // asked once
+    std::string machineName_;           // asked once
     // The file system's clock less this machine's, as last measured, and
     // when (steady clock, in seconds): lock files are judged by it.
     std::time_t clockOffset_ = 0;

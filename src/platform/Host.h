@@ -63,8 +63,9 @@ public:
     // Flushes what was written to the disk. A file that cannot be flushed by
     // its nature (a terminal, a device) is no failure.
     virtual void sync(HostHandle file) = 0;
-    // Cuts the file back to length and flushes it; false when either failed.
-    virtual bool truncate(HostHandle file, std::uint64_t length) noexcept = 0;
+    // Cuts the file back to length and, unless told not to, flushes it;
+    // false when either failed.
+    virtual bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept = 0;
     // Asks the file system whether a write it accepted has failed since
     // (a network file system may report that only on close), while the file
     // is still open and locked.

@@ -53,7 +53,7 @@ public:
         return real_.read(file, buffer, size);
     }
     void sync(HostHandle file) override;
-    bool truncate(HostHandle file, std::uint64_t length) noexcept override;
+    bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
     LockAnswer tryLock(HostHandle file, bool shared) override;

@@ -54,14 +54,15 @@ public:
         }
         int fd = ::open(path.c_str(), flags, 0666);
         bool created = false;
-        if (fd < 0 && errno == ENOENT && mode != FileMode::Input) {
-            // Created only when missing, so that the caller knows to make the
-            // new folder entry durable too. O_EXCL: a link made meanwhile
-            // (dangling or not) is never followed to create its target.
+        // Created only when missing, so that the caller knows to make the new
+        // folder entry durable too. O_EXCL: a link made meanwhile (dangling
+        // or not) is never followed to create its target; a file another run
+        // made meanwhile is opened as it is.
+        for (int tries = 0; fd < 0 && errno == ENOENT && mode != FileMode::Input && tries < 3; ++tries) {
             fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
             created = fd >= 0;
             if (fd < 0 && errno == EEXIST)
-                throw RunError(err::PathFileAccessError);
+                fd = ::open(path.c_str(), flags, 0666);
         }
         if (fd < 0) {
             const int error = errno;
@@ -80,8 +81,8 @@ public:
             ::close(fd);
             throw RunError(err::PathFileAccessError);
         }
-        // A plain file never blocks; the flag goes so that locks wait as before.
-        (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        // O_NONBLOCK stays: it changes nothing for a plain file (flock is
+        // asked without waiting anyway).
         return {fd, created};
     }
 
@@ -124,11 +125,11 @@ public:
             throw RunError(writeErrorNumber(errno));
     }
 
-    bool truncate(HostHandle file, std::uint64_t length) noexcept override
+    bool truncate(HostHandle file, std::uint64_t length, bool flush) noexcept override
     {
         if (::ftruncate(fdOf(file), static_cast<off_t>(length)) != 0)
             return false;
-        return ::fsync(fdOf(file)) == 0 || cannotBeFlushed(errno);
+        return !flush || ::fsync(fdOf(file)) == 0 || cannotBeFlushed(errno);
     }
 
     void checkWritten(HostHandle file) override
@@ -197,8 +198,10 @@ public:
             return {};
         struct stat st {};
         std::string bytes;
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            bytes.resize(1 << 16);
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            // As much as it holds, up to 64 KiB (one byte more tells a file
+            // that grew meanwhile from one that did not).
+            bytes.resize(static_cast<std::size_t>(std::min<off_t>(st.st_size + 1, 1 << 16)));
             std::size_t got = 0;
             for (;;) {
                 const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
@@ -382,7 +385,7 @@ HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, s
         outcome = {ReadOutcome::TooLarge, {}};
         return noHandle;
     }
-    (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a plain file.
     outcome = {};
     return fd;
 }

@@ -211,7 +211,7 @@ void WindowsHost::sync(HostHandle file)
         throw RunError(windowsErrorNumber(error, HostCall::Write));
 }
 
-bool WindowsHost::truncate(HostHandle file, std::uint64_t length) noexcept
+bool WindowsHost::truncate(HostHandle file, std::uint64_t length, bool flush) noexcept
 {
     // The Append handle may only add to the end: cut back through a second
     // handle to the same file (not to the same name, which another program
@@ -223,7 +223,7 @@ bool WindowsHost::truncate(HostHandle file, std::uint64_t length) noexcept
     at.QuadPart = static_cast<LONGLONG>(length);
     DWORD error = ERROR_SUCCESS;
     return SetFilePointerEx(writer.handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(writer.handle) &&
-           flushFile(writer.handle, error);
+           (!flush || flushFile(writer.handle, error));
 }
 
 void WindowsHost::checkWritten(HostHandle)

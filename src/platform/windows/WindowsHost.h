@@ -28,7 +28,7 @@ public:
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
     std::size_t read(HostHandle file, char* buffer, std::size_t size) override;
     void sync(HostHandle file) override;
-    bool truncate(HostHandle file, std::uint64_t length) noexcept override;
+    bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
     LockAnswer tryLock(HostHandle file, bool shared) override;
