@@ -33,21 +33,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Starts record_writer with args; the child inherits QALESSON_DRIVE_C.
-std::unique_ptr<ChildProcess> startWriter(const std::vector<std::string>& args)
+// Starts record_writer with args; the child inherits QALESSON_DRIVE_C. With
+// clockAhead, under faketime: its clock three minutes ahead of the file
+// system's (the file times stay the file system's own).
+std::unique_ptr<ChildProcess> startWriter(const std::vector<std::string>& args, bool clockAhead = false)
 {
 #ifdef _WIN32
     const fs::path writer = programBeside("record_writer");
 #else
     const fs::path writer = QALESSON_RECORD_WRITER;
 #endif
-    return std::make_unique<ChildProcess>(writer, args);
+    if (!clockAhead)
+        return std::make_unique<ChildProcess>(writer, args);
+    std::vector<std::string> faked{"-f", "+180", writer.string()};
+    faked.insert(faked.end(), args.begin(), args.end());
+    return std::make_unique<ChildProcess>("/usr/bin/faketime", faked);
 }
 
 struct Expected {
     std::string label;
     int count;
     int notesEvery;
+    int failEvery = 0;       // every so many records fail once, and are clicked again
+    bool clockAhead = false; // three minutes
     bool isNote(int k) const { return notesEvery > 0 && k % notesEvery == 0; }
 };
 
@@ -121,7 +129,11 @@ protected:
                 args.push_back("--slow");
             if (noLocks)
                 args.push_back("--no-locks");
-            writers.push_back(startWriter(args));
+            if (run.failEvery) {
+                args.push_back("--fail-every");
+                args.push_back(std::to_string(run.failEvery));
+            }
+            writers.push_back(startWriter(args, run.clockAhead));
             ASSERT_TRUE(writers.back()->started());
         }
         // Both have written their header blocks and wait: let them record
@@ -168,6 +180,22 @@ TEST_F(TwoRunsTest, WhereTheFileSystemRefusesLocksLockFilesKeepFourRunsApart)
 {
     runTwo({{"A", 150, 7}, {"B", 150, 5}, {"C", 150, 3}, {"D", 150, 0}}, false, true);
     EXPECT_FALSE(fs::exists(file("masterFile_Ann_Lee.txt.lock")));
+}
+
+// One run's clock three minutes ahead: it must not take the other's live
+// lock file for one left behind, and when a record of either fails, cutting
+// it back must not take the other's record with it. Every record reported
+// saved is in every file, once.
+TEST_F(TwoRunsTest, WhereLocksAreRefusedAClockThreeMinutesAheadCostsNoRecordSaved)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "faketime is for POSIX programs";
+#else
+    if (!fs::exists("/usr/bin/faketime"))
+        GTEST_SKIP() << "no faketime (scripts/debian-packages.txt installs it)";
+    runTwo({{"A", 150, 7, 4, true}, {"B", 150, 5, 5, false}}, false, true);
+    EXPECT_FALSE(fs::exists(file("masterFile_Ann_Lee.txt.lock")));
+#endif
 }
 
 // Runs ended by signal at moments spread over their records, one after the
