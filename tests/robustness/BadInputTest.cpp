@@ -62,7 +62,7 @@ struct StudentRun : FormOnFakes {
 // a dot-name that fits the host's limit however long name is.
 std::string journalOf(const std::string& name)
 {
-    return journalPath(std::filesystem::path("drovnel") / name).generic_string();
+    return "drovnel/" + utf8FromHostPath(journalPath(hostPathFromUtf8(name)));
 }
 
 TEST(BadInputTest, EmptyRepliesAndCancelAtEveryPrompt)
