@@ -225,6 +225,8 @@ public:
 
     bool touch(const std::filesystem::path& path) noexcept override
     {
+        // UTIME_NOW: the file system's time (an NFS client asks the server
+        // to set its own), never this machine's clock.
         const struct timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
         return ::utimensat(AT_FDCWD, path.c_str(), now, AT_SYMLINK_NOFOLLOW) == 0;
     }

@@ -331,12 +331,22 @@ std::time_t WindowsHost::modified(const fs::path& path) noexcept
 
 bool WindowsHost::touch(const fs::path& path) noexcept
 {
-    const OwnedHandle file(openShared(path, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+    // Its first byte written again, as it was: the file system stamps the
+    // write with its own time (a file server's, on a network drive), where
+    // SetFileTime would give it this machine's.
+    const OwnedHandle file(openShared(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
     if (!file.valid())
         return false;
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return SetFileTime(file.handle, nullptr, nullptr, &now);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    char first = 0;
+    DWORD got = 0;
+    if (!ReadFile(file.handle, &first, 1, &got, nullptr) || got != 1)
+        return false;
+    OVERLAPPED start{};
+    DWORD wrote = 0;
+    return WriteFile(file.handle, &first, 1, &wrote, &start) && wrote == 1;
 }
 
 bool WindowsHost::remove(const fs::path& path) noexcept
