@@ -336,8 +336,9 @@ HostHandle FileTable::writeJournal(const std::vector<int>& numbers)
             first = s->path;
         if (s->pending.empty())
             continue;
-        // A file of the journal's own folder by its name alone, so that
-        // a run that reaches the folder by another path still finds it.
+        // A file by its name alone, so that a run that reaches the folder by
+        // another path still finds it; the files of a unit share its folder
+        // (a journal naming another folder's file is never followed).
         journal.files.push_back({s->path.parent_path() == first.parent_path() ? s->path.filename() : s->path, s->length,
                                  s->pending.size()});
     }
@@ -381,7 +382,18 @@ void FileTable::recoverLeftUnit(Slot& s)
     const std::string text = host_->readSmallFile(at);
     if (text.empty())
         return;
-    const std::optional<Journal> journal = parseJournal(text);
+    // Only a journal of the student's own, naming files of its own folder:
+    // one that another user put there (in a folder every student of a class
+    // may write to), or that names a file elsewhere, is never followed to
+    // cut a file.
+    std::optional<Journal> journal = parseJournal(text);
+    if (journal && !host_->sameOwner(at, s.path)) {
+        warn("the journal \"" + utf8FromHostPath(at) + "\" belongs to another user; it is left as it is.");
+        return;
+    }
+    for (std::size_t i = 0; journal && i < journal->files.size(); ++i)
+        if (journal->files[i].path.has_parent_path() || journal->files[i].path.is_absolute())
+            journal.reset();
     if (journal) {
         // A run of this very machine that still runs may still be writing
         // (it lost its lock file to a run that judged it left): its unit
@@ -400,7 +412,7 @@ void FileTable::recoverLeftUnit(Slot& s)
         std::vector<std::uint64_t> sizes;
         try {
             for (const JournalFile& file : journal->files) {
-                const std::filesystem::path path = file.path.is_absolute() ? file.path : at.parent_path() / file.path;
+                const std::filesystem::path path = at.parent_path() / file.path;
                 HostHandle handle = noHandle;
                 if (path == s.path)
                     handle = s.file;

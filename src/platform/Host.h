@@ -98,6 +98,11 @@ public:
     // Sets the entry's time of change to the file system's time now, never
     // following a link: a lock file's holder shows it is still there.
     virtual bool touch(const std::filesystem::path& path) noexcept = 0;
+    // True when the two entries belong to the same user (never following a
+    // link), or where the host cannot tell (Windows: folders shared by their
+    // access lists, not by owners): a journal another user put beside a
+    // student's file is not the student's to follow.
+    virtual bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept = 0;
     virtual bool remove(const std::filesystem::path& path) noexcept = 0;
     // Renames from to to, failing (false) rather than replacing anything at to.
     virtual bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept = 0;

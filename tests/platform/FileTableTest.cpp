@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <csignal>
 #include <sstream>
 #include <ctime>
@@ -712,6 +713,47 @@ TEST_F(JournalTest, AFileChangedSinceIsLeftAloneWithAWarningAndALiveWriterIsLeft
             EXPECT_NE(warnings[0].find(send.string()), std::string::npos) << warnings[0];
         }
         EXPECT_EQ(readBytes(journal).empty(), c.writer == gone);
+    }
+}
+
+// A classmate who may write to the folder forges a journal, to have the
+// student's next run cut a file: one elsewhere, or the student's own.
+TEST_F(JournalTest, AForgedJournalNamingAFileElsewhereOrPutThereByAnotherUserCutsNothing)
+{
+    const pid_t gone = endedProcess();
+    const fs::path outside = drive.root() / "thesis.txt";
+    const std::string owner = "owner elsewhere - " + std::to_string(gone) + "\n";
+    const auto entry = [](const std::string& path) {
+        return "file 0 100 " + std::to_string(path.size()) + " " + path + "\n";
+    };
+    const struct {
+        const char* what;
+        std::string files;
+        bool otherUser;
+        int warnings;
+    } cases[] = {
+        {"a file by its full path", entry(outside.string()), false, 0},
+        {"a file up the folder", entry("../thesis.txt"), false, 0},
+        {"the student's own file, by another user", entry("masterFile_Ann_Lee.txt"), true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.otherUser && ::geteuid() != 0) {
+            std::cout << "skipped: " << c.what << ": only root can give a file to another user\n";
+            continue;
+        }
+        writeBytes(outside, "my thesis\r\n");
+        writeBytes(master, "header\r\n");
+        writeBytes(journal, "qalesson journal 1\n" + owner + c.files + "whole\n");
+        if (c.otherUser) {
+            ASSERT_EQ(::lchown(journal.c_str(), 65534, 65534), 0);
+        }
+        std::vector<std::string> warnings;
+        nextRun(&warnings);
+        EXPECT_EQ(readBytes(outside), "my thesis\r\n");
+        EXPECT_EQ(readBytes(master), "header\r\n");
+        EXPECT_EQ(warnings.size(), static_cast<std::size_t>(c.warnings));
+        fs::remove(journal);
     }
 }
 

@@ -223,6 +223,13 @@ public:
         return ::lstat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
     }
 
+    bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept override
+    {
+        struct stat sa {};
+        struct stat sb {};
+        return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_uid == sb.st_uid;
+    }
+
     bool touch(const std::filesystem::path& path) noexcept override
     {
         // UTIME_NOW: the file system's time (an NFS client asks the server
