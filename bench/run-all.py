@@ -2,7 +2,9 @@
 """Runs every benchmark and prints each figure as a ratio to its reference.
 
   record cost with a 100 MB master file   / the same record with an empty one   (aim: 1.1 or less)
-  record cost of this build               / of an earlier revision (--before)   (aim: 1.2 or less)
+  record cost of this build               / of an earlier revision (--before)   (aim: 1.6 or less: the
+                                                                                 journal, one more small
+                                                                                 durable write a record)
   display notes over a 10 MB notes file   / over a 1 MB one                     (linear: about 10)
   start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
@@ -92,8 +94,8 @@ def record_before_after(build, before, rounds=8):
     cpu_now, cpu_then = median([c for _, c in now]), median([c for _, c in then])
     return [
         ("Enter Response, this build / the earlier revision, runs taking turns",
-         "%.2f ms / %.2f ms" % (real_now, real_then), real_now / real_then, "<= 1.2"),
-        ("the same, processor time only", "%.3f ms / %.3f ms" % (cpu_now, cpu_then), cpu_now / cpu_then, "<= 1.2"),
+         "%.2f ms / %.2f ms" % (real_now, real_then), real_now / real_then, "<= 1.6"),
+        ("the same, processor time only", "%.3f ms / %.3f ms" % (cpu_now, cpu_then), cpu_now / cpu_then, "<= 1.6"),
     ]
 
 

@@ -3,6 +3,7 @@
 #include "paging/LessonLineText.h"
 #include "platform/CodePage.h"
 #include "platform/Numbers.h"
+#include "platform/Printable.h"
 #include "run/LessonFile.h"
 #include "paging/LessonLimits.h"
 
@@ -243,7 +244,7 @@ std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines)
 
 std::string findingLine(const std::string& path, const Finding& finding)
 {
-    return path + ":" + std::to_string(finding.line) +
+    return printable(path) + ":" + std::to_string(finding.line) +
            (finding.severity == Severity::Error ? ": error: " : ": warning: ") + finding.text;
 }
 
@@ -251,7 +252,7 @@ int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream&
 {
     const LessonFile lesson = readLessonFile(path);
     if (lesson.unreadable) {
-        err << "qalesson: cannot check the lesson file \"" << path << "\": " << lesson.refusal << ".\n";
+        err << "qalesson: cannot check the lesson file \"" << printable(path) << "\": " << lesson.refusal << ".\n";
         return 2;
     }
     std::vector<Finding> findings;

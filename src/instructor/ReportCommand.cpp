@@ -6,6 +6,7 @@
 #include "instructor/WorkbookReport.h"
 #include "platform/CodePage.h"
 #include "platform/Host.h"
+#include "platform/Printable.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -62,8 +63,14 @@ struct Options {
     std::vector<std::string> files;
 };
 
+// A record file longer than this is refused before it is read: a student's
+// files of a whole course come nowhere near it, while /dev/zero's endless
+// bytes, or a file grown without end, would be read until memory ran out.
+constexpr std::uint64_t maxReportFileBytes = std::uint64_t{1} << 30;
+
 // A file read from some offset on. A failure to read ends its bytes and is
 // kept, to be told once the reading is done.
+
 class InputFile : public ByteSource {
 public:
     InputFile() = default;
@@ -77,11 +84,13 @@ public:
     {
         close();
         ReadOutcome outcome;
-        file_ = openToRead(hostPathFromUtf8(path), outcome);
+        file_ = openToRead(hostPathFromUtf8(path), outcome, maxReportFileBytes);
         if (file_ == noHandle) {
-            reason = outcome.kind == ReadOutcome::Missing  ? "it does not exist"
-                     : outcome.kind == ReadOutcome::Folder ? "it is a folder, not a file"
-                                                           : outcome.reason;
+            reason = outcome.kind == ReadOutcome::Missing    ? "it does not exist"
+                     : outcome.kind == ReadOutcome::Folder   ? "it is a folder, not a file"
+                     : outcome.kind == ReadOutcome::NotAFile ? "it is not a plain file (a pipe or a device)"
+                     : outcome.kind == ReadOutcome::TooLarge ? "it is longer than any record file can be (1 GiB)"
+                                                             : outcome.reason;
             return false;
         }
         failure_.clear();
@@ -152,7 +161,7 @@ using RecordUse = std::function<void(const ReportRecord&, const RecordReader&)>;
 
 void cannotRead(const std::string& path, const std::string& reason, std::ostream& err, Status& status)
 {
-    err << "qalesson-report: cannot read \"" << path << "\": " << reason << ".\n";
+    err << "qalesson-report: cannot read \"" << printable(path) << "\": " << printable(reason) << ".\n";
     status.fileFailed();
 }
 
@@ -168,7 +177,7 @@ void readAll(const std::string& path, std::ostream& err, Status& status, const R
     }
     const std::string name = reportName(path);
     RecordReader reader(file, name, [&](const SkippedPiece& piece) {
-        err << name << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+        err << printable(name) << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
         status.somethingSkipped();
     });
     while (const ReportRecord* record = reader.next())
@@ -273,7 +282,7 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
     WorkbookReport workbook(options.workbook, bytes > (std::uintmax_t{2} << 30));
     std::string reason;
     if (!workbook.writable(reason)) {
-        err << "qalesson-report: cannot write \"" << options.workbook << "\": " << reason << ".\n";
+        err << "qalesson-report: cannot write \"" << printable(options.workbook) << "\": " << reason << ".\n";
         status.fileFailed();
         return;
     }
@@ -286,7 +295,7 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
             }
         });
     if (!workbook.close(reason)) {
-        err << "qalesson-report: cannot write \"" << options.workbook << "\": " << reason << ".\n";
+        err << "qalesson-report: cannot write \"" << printable(options.workbook) << "\": " << reason << ".\n";
         status.fileFailed();
     }
 }

@@ -22,27 +22,19 @@ namespace {
 // is busy.
 constexpr auto waitNoticeAfter = std::chrono::milliseconds(300);
 
-// A lock file older than this was left behind: no unit takes so long.
+// A lock file not changed for this long was left behind: no unit takes so
+// long, and its holder refreshes it while it waits or writes.
 constexpr std::time_t lockFileLifetime = 120;
 
-// Whether the lock file holding `holder` ("host pid time") was left behind by
-// a run that is gone: its process no longer runs on this host, or it is older
-// than any unit takes (for another host, or a process number used anew).
-bool lockFileLeft(Host& host, const std::filesystem::path& path, const std::string& holder)
+// How often the file system's clock is measured anew, and a held lock file
+// refreshed, in seconds.
+constexpr long long clockMeasuredEvery = 10;
+constexpr long long lockFilesRefreshedEvery = 1;
+
+long long steadySeconds()
 {
-    std::istringstream in(holder);
-    std::string machine;
-    long long pid = 0;
-    long long since = 0;
-    const std::time_t now = std::time(nullptr);
-    if (in >> machine >> pid >> since && pid > 0) {
-        if (machine == host.machineName() && host.processGone(pid))
-            return true;
-        return now - since > lockFileLifetime;
-    }
-    // Not written yet, or cut short by a crash: its age tells.
-    const std::time_t modified = host.modified(path);
-    return modified >= 0 && now - modified > lockFileLifetime;
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -92,6 +84,8 @@ void FileTable::lock(Slot& s, bool shared)
         }
         if (useLockFile && takeLockFile(s))
             return;
+        // A run that waits for its next file keeps those it holds fresh.
+        refreshLockFiles();
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline)
             throw RunError(err::PermissionDenied);
@@ -109,9 +103,12 @@ void FileTable::lock(Slot& s, bool shared)
 bool FileTable::takeLockFile(Slot& s)
 {
     const std::filesystem::path lockPath = lockFilePath(s.path);
-    // Who holds it, for a waiter to tell whether it was left behind.
+    // Who holds it, for a waiter to tell whether it was left behind: the
+    // machine's name, the process, this machine's time (for people to read;
+    // no waiter goes by it) and what tells this machine from another of the
+    // same name.
     const std::string holder = host_->machineName() + " " + std::to_string(host_->processId()) + " " +
-                               std::to_string(std::time(nullptr)) + "\n";
+                               std::to_string(std::time(nullptr)) + " " + machineId() + "\n";
     if (host_->createExclusive(lockPath, holder)) {
         s.lockFile = lockPath;
         return true;
@@ -120,10 +117,68 @@ bool FileTable::takeLockFile(Slot& s)
     return false;
 }
 
+std::time_t FileTable::fileSystemNow(const std::filesystem::path& folder)
+{
+    // The time of the file system that keeps the lock files (a file
+    // server's, for a network folder): the time of a file just made there,
+    // against this machine's clock. A clock set wrong on any machine then
+    // cannot make a live lock look old.
+    const long long now = steadySeconds();
+    if (clockMeasuredAt_ < 0 || now - clockMeasuredAt_ >= clockMeasuredEvery) {
+        const std::filesystem::path probe =
+            folder / hostPathFromUtf8(".qalesson-clock-" + std::to_string(host_->processId()));
+        host_->remove(probe);
+        std::time_t offset = 0;
+        try {
+            if (host_->createExclusive(probe, "")) {
+                const std::time_t made = host_->modified(probe);
+                if (made >= 0)
+                    offset = made - std::time(nullptr);
+                host_->remove(probe);
+            }
+        } catch (const RunError&) {
+            // Nothing can be made there: this machine's clock it is.
+        }
+        clockOffset_ = offset;
+        clockMeasuredAt_ = now;
+    }
+    return std::time(nullptr) + clockOffset_;
+}
+
+void FileTable::refreshLockFiles() noexcept
+{
+    const long long now = steadySeconds();
+    if (now - lockFilesRefreshedAt_ < lockFilesRefreshedEvery)
+        return;
+    lockFilesRefreshedAt_ = now;
+    for (const Slot& held : slots_)
+        if (!held.lockFile.empty())
+            host_->touch(held.lockFile);
+}
+
+// Whether the lock file holding `holder` ("host pid time machine-id") was
+// left behind by a run that is gone: made on this very machine by a process
+// that no longer runs, or not changed for longer than any unit takes, by the
+// file system's own clock. Whatever else stands there (a link, a folder, a
+// line cut short or from an older version) goes by its age alone.
+bool FileTable::lockFileLeft(const std::filesystem::path& lockPath, const std::string& holder)
+{
+    std::istringstream in(holder);
+    std::string machine;
+    long long pid = 0;
+    long long since = 0;
+    std::string id;
+    if (in >> machine >> pid >> since >> id && pid > 0 && id != "-" && machine == host_->machineName() &&
+        id == machineId() && host_->processGone(pid))
+        return true;
+    const std::time_t modified = host_->modified(lockPath);
+    return modified >= 0 && fileSystemNow(lockPath.parent_path()) - modified > lockFileLifetime;
+}
+
 void FileTable::takeOverIfLeft(const std::filesystem::path& lockPath)
 {
     const std::string holder = host_->readSmallFile(lockPath);
-    if (!lockFileLeft(*host_, lockPath, holder))
+    if (!lockFileLeft(lockPath, holder))
         return;
     // Moved aside first, so that of several waiters that found it left
     // behind only one removes it, and a lock file taken anew in the meantime

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
@@ -36,9 +37,25 @@ namespace qal {
 //   lines in one write, flushes every file to the disk (fsync) and closes
 //   them. If any of that fails, every file of the unit is cut back to the
 //   length it had when opened and flushed again, before any lock is let go;
-//   then the failure is thrown. When cutting back fails too, the RunError
-//   names the files that may now end in part of the unit. A file the unit
-//   made stays, empty: another run may be waiting for it already.
+//   then the failure is thrown. A file is cut back only while its length
+//   is still at most its noted length plus what the unit writes to it (no
+//   other writer has added to it since). When cutting back fails or is not
+//   safe, the RunError names the files that may now end in part of the
+//   unit. A file the unit made stays, empty: another run may be waiting for
+//   it already.
+// - Before the first byte of a unit reaches any file, its rollback journal
+//   (see Journal.h) is written beside the unit's first file and flushed; it
+//   is emptied once every file of the unit is on the disk, or cut back, and
+//   removed at the run's end (endRun). A unit's first file
+//   opened with a journal of a writer that is gone beside it (a run killed or
+//   a machine that lost its power mid-unit) is put right first, under the
+//   locks of the unit's files: the unit stays where it reached every file
+//   whole, otherwise it is cut back out of each file that holds part of it;
+//   a file changed since by someone else is left as it is and named in a
+//   warning.
+// - Append and Output never follow a symbolic link at the file's name, and
+//   refuse anything but a plain file there (75); nor does any lock file or
+//   journal. A FIFO in a file's place is refused, never waited on.
 // - While an Append file is open, the host holds termination back (the
 //   POSIX signals SIGTERM, SIGHUP, SIGINT on this thread): it takes effect
 //   once the unit is closed.
@@ -75,6 +92,10 @@ public:
     // already, or at the end of the run, when there is no one left to tell.
     void closeQuietly(std::initializer_list<int> numbers) noexcept;
     void closeAllQuietly() noexcept;
+    // At the end of the run: closes every number quietly, and removes the
+    // journals this table made (each only when empty and its first file's
+    // lock is free at once; one left stays for good, empty and harmless).
+    void endRun() noexcept;
     bool isOpen(int number) const;
 
     // Writes, flushes and closes the Append files numbers as one unit (see
@@ -94,6 +115,11 @@ public:
     // Told true when a lock has been waited for a moment (so the student can
     // be shown that the program is busy), and false when the wait is over.
     void setWaitNotice(std::function<void(bool waiting)> notice) { waitNotice_ = std::move(notice); }
+    // Told each warning for the one who runs the program (a file changed by
+    // someone else since a unit was cut short in it), one line without its
+    // end. By default it goes to standard error, its control characters
+    // escaped.
+    void setWarning(std::function<void(const std::string& line)> warning) { warning_ = std::move(warning); }
 
     // The lock file that stands in for the lock of the file at hostPath: its
     // name with ".lock" added, the name cut where that would be too long.
@@ -109,7 +135,12 @@ private:
         bool written = false;           // something reached the file since open
         std::uint64_t length = 0;       // Append: the file's length when opened
         std::string pending;            // Append: lines not yet written
+        std::uint64_t adding = 0;       // Append: the bytes the unit writes
         std::filesystem::path lockFile; // Append: the lock file held, if any
+    };
+    struct MadeJournal {
+        std::filesystem::path journal;
+        std::filesystem::path firstFile;
     };
 
     Slot& slot(int number);
@@ -118,17 +149,39 @@ private:
     void sync(Slot& s);
     void release(Slot& s) noexcept;
     void renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept;
+    std::vector<std::string> cutBack(const std::vector<int>& numbers) noexcept;
+    void warn(const std::string& line);
 
+    // The journal (FileTable.cpp): written before a unit, emptied after it;
+    // a journal left by a writer that is gone, put right.
+    HostHandle writeJournal(const std::vector<int>& numbers);
+    void emptyJournal(HostHandle journal) noexcept;
+    void recoverLeftUnit(Slot& s);
+    void removeJournals() noexcept; // endRun
+    const std::string& machineId(); // asked once
+    const std::string& machineName();
     // Locking (FileLocking.cpp): the lock of a file, or the lock file that
     // stands in for it.
     void lock(Slot& s, bool shared);
     bool takeLockFile(Slot& s);
     void takeOverIfLeft(const std::filesystem::path& lockPath);
+    bool lockFileLeft(const std::filesystem::path& lockPath, const std::string& holder);
+    std::time_t fileSystemNow(const std::filesystem::path& folder);
+    void refreshLockFiles() noexcept;
 
     std::array<Slot, maxNumber + 1> slots_{};
     Host* host_;
     int lockTimeoutMs_ = 10000;
     std::function<void(bool)> waitNotice_;
+    std::function<void(const std::string&)> warning_;
+    std::vector<MadeJournal> journals_; // made by this table, removed at its end
+    std::string machineId_;             // asked once
+    std::string machineName_;           // asked once
+    // The file system's clock less this machine's, as last measured, and
+    // when (steady clock, in seconds): lock files are judged by it.
+    std::time_t clockOffset_ = 0;
+    long long clockMeasuredAt_ = -1;
+    long long lockFilesRefreshedAt_ = 0;
 };
 
 } // namespace qal

@@ -44,7 +44,11 @@ public:
         bool created = false; // the file did not exist before
     };
     // Opens the file at path. Append and Output create a missing file (with
-    // created set); Input needs the file to exist. A folder is refused (75).
+    // created set); Input needs the file to exist. Append and Output never
+    // follow a symbolic link (or a Windows reparse point) in the last place
+    // of the path: a link there is refused as a file that may not be opened
+    // (75), so nothing is written through it. Anything but a plain file (a
+    // folder, a FIFO, a device) is refused (75) without waiting on it.
     // Fails with 53 for a missing file to read, 76 for a missing folder on
     // the way, 75 where the file may not be opened, 61, 67, 57, 70.
     virtual Opened open(const std::filesystem::path& path, FileMode mode) = 0;
@@ -59,8 +63,9 @@ public:
     // Flushes what was written to the disk. A file that cannot be flushed by
     // its nature (a terminal, a device) is no failure.
     virtual void sync(HostHandle file) = 0;
-    // Cuts the file back to length and flushes it; false when either failed.
-    virtual bool truncate(HostHandle file, std::uint64_t length) noexcept = 0;
+    // Cuts the file back to length and, unless told not to, flushes it;
+    // false when either failed.
+    virtual bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept = 0;
     // Asks the file system whether a write it accepted has failed since
     // (a network file system may report that only on close), while the file
     // is still open and locked.
@@ -83,17 +88,32 @@ public:
     // something is. Fails with 61 for a full disk, 70 when no lock file can
     // be made there at all.
     virtual bool createExclusive(const std::filesystem::path& path, std::string_view contents) = 0;
-    // The first bytes of a small file; empty when it cannot be read.
+    // The first bytes (up to 64 KiB) of a small plain file; empty when it
+    // cannot be read, or when a link or anything but a plain file is there.
     virtual std::string readSmallFile(const std::filesystem::path& path) noexcept = 0;
-    // The last time the file was changed, in seconds of the system clock;
-    // -1 when it cannot be told.
+    // The last time the entry at path was changed, in seconds of the clock of
+    // the file system that holds it (a file server's clock for a network
+    // folder), never following a link; -1 when it cannot be told.
     virtual std::time_t modified(const std::filesystem::path& path) noexcept = 0;
+    // Sets the entry's time of change to the file system's time now, never
+    // following a link: a lock file's holder shows it is still there.
+    virtual bool touch(const std::filesystem::path& path) noexcept = 0;
+    // True when the two entries belong to the same user (never following a
+    // link), or where the host cannot tell (Windows: folders shared by their
+    // access lists, not by owners): a journal another user put beside a
+    // student's file is not the student's to follow.
+    virtual bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept = 0;
     virtual bool remove(const std::filesystem::path& path) noexcept = 0;
     // Renames from to to, failing (false) rather than replacing anything at to.
     virtual bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept = 0;
     // Who this run is, for a lock file's holder line: the machine's name and
     // the process number.
     virtual std::string machineName() = 0;
+    // What tells this machine (and its process numbers) from every other one
+    // that may share the folder and its name: on Linux the boot's id and the
+    // process namespace, on Windows the machine's GUID. One word, no blank;
+    // "-" when it cannot be told.
+    virtual std::string machineId() = 0;
     virtual long long processId() = 0;
     // True only when no process of that number runs on this machine.
     virtual bool processGone(long long pid) = 0;
@@ -127,12 +147,15 @@ std::tm localTime(std::time_t seconds);
 // with the host's own words for what went wrong (as its messages say it,
 // e.g. "Permission denied").
 struct ReadOutcome {
-    enum Kind { Read, Missing, Folder, CannotOpen, CannotRead } kind = Read;
+    enum Kind { Read, Missing, Folder, NotAFile, TooLarge, CannotOpen, CannotRead } kind = Read;
     std::string reason;
 };
-// Opens a file to be read from its start or from any offset: noHandle, with
-// why in outcome, when it cannot be.
-HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome);
+constexpr std::uint64_t noSizeLimit = ~std::uint64_t{0};
+// Opens a plain file (a link to one will do) to be read from its start or
+// from any offset: noHandle, with why in outcome, when it cannot be. A
+// folder, a FIFO or a device is refused at once, never waited on; so is a
+// file longer than maxBytes.
+HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes = noSizeLimit);
 // Reads on from offset. False, with why, when the host cannot.
 bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason);
 // Up to size bytes; 0 at the end, or when reading fails (with why in reason).
@@ -141,6 +164,8 @@ void closeToRead(HostHandle file) noexcept;
 
 // Reads a file whole, a piece at a time. piece is called with each piece in
 // order and returns false to stop reading.
-ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece);
+// A file longer than maxBytes is refused (TooLarge) before it is read.
+ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece,
+                           std::uint64_t maxBytes = noSizeLimit);
 
 } // namespace qal

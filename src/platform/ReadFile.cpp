@@ -6,10 +6,11 @@
 
 namespace qal {
 
-ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece)
+ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece,
+                           std::uint64_t maxBytes)
 {
     ReadOutcome outcome;
-    const HostHandle file = openToRead(path, outcome);
+    const HostHandle file = openToRead(path, outcome, maxBytes);
     if (file == noHandle)
         return outcome;
     // Pieces of 64 KiB: a lesson file that cannot be one is refused after

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/Host.h"
 #include "platform/LineBreaks.h"
+#include "platform/Printable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -209,41 +210,44 @@ LessonFile readLessonFile(const std::string& path)
         refusal = refused(std::move(reason), line);
         return false;
     };
-    const ReadOutcome read = readFilePieces(hostPathFromUtf8(path), [&](std::string_view piece) {
-        const std::size_t got = piece.size();
-        if (total == 0) {
-            if (isUtf16(piece))
-                return refuse("it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text");
-            // A mark cut by the end of the first piece is taken for text:
-            // pieces are far longer than three bytes, so only a file that
-            // short could cut it.
-            if (piece.starts_with(utf8Mark)) {
-                marked = true;
-                piece.remove_prefix(utf8Mark.size());
+    const ReadOutcome read = readFilePieces(
+        hostPathFromUtf8(path),
+        [&](std::string_view piece) {
+            const std::size_t got = piece.size();
+            if (total == 0) {
+                if (isUtf16(piece))
+                    return refuse("it is UTF-16 text; save it as UTF-8 or Windows-1252 (ANSI) text");
+                // A mark cut by the end of the first piece is taken for text:
+                // pieces are far longer than three bytes, so only a file that
+                // short could cut it.
+                if (piece.starts_with(utf8Mark)) {
+                    marked = true;
+                    piece.remove_prefix(utf8Mark.size());
+                }
             }
-        }
-        total += got;
-        if (const std::size_t nul = piece.find('\0'); nul != std::string_view::npos) {
-            splitter.feed(piece.substr(0, nul));
-            const std::size_t line = splitter.endedLines() + 1;
-            return refuse("line " + std::to_string(line) + " holds a NUL byte, so it is not a text file", line);
-        }
-        splitter.feed(piece);
-        utf8.feed(piece);
-        if (splitter.lineCount() > maxLessonLines)
-            return refuse("it has more than " + std::to_string(maxLessonLines) + " lines", maxLessonLines + 1);
-        // A line too long in both codes is refused at once, so a file of one
-        // endless line is never held whole; one too long as Windows-1252
-        // only once the text is known to be that (while it is UTF-8 a line
-        // holds at most four bytes a character).
-        if (splitter.firstLongUtf8Line() != 0)
-            return refuse(tooLong(splitter.firstLongUtf8Line()), splitter.firstLongUtf8Line());
-        if (marked && !utf8.valid())
-            return refuse(notUtf8);
-        if (!utf8.valid() && splitter.firstLongLine() != 0)
-            return refuse(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
-        return true;
-    });
+            total += got;
+            if (const std::size_t nul = piece.find('\0'); nul != std::string_view::npos) {
+                splitter.feed(piece.substr(0, nul));
+                const std::size_t line = splitter.endedLines() + 1;
+                return refuse("line " + std::to_string(line) + " holds a NUL byte, so it is not a text file", line);
+            }
+            splitter.feed(piece);
+            utf8.feed(piece);
+            if (splitter.lineCount() > maxLessonLines)
+                return refuse("it has more than " + std::to_string(maxLessonLines) + " lines", maxLessonLines + 1);
+            // A line too long in both codes is refused at once, so a file of one
+            // endless line is never held whole; one too long as Windows-1252
+            // only once the text is known to be that (while it is UTF-8 a line
+            // holds at most four bytes a character).
+            if (splitter.firstLongUtf8Line() != 0)
+                return refuse(tooLong(splitter.firstLongUtf8Line()), splitter.firstLongUtf8Line());
+            if (marked && !utf8.valid())
+                return refuse(notUtf8);
+            if (!utf8.valid() && splitter.firstLongLine() != 0)
+                return refuse(tooLong(splitter.firstLongLine()), splitter.firstLongLine());
+            return true;
+        },
+        maxLessonBytes);
     switch (read.kind) {
     case ReadOutcome::Read:
         break;
@@ -251,6 +255,10 @@ LessonFile readLessonFile(const std::string& path)
         return unreadable("it does not exist");
     case ReadOutcome::Folder:
         return unreadable("it is a folder, not a file");
+    case ReadOutcome::NotAFile:
+        return unreadable("it is not a plain file (a pipe or a device)");
+    case ReadOutcome::TooLarge:
+        return refused("it is longer than any lesson can be (" + std::to_string(maxLessonBytes >> 20) + " MiB)");
     case ReadOutcome::CannotOpen:
         return unreadable("it cannot be opened: " + read.reason);
     case ReadOutcome::CannotRead:
@@ -281,7 +289,7 @@ LessonFile readLessonFile(const std::string& path)
 
 std::string lessonFileRefusalLine(const std::string& path, const std::string& refusal)
 {
-    return "qalesson: cannot use the lesson file \"" + path + "\": " + refusal + ".";
+    return "qalesson: cannot use the lesson file \"" + printable(path) + "\": " + printable(refusal) + ".";
 }
 
 } // namespace qal

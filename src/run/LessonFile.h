@@ -4,6 +4,7 @@
 #include "platform/LineBreaks.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,10 @@ namespace qal {
 // question box and the transcript; a line of many megabytes would make each
 // Next Question copy it again and again.
 constexpr std::size_t maxLessonLineLength = 65535;
+// A lesson file longer than this is refused before it is read: no lesson
+// comes near it, while one at the limits of lines and line length would be
+// held whole at more than a gigabyte.
+constexpr std::uint64_t maxLessonBytes = std::uint64_t{64} << 20;
 
 // Cuts text into lesson lines. CR LF, a lone LF and a lone CR each end a
 // line (LineBreaks.h), so no line ever holds a line break. A line end at the very end starts

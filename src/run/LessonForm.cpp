@@ -87,7 +87,7 @@ void LessonForm::dispatch(void (LessonForm::*command)())
     } catch (const EndProgram&) {
         ended_ = true;
         timerOn_ = false;
-        files_.closeAllQuietly(); // the program ends all the same; no one is left to tell
+        files_.endRun(); // the program ends all the same; no one is left to tell
         toolkit_.closeForGood();
     }
     if (running_ == 1)

@@ -64,11 +64,11 @@ void FaultyHost::sync(HostHandle file)
     real_.sync(file);
 }
 
-bool FaultyHost::truncate(HostHandle file, std::uint64_t length) noexcept
+bool FaultyHost::truncate(HostHandle file, std::uint64_t length, bool flush) noexcept
 {
     if (beforeCutBack(numberOf(file)))
         return false;
-    return real_.truncate(file, length);
+    return real_.truncate(file, length, flush);
 }
 
 void FaultyHost::checkWritten(HostHandle file)

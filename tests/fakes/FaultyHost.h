@@ -53,7 +53,7 @@ public:
         return real_.read(file, buffer, size);
     }
     void sync(HostHandle file) override;
-    bool truncate(HostHandle file, std::uint64_t length) noexcept override;
+    bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
     LockAnswer tryLock(HostHandle file, bool shared) override;
@@ -65,12 +65,18 @@ public:
     }
     std::string readSmallFile(const std::filesystem::path& path) noexcept override { return real_.readSmallFile(path); }
     std::time_t modified(const std::filesystem::path& path) noexcept override { return real_.modified(path); }
+    bool touch(const std::filesystem::path& path) noexcept override { return real_.touch(path); }
+    bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept override
+    {
+        return real_.sameOwner(a, b);
+    }
     bool remove(const std::filesystem::path& path) noexcept override { return real_.remove(path); }
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override
     {
         return !refusesRename(numberOf(from)) && real_.renameNoReplace(from, to);
     }
     std::string machineName() override { return real_.machineName(); }
+    std::string machineId() override { return real_.machineId(); }
     long long processId() override { return real_.processId(); }
     bool processGone(long long pid) override { return real_.processGone(pid); }
     void holdTermination() override { real_.holdTermination(); }

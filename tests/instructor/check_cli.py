@@ -83,6 +83,22 @@ def main():
             if (result.returncode, result.stdout, result.stderr) != (2, b"", expected):
                 raise Failure("a missing lesson: %r" % (result,))
 
+            # A FIFO no one writes to, an endless device, a folder: refused at
+            # once (the run's timeout catches a wait); a name's control
+            # characters shown escaped.
+            fifo = os.path.join(work, "fifo.txt")
+            os.mkfifo(fifo)
+            for special, reason in ((fifo, "it is not a plain file (a pipe or a device)"),
+                                    ("/dev/zero", "it is not a plain file (a pipe or a device)"),
+                                    (work, "it is a folder, not a file"),
+                                    (os.path.join(work, "esc\x1b[2J\n.txt"), "it does not exist")):
+                result = run(binary, ["--check", special], home, drive)
+                shown = special.replace("\x1b", "\\x1b").replace("\n", "\\n")
+                expected = ('qalesson: cannot check the lesson file "%s": %s.\n' % (shown, reason)).encode()
+                if (result.returncode, result.stdout, result.stderr) != (2, b"", expected):
+                    raise Failure("--check %r: %r" % (special, result))
+            os.remove(fifo)
+
             result = run(binary, ["--check", faulty, "--lesson", sample], home, drive)
             if result.returncode != 2 or not result.stderr.startswith(b"qalesson: two lesson files given"):
                 raise Failure("--check beside --lesson: %r" % (result,))

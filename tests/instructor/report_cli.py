@@ -200,6 +200,35 @@ def csv_checks(binary, folder):
            b'qalesson-report: cannot read "missing.txt": it does not exist.\n')
     expect("rows beside a missing file", parse_csv(result.stdout), bob_rows(MASTER_B, True))
 
+    # Only plain files are read, none longer than a record file can be, and
+    # a name's control characters are shown escaped: each refused at once
+    # (a FIFO no one writes to, /dev/zero's endless bytes), the others read.
+    os.mkfifo(os.path.join(folder, "fifo.txt"))
+    with open(os.path.join(folder, "huge.txt"), "wb") as f:
+        f.truncate((1 << 30) + 1)
+    os.mkdir(os.path.join(folder, "sub.txt"))
+    with open(os.path.join(folder, "esc\x1b[2J\n.txt"), "wb") as f:
+        f.write(b"\0")
+    os.chmod(os.path.join(folder, "esc\x1b[2J\n.txt"), 0)
+    special = [("fifo.txt", b"it is not a plain file (a pipe or a device)"),
+               ("/dev/zero", b"it is not a plain file (a pipe or a device)"),
+               ("sub.txt", b"it is a folder, not a file"),
+               ("huge.txt", b"it is longer than any record file can be (1 GiB)")]
+    for name, reason in special:
+        result = report(binary, folder, name, file_name(MASTER_B))
+        expect("status with " + name, result.returncode, 2)
+        expect("standard error with " + name, result.stderr,
+               b'qalesson-report: cannot read "' + name.encode() + b'": ' + reason + b".\n")
+        expect("rows beside " + name, parse_csv(result.stdout), bob_rows(MASTER_B, True))
+    result = report(binary, folder, "esc\x1b[2J\n.txt")
+    if not result.stderr.startswith(b'qalesson-report: cannot read "esc\\x1b[2J\\n.txt": ') \
+            or b"\x1b" in result.stderr or result.stderr.count(b"\n") != 1:
+        if os.geteuid() != 0:  # root reads it, and reads the NUL byte as stray text
+            raise Failure("a name's control characters reached the terminal: %r" % result.stderr)
+    for name in ("fifo.txt", "huge.txt", "esc\x1b[2J\n.txt"):
+        os.remove(os.path.join(folder, name))
+    os.rmdir(os.path.join(folder, "sub.txt"))
+
     for args in ([], ["--bogus", "x.txt"], ["--xlsx"], ["--html", "--raw", "x.txt"],
                  ["--html", "--xlsx", "o.xlsx", "x.txt"]):
         result = report(binary, folder, *args)

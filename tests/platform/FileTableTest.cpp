@@ -1,6 +1,7 @@
 #include "platform/FileTable.h"
 
 #include "fakes/FaultyHost.h"
+#include "platform/Journal.h"
 #include "platform/RunError.h"
 
 #include "fakes/TempDrive.h"
@@ -8,11 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <iostream>
 #include <csignal>
+#include <sstream>
 #include <ctime>
 #include <sys/wait.h>
 #include <vector>
@@ -204,8 +210,15 @@ TEST_F(FileTableTest, WhereLocksAreRefusedALockFileNamingItsHolderStandsIn)
     NoLocks noLocks;
     files.setHost(noLocks);
     files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
-    const std::string holder = readBytes(dir / "a.txt.lock");
-    EXPECT_EQ(holder.substr(0, holder.rfind(' ')), thisHost() + " " + std::to_string(::getpid()));
+    // "host pid time machine-id": the machine's id tells it from another of
+    // the same name, whose process numbers are not this one's.
+    std::istringstream holder(readBytes(dir / "a.txt.lock"));
+    std::string host, pid, time, id, more;
+    holder >> host >> pid >> time >> id >> more;
+    EXPECT_EQ(host + " " + pid, thisHost() + " " + std::to_string(::getpid()));
+    EXPECT_EQ(id, systemHost().machineId());
+    EXPECT_NE(id, "-") << "this machine's id cannot be told";
+    EXPECT_EQ(more, "");
     files.writeLine(1, "line");
     files.close(1);
     EXPECT_FALSE(fs::exists(dir / "a.txt.lock"));
@@ -257,7 +270,9 @@ TEST_F(FileTableTest, AFileUnderTheOlderByteFormIsRenamedOnceThenAppendedTo)
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder))
             names.push_back(entry.path().filename().string());
-        EXPECT_EQ(names, std::vector<std::string>{c.after});
+        std::sort(names.begin(), names.end());
+        // The run's journal lies beside the name in use.
+        EXPECT_EQ(names, (std::vector<std::string>{"." + std::string(c.after) + "-journal", c.after}));
         EXPECT_EQ(readBytes(folder / c.after), "old\r\nfirst\r\nsecond\r\n");
     }
 }
@@ -275,6 +290,25 @@ TEST_F(FileTableTest, BothFormsThereTheUtf8OneIsUsed)
     EXPECT_EQ(readBytes(dir / "masterFile_Zo\xc3\xab_Ann.txt"), "utf-8\r\nline\r\n");
 }
 
+// Sets the time of change of the entry at path (a link itself, not its
+// target) to seconds before now.
+void age(const fs::path& path, int seconds)
+{
+    const struct timespec then[2] = {{std::time(nullptr) - seconds, 0}, {std::time(nullptr) - seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), then, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// No locks, and the file system's clock (a file server's) off this machine's
+// by skew seconds: the times of change it gives are its own.
+struct SkewedServer : NoLocks {
+    std::time_t skew = 0;
+    std::time_t modified(const std::filesystem::path& path) noexcept override
+    {
+        const std::time_t t = NoLocks::modified(path);
+        return t < 0 ? t : t + skew;
+    }
+};
+
 TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
 {
     // A process that has ended, on this host.
@@ -283,42 +317,109 @@ TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
         _exit(0);
     ::waitpid(gone, nullptr, 0);
     const long long now = static_cast<long long>(std::time(nullptr));
+    const std::string here = thisHost() + " ";
+    const std::string id = " " + systemHost().machineId();
+    enum Kind { Text, Link, DanglingLink, Folder };
     const struct {
         const char* what;
+        Kind kind;
         std::string holder;
+        int ageSeconds; // by the file system's clock
+        std::time_t serverSkew;
         bool takenOver;
     } cases[] = {
-        {"its process is gone", thisHost() + " " + std::to_string(gone) + " " + std::to_string(now), true},
-        {"another host's, three minutes old", "elsewhere 4242 " + std::to_string(now - 180), true},
-        {"another host's, just made", "elsewhere 4242 " + std::to_string(now), false},
-        {"a live process of this host", thisHost() + " " + std::to_string(::getppid()) + " " + std::to_string(now),
+        {"its process is gone, on this machine", Text, here + std::to_string(gone) + " " + std::to_string(now) + id, 0,
+         0, true},
+        {"its process is gone on a machine of the same name (another process namespace)", Text,
+         here + std::to_string(gone) + " " + std::to_string(now) + " other-boot/pid:[1]", 0, 0, false},
+        {"an older version's line: a host name alone is not enough", Text,
+         here + std::to_string(gone) + " " + std::to_string(now), 0, 0, false},
+        {"another host's, three minutes old", Text, "elsewhere 4242 " + std::to_string(now - 180) + " x", 180, 0, true},
+        {"another host's, just made", Text, "elsewhere 4242 " + std::to_string(now) + " x", 0, 0, false},
+        {"another host's clock three minutes behind, just made", Text,
+         "elsewhere 4242 " + std::to_string(now - 180) + " x", 0, 0, false},
+        {"this machine's clock three minutes behind the server's, just made", Text,
+         "elsewhere 4242 " + std::to_string(now) + " x", 0, 180, false},
+        {"this machine's clock three minutes ahead of the server's, just made", Text,
+         "elsewhere 4242 " + std::to_string(now) + " x", 0, -180, false},
+        {"the server's clock behind, three minutes old by it", Text, "elsewhere 4242 " + std::to_string(now) + " x",
+         180, -180, true},
+        {"a live process of this host", Text, here + std::to_string(::getppid()) + " " + std::to_string(now) + id, 0, 0,
          false},
-        {"not yet written", "", false},
+        {"not yet written", Text, "", 0, 0, false},
+        {"garbage, three minutes old", Text, "\x01\x02 garbage", 180, 0, true},
+        {"a link to a file, just made", Link, "", 0, 0, false},
+        {"a link to a file, three minutes old", Link, "", 180, 0, true},
+        {"a dangling link, just made", DanglingLink, "", 0, 0, false},
+        {"a dangling link, three minutes old", DanglingLink, "", 180, 0, true},
+        {"a folder, three minutes old", Folder, "", 180, 0, true},
     };
-    NoLocks noLocks;
-    files.setHost(noLocks);
-    files.setLockTimeoutMs(150);
+    // A fresh file a link may point to; it must never change.
+    const fs::path outside = drive.root() / "outside.txt";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        writeBytes(dir / "a.txt.lock", c.holder);
+        SkewedServer host;
+        host.skew = c.serverSkew;
+        FileTable files(host);
+        files.setLockTimeoutMs(150);
+        writeBytes(outside, "mine\r\n");
+        const fs::path lock = dir / "a.txt.lock";
+        switch (c.kind) {
+        case Text:
+            writeBytes(lock, c.holder);
+            break;
+        case Link:
+            fs::create_symlink(outside, lock);
+            break;
+        case DanglingLink:
+            fs::create_symlink(drive.root() / "nowhere.txt", lock);
+            break;
+        case Folder:
+            fs::create_directory(lock);
+            break;
+        }
+        if (c.ageSeconds)
+            age(lock, c.ageSeconds);
         const int failure = errorOf([&] { files.open(1, "c:\\drovnel\\a.txt", FileMode::Append); });
         if (c.takenOver) {
             EXPECT_EQ(failure, 0);
-            EXPECT_NE(readBytes(dir / "a.txt.lock"), c.holder);
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(lock)));
             files.close(1);
-            EXPECT_FALSE(fs::exists(dir / "a.txt.lock"));
+            EXPECT_FALSE(fs::exists(fs::symlink_status(lock)));
         } else {
             EXPECT_EQ(failure, err::PermissionDenied);
-            EXPECT_EQ(readBytes(dir / "a.txt.lock"), c.holder);
+            if (c.kind == Text) {
+                EXPECT_EQ(readBytes(lock), c.holder);
+            }
+            EXPECT_TRUE(fs::exists(fs::symlink_status(lock)));
             EXPECT_FALSE(files.isOpen(1));
         }
-        // Nothing else is left in the folder.
+        EXPECT_EQ(readBytes(outside), "mine\r\n");
+        EXPECT_FALSE(fs::exists(drive.root() / "nowhere.txt"));
+        // Nothing else is left in the folder: no clock probe, nothing moved aside.
         std::size_t entries = 0;
         for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
             ++entries;
         EXPECT_EQ(entries, c.takenOver ? 1u : 2u);
-        fs::remove(dir / "a.txt.lock");
+        fs::remove(lock);
     }
+}
+
+TEST_F(FileTableTest, AHeldLockFileIsKeptFreshWhileItsHolderWaits)
+{
+    // This run holds a.txt's lock file and waits for b.txt, held by another
+    // run: all the while a.txt's lock file stays young.
+    NoLocks noLocks;
+    files.setHost(noLocks);
+    files.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    age(dir / "a.txt.lock", 100);
+    writeBytes(dir / "b.txt.lock", "elsewhere 4242 0 x");
+    files.setLockTimeoutMs(2500);
+    EXPECT_EQ(errorOf([&] { files.open(2, "c:\\drovnel\\b.txt", FileMode::Append); }), err::PermissionDenied);
+    struct stat held {};
+    ASSERT_EQ(::lstat((dir / "a.txt.lock").c_str(), &held), 0);
+    EXPECT_GE(held.st_mtime, std::time(nullptr) - 5) << "the held lock file was left to grow old";
+    files.close(1);
 }
 
 TEST_F(FileTableTest, ALockFileNameIsCutToFitBesideALongName)
@@ -429,6 +530,341 @@ TEST_F(FileTableTest, ANewFileOrFolderIsMadeDurableWithItsFolder)
         c.action();
         files.close(1);
         EXPECT_EQ(synced.folders, c.folders);
+    }
+}
+
+// The run dies (SIGKILL, a power cut) at one step of a unit: the hook lets
+// part of a write reach the file, then nothing more of the run reaches the
+// disk, and its locks go as a dead process's do. Its process number is one
+// no process has any more.
+struct Death {};
+struct DiesAt : FaultyHost {
+    enum Step { JournalWrite, JournalSync, Flush, Sync, Close, EmptyJournal };
+    Step step;
+    int number;           // the file (0 for the journal)
+    std::size_t keep = 0; // bytes of the write that reach the file
+    bool dead = false;
+    long long pid = 0;
+
+    DiesAt(Step s, int n, std::size_t k, long long gonePid) : step(s), number(n), keep(k), pid(gonePid) {}
+
+    int die(Step s, int n)
+    {
+        if (dead)
+            return err::DeviceIOError;
+        if (s != step || n != number)
+            return 0;
+        dead = true;
+        throw Death{};
+    }
+    int beforeFlush(int n, std::size_t& bytes) override
+    {
+        if (!dead && (step == Flush || step == JournalWrite) && n == number) {
+            bytes = std::min(bytes, keep);
+            return err::DeviceIOError; // the piece reaches the file, then...
+        }
+        return dead ? err::DeviceIOError : 0;
+    }
+    void writeAll(HostHandle file, std::string_view bytes, bool& written) override
+    {
+        try {
+            FaultyHost::writeAll(file, bytes, written);
+        } catch (const RunError&) {
+            if (dead)
+                throw;
+            dead = true; // ...the run dies
+            throw Death{};
+        }
+    }
+    int beforeSync(int n) override { return die(n == 0 ? JournalSync : Sync, n); }
+    int beforeClose(int n) override { return die(Close, n); }
+    // Inside a call that may not throw: the run is dead from here on all
+    // the same.
+    int beforeCutBack(int n) override
+    {
+        if (!dead && step == EmptyJournal && n == number)
+            dead = true;
+        return dead ? err::DeviceIOError : 0;
+    }
+    int beforeOpen(int, FileMode) override { return dead ? err::DeviceIOError : 0; }
+    bool remove(const std::filesystem::path& path) noexcept override { return !dead && FaultyHost::remove(path); }
+    long long processId() override { return pid; }
+};
+
+pid_t endedProcess()
+{
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ::waitpid(gone, nullptr, 0);
+    return gone;
+}
+
+class JournalTest : public FileTableTest {
+protected:
+    const fs::path master = dir / "masterFile_Ann_Lee.txt";
+    const fs::path send = dir / "send_1207Ann_Lee.txt";
+    const fs::path journal = journalPath(master);
+    const std::string unitLines = std::string(300000, 'r');
+
+    // One unit to both files, by a run on host that may die in it.
+    void writeUnit(FileTable& table)
+    {
+        table.open(1, "c:\\drovnel\\masterFile_Ann_Lee.txt", FileMode::Append);
+        table.open(2, "c:\\drovnel\\send_1207Ann_Lee.txt", FileMode::Append);
+        table.writeLine(1, unitLines);
+        table.writeLine(2, unitLines);
+        table.closeUnit({1, 2});
+    }
+    // The next run opens the files (and writes nothing).
+    void nextRun(std::vector<std::string>* warnings = nullptr)
+    {
+        FileTable next;
+        if (warnings)
+            next.setWarning([warnings](const std::string& line) { warnings->push_back(line); });
+        next.open(1, "c:\\drovnel\\masterFile_Ann_Lee.txt", FileMode::Append);
+        next.open(2, "c:\\drovnel\\send_1207Ann_Lee.txt", FileMode::Append);
+        next.closeUnit({1, 2});
+    }
+};
+
+TEST_F(JournalTest, ARunKilledAtAnyStepOfAUnitLeavesItWholeInEveryFileOrInNone)
+{
+    const std::string whole = unitLines + "\r\n";
+    const struct {
+        const char* what;
+        DiesAt::Step step;
+        int number;
+        std::size_t keep;
+        bool unitStays;
+    } cases[] = {
+        {"writing the journal", DiesAt::JournalWrite, 0, 40, false},
+        {"before the journal is on the disk", DiesAt::JournalSync, 0, 0, false},
+        {"in the middle of the master file's write", DiesAt::Flush, 1, 256 * 1024, false},
+        {"after the master file, before the send file", DiesAt::Flush, 2, 0, false},
+        {"in the middle of the send file's write", DiesAt::Flush, 2, 70000, false},
+        {"at the send file's last byte", DiesAt::Flush, 2, 300001, false},
+        {"flushing the master file", DiesAt::Sync, 1, 0, true},
+        {"flushing the send file", DiesAt::Sync, 2, 0, true},
+        {"asking for late failures", DiesAt::Close, 1, 0, true},
+        {"emptying the journal", DiesAt::EmptyJournal, 0, 0, true},
+    };
+    const pid_t gone = endedProcess();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(master, "header\r\n");
+        writeBytes(send, "send header\r\n");
+        fs::remove(journal);
+        {
+            DiesAt dies(c.step, c.number, c.keep, gone);
+            FileTable dying(dies);
+            try {
+                writeUnit(dying);
+            } catch (const Death&) {
+            }
+            EXPECT_TRUE(dies.dead);
+        }
+        std::vector<std::string> warnings;
+        nextRun(&warnings);
+        EXPECT_EQ(readBytes(master), "header\r\n" + (c.unitStays ? whole : ""));
+        EXPECT_EQ(readBytes(send), "send header\r\n" + (c.unitStays ? whole : ""));
+        EXPECT_EQ(warnings, std::vector<std::string>{});
+        EXPECT_EQ(readBytes(journal), "") << "the journal, once used, is gone or empty";
+    }
+}
+
+TEST_F(JournalTest, AFileChangedSinceIsLeftAloneWithAWarningAndALiveWriterIsLeftToFinish)
+{
+    const pid_t gone = endedProcess();
+    const struct {
+        const char* what;
+        long long writer;        // the dead run's process
+        std::string addedToSend; // by someone else after the death
+        bool cutSendToFewer;     // someone else shortened it
+        std::string masterAfter; // "" for the bytes before the unit
+        int warnings;
+    } cases[] = {
+        {"longer than the unit would make it", gone, std::string(300000, 'o') + "\r\n", false, "", 1},
+        {"shorter than before the unit", gone, "", true, "", 1},
+        {"a writer of this machine that still runs", ::getppid(), "", false, "partial", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(master, "header\r\n");
+        writeBytes(send, "send header\r\n");
+        fs::remove(journal);
+        {
+            DiesAt dies(DiesAt::Flush, 2, 1000, c.writer);
+            FileTable dying(dies);
+            EXPECT_THROW(writeUnit(dying), Death);
+        }
+        const std::string masterTorn = readBytes(master);
+        ASSERT_GT(masterTorn.size(), std::string("header\r\n").size());
+        std::string sendAfter = readBytes(send) + c.addedToSend;
+        if (c.cutSendToFewer)
+            sendAfter = "send";
+        writeBytes(send, sendAfter);
+        std::vector<std::string> warnings;
+        nextRun(&warnings);
+        EXPECT_EQ(readBytes(master), c.masterAfter.empty() ? "header\r\n" : masterTorn);
+        EXPECT_EQ(readBytes(send), sendAfter);
+        ASSERT_EQ(warnings.size(), static_cast<std::size_t>(c.warnings));
+        if (c.warnings) {
+            EXPECT_NE(warnings[0].find(send.string()), std::string::npos) << warnings[0];
+        }
+        EXPECT_EQ(readBytes(journal).empty(), c.writer == gone);
+    }
+}
+
+// A classmate who may write to the folder forges a journal, to have the
+// student's next run cut a file: one elsewhere, or the student's own.
+TEST_F(JournalTest, AForgedJournalNamingAFileElsewhereOrPutThereByAnotherUserCutsNothing)
+{
+    const pid_t gone = endedProcess();
+    const fs::path outside = drive.root() / "thesis.txt";
+    const std::string owner = "owner elsewhere - " + std::to_string(gone) + "\n";
+    const auto entry = [](const std::string& path) {
+        return "file 0 100 " + std::to_string(path.size()) + " " + path + "\n";
+    };
+    const struct {
+        const char* what;
+        std::string files;
+        bool otherUser;
+        int warnings;
+    } cases[] = {
+        {"a file by its full path", entry(outside.string()), false, 0},
+        {"a file up the folder", entry("../thesis.txt"), false, 0},
+        {"the student's own file, by another user", entry("masterFile_Ann_Lee.txt"), true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.otherUser && ::geteuid() != 0) {
+            std::cout << "skipped: " << c.what << ": only root can give a file to another user\n";
+            continue;
+        }
+        writeBytes(outside, "my thesis\r\n");
+        writeBytes(master, "header\r\n");
+        writeBytes(journal, "qalesson journal 1\n" + owner + c.files + "whole\n");
+        if (c.otherUser) {
+            ASSERT_EQ(::lchown(journal.c_str(), 65534, 65534), 0);
+        }
+        std::vector<std::string> warnings;
+        nextRun(&warnings);
+        EXPECT_EQ(readBytes(outside), "my thesis\r\n");
+        EXPECT_EQ(readBytes(master), "header\r\n");
+        EXPECT_EQ(warnings.size(), static_cast<std::size_t>(c.warnings));
+        fs::remove(journal);
+    }
+}
+
+TEST_F(JournalTest, AFailedUnitCutsBackOnlyWhatItWrote)
+{
+    // Another writer (one that took a lock over) adds to the master file
+    // while this unit's send file fails: its record stays, and the master
+    // file is named as one that may hold part of this unit.
+    struct OtherWriterMeanwhile : FaultyHost {
+        fs::path master;
+        int beforeSync(int number) override
+        {
+            if (number != 2)
+                return 0;
+            std::ofstream(master, std::ios::binary | std::ios::app) << "other run\r\n";
+            return err::DeviceIOError;
+        }
+    } host;
+    host.master = master;
+    writeBytes(master, "header\r\n");
+    files.setHost(host);
+    RunError failure(0);
+    try {
+        writeUnit(files);
+    } catch (const RunError& e) {
+        failure = e;
+    }
+    EXPECT_EQ(failure.number(), err::DeviceIOError);
+    EXPECT_EQ(failure.partialFiles(), std::vector<std::string>{"c:\\drovnel\\masterFile_Ann_Lee.txt"});
+    EXPECT_EQ(readBytes(master), "header\r\n" + unitLines + "\r\nother run\r\n");
+    EXPECT_EQ(readBytes(send), "");
+}
+
+TEST_F(FileTableTest, NoLinkOrSpecialFileInAFilesPlaceIsWrittenThrough)
+{
+    // A classmate who may write to the folder plants a link at a file's name,
+    // or a FIFO: the file is refused as one that may not be opened, and
+    // nothing anywhere changes.
+    const fs::path outside = drive.root() / "outside.txt";
+    const fs::path other = dir / "masterFile_Bob_Roe.txt";
+    const fs::path nowhere = drive.root() / "nowhere.txt";
+    enum Kind { LinkOut, Dangling, LinkToOther, OtherCase, Fifo, JournalLink, LockFileLink };
+    const struct {
+        const char* what;
+        Kind kind;
+        const char* name; // where it is planted
+        FileMode mode;
+        int failure;
+    } cases[] = {
+        {"a link out of the folder", LinkOut, "masterFile_Ann_Lee.txt", FileMode::Append, err::PathFileAccessError},
+        {"a dangling link", Dangling, "notes_Ann_Lee.txt", FileMode::Append, err::PathFileAccessError},
+        {"a link to another student's file", LinkToOther, "send_1207Ann_Lee.txt", FileMode::Append,
+         err::PathFileAccessError},
+        {"a link under another letter case", OtherCase, "MASTERFILE_ANN_LEE.TXT", FileMode::Append,
+         err::PathFileAccessError},
+        {"a link at a query file being written", LinkOut, "masterFile_Ann_Lee.txt", FileMode::Output,
+         err::PathFileAccessError},
+        {"a dangling link at a query file", Dangling, "masterFile_Ann_Lee.txt", FileMode::Output,
+         err::PathFileAccessError},
+        {"a FIFO", Fifo, "masterFile_Ann_Lee.txt", FileMode::Append, err::PathFileAccessError},
+        {"a link at the journal's name", JournalLink, ".masterFile_Ann_Lee.txt-journal", FileMode::Append,
+         err::PathFileAccessError},
+        {"a dangling link at the lock file's name", LockFileLink, "masterFile_Ann_Lee.txt.lock", FileMode::Append,
+         err::PermissionDenied},
+    };
+    NoLocks noLocks;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(outside, "outside\r\n");
+        writeBytes(other, "Bob's\r\n");
+        const fs::path planted = dir / c.name;
+        switch (c.kind) {
+        case LinkOut:
+        case OtherCase:
+        case JournalLink:
+            fs::create_symlink(outside, planted);
+            break;
+        case Dangling:
+        case LockFileLink:
+            fs::create_symlink(nowhere, planted);
+            break;
+        case LinkToOther:
+            fs::create_symlink(other, planted);
+            break;
+        case Fifo:
+            ASSERT_EQ(::mkfifo(planted.c_str(), 0600), 0);
+            break;
+        }
+        FileTable table(c.kind == LockFileLink ? static_cast<Host&>(noLocks) : systemHost());
+        table.setLockTimeoutMs(100);
+        const std::string file = c.kind == Dangling && c.mode == FileMode::Append ? "notes_Ann_Lee.txt"
+                                 : c.kind == LinkToOther                          ? "send_1207Ann_Lee.txt"
+                                                                                  : "masterFile_Ann_Lee.txt";
+        const int failure = errorOf([&] {
+            table.open(1, "c:\\drovnel\\" + file, c.mode);
+            table.writeLine(1, "Ann's line");
+            table.close(1);
+        });
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_FALSE(table.isOpen(1));
+        EXPECT_EQ(readBytes(outside), "outside\r\n");
+        EXPECT_EQ(readBytes(other), "Bob's\r\n");
+        EXPECT_FALSE(fs::exists(nowhere));
+        EXPECT_TRUE(fs::exists(fs::symlink_status(planted)));
+        // Ann's own file, where the journal or the lock file was the link,
+        // holds nothing of the line.
+        if (c.kind == JournalLink || c.kind == LockFileLink) {
+            EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), "");
+        }
+        for (const auto& entry : fs::directory_iterator(dir))
+            fs::remove(entry.path());
     }
 }
 

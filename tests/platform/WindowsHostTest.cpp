@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -22,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDrive;
+using test::writeBytes;
 
 // The error number an operation failed with, 0 when it did not fail.
 template <typename Operation> int failure(Operation operation)
@@ -173,6 +175,9 @@ TEST(WindowsHost, OpenAndFolderFailuresCarryTheProgramsNumbers)
     EXPECT_EQ(failure([&] { host.open(drive.root(), FileMode::Input); }), err::PathFileAccessError);
     EXPECT_EQ(failure([&] { host.open(drive.root(), FileMode::Append); }), err::PathFileAccessError);
     EXPECT_EQ(failure([&] { host.open(drive.root() / L"a?b.txt", FileMode::Append); }), err::BadFileNameOrNumber);
+    // A device is no file to append to or write: never a record's place.
+    EXPECT_EQ(failure([&] { host.open(L"NUL", FileMode::Append); }), err::PathFileAccessError);
+    EXPECT_EQ(failure([&] { host.open(L"NUL", FileMode::Output); }), err::PathFileAccessError);
     EXPECT_EQ(failure([&] { host.makeFolder(drive.root() / L"nowhere" / L"sub"); }), err::PathNotFound);
     host.makeFolder(drive.root() / L"drovnel");
     EXPECT_TRUE(fs::is_directory(drive.root() / L"drovnel"));
@@ -190,6 +195,12 @@ TEST(WindowsHost, LockFilesAreMadeOnlyWhereNothingIs)
     const std::time_t age = std::time(nullptr) - host.modified(lock);
     EXPECT_GE(age, -5);
     EXPECT_LE(age, 60);
+    // Made young again by its holder.
+    const std::time_t old = std::time(nullptr) - 600;
+    fs::last_write_time(lock, fs::file_time_type::clock::now() - std::chrono::seconds(600));
+    EXPECT_LE(host.modified(lock), old + 5);
+    EXPECT_TRUE(host.touch(lock));
+    EXPECT_GE(host.modified(lock), std::time(nullptr) - 60);
 
     const fs::path aside = drive.root() / L"aside";
     EXPECT_TRUE(host.createExclusive(aside, "other\n"));
@@ -286,6 +297,11 @@ TEST(WindowsHost, TellsARunningProcessFromOneThatEnded)
     }
     EXPECT_TRUE(host.processGone(0));
     EXPECT_FALSE(host.machineName().empty());
+    // The machine's GUID: one word, the same each time asked.
+    const std::string id = host.machineId();
+    EXPECT_NE(id, "-");
+    EXPECT_EQ(id.find(' '), std::string::npos);
+    EXPECT_EQ(host.machineId(), id);
 }
 
 TEST(WindowsHost, PathsLongerThanMaxPathTakeTheLongForm)
@@ -338,6 +354,11 @@ TEST(WindowsHost, ReaderTellsMissingFilesAndFolders)
     EXPECT_EQ(folder.kind, ReadOutcome::Folder);
     EXPECT_FALSE(folder.reason.empty());
     EXPECT_NE(folder.reason.back(), '.'); // "Access denied", ready to be quoted
+    // A device is refused at once, and so is a file longer than the reader takes.
+    EXPECT_EQ(readFilePieces(L"NUL", nothing).kind, ReadOutcome::NotAFile);
+    writeBytes(drive.root() / L"long.txt", "0123456789");
+    EXPECT_EQ(readFilePieces(drive.root() / L"long.txt", nothing, 9).kind, ReadOutcome::TooLarge);
+    EXPECT_EQ(readFilePieces(drive.root() / L"long.txt", nothing, 10).kind, ReadOutcome::Read);
 }
 
 TEST(WindowsHost, WideTextRoundTrips)

@@ -7,6 +7,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
 #include "platform/Host.h"
+#include "platform/Journal.h"
 #include "run/LessonForm.h"
 
 #include "fakes/FormOnFakes.h"
@@ -58,6 +59,13 @@ struct StudentRun : FormOnFakes {
     }
 };
 
+// The journal of a unit whose first file is name, in the folder's listing:
+// a dot-name that fits the host's limit however long name is.
+std::string journalOf(const std::string& name)
+{
+    return "drovnel/" + utf8FromHostPath(journalPath(hostPathFromUtf8(name)));
+}
+
 TEST(BadInputTest, EmptyRepliesAndCancelAtEveryPrompt)
 {
     // The fake answers Cancel (empty text) once its replies run out.
@@ -78,7 +86,7 @@ TEST(BadInputTest, EmptyRepliesAndCancelAtEveryPrompt)
          {"1", "", "", "1"},
          {},
          false,
-         {"drovnel/masterFile_.txt", "drovnel/send_1207.txt"}},
+         {"drovnel/.masterFile_.txt-journal", "drovnel/masterFile_.txt", "drovnel/send_1207.txt"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,9 +130,10 @@ TEST(BadInputTest, NamesBecomeFileNamesInsideTheBaseFolder)
         EXPECT_TRUE(run.toolkit.messages.empty());
         // On the host the file names are UTF-8.
         const std::string host = cp1252ToUtf8(c.form);
-        EXPECT_EQ(run.fileList(),
-                  (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
-                                            "drovnel/send_1207" + host + ".txt"}));
+        // The journal beside the master file stays while the run goes on.
+        EXPECT_EQ(run.fileList(), (std::vector<std::string>{
+                                      journalOf("masterFile_" + host + ".txt"), "drovnel/masterFile_" + host + ".txt",
+                                      "drovnel/notes_" + host + ".txt", "drovnel/send_1207" + host + ".txt"}));
         // The header keeps the name as typed, in Windows-1252.
         const RecordFile master = parseRecordFile(run.bytes("masterFile_" + host + ".txt"), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
@@ -160,9 +169,10 @@ TEST(BadInputTest, OverlongNamesAreCutInTheFileNamesOnly)
         run.form.cmd_save_as_notes_Click();
         EXPECT_TRUE(run.toolkit.messages.empty());
         const std::string host = cp1252ToUtf8(c.inFileNames);
-        EXPECT_EQ(run.fileList(),
-                  (std::vector<std::string>{"drovnel/masterFile_" + host + ".txt", "drovnel/notes_" + host + ".txt",
-                                            "drovnel/send_1207" + host + ".txt"}));
+        // The journal beside the master file stays while the run goes on.
+        EXPECT_EQ(run.fileList(), (std::vector<std::string>{
+                                      journalOf("masterFile_" + host + ".txt"), "drovnel/masterFile_" + host + ".txt",
+                                      "drovnel/notes_" + host + ".txt", "drovnel/send_1207" + host + ".txt"}));
         // The files hold the name as typed.
         const RecordFile master = parseRecordFile(run.bytes("masterFile_" + host + ".txt"), RecordFileKind::Master);
         ASSERT_TRUE(master.whole()) << master.error;
@@ -210,7 +220,8 @@ TEST(BadInputTest, FilesNamedInBytesByAnEarlierVersionAreRenamedToUtf8)
     for (const auto& e : fs::directory_iterator(folder))
         files.push_back(e.path().filename().string());
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"masterFile_" + name, "notes_" + name, "send_1207" + name}));
+    EXPECT_EQ(files, (std::vector<std::string>{".masterFile_" + name + "-journal", "masterFile_" + name,
+                                               "notes_" + name, "send_1207" + name}));
     // What they held is kept, the header block and the note after it.
     const std::string master = readBytes(folder / ("masterFile_" + name));
     const std::string send = readBytes(folder / ("send_1207" + name));

@@ -279,9 +279,10 @@ TEST_F(FaultInjectionTest, FileReplacedByAFolder)
     }
 }
 
-TEST_F(FaultInjectionTest, SendFileOnAFullDisk)
+TEST_F(FaultInjectionTest, ADeviceLinkedInTheSendFilesPlaceIsRefusedAndNothingChanges)
 {
-    // /dev/full takes every open and fails every write with "no space".
+    // /dev/full would take every open and fail every write with "no space";
+    // a link in a record file's place is never followed at all.
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full on this machine";
     const auto before = contents();
@@ -289,11 +290,9 @@ TEST_F(FaultInjectionTest, SendFileOnAFullDisk)
     fs::create_symlink("/dev/full", file(1));
     toolkit.answerBox = "nowhere to go";
     form.cmd_enter_response_Click();
-    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(61, "Disk full")});
+    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(75, "Path/File access error")});
     EXPECT_FALSE(form.ended());
     EXPECT_EQ(toolkit.answerBox, "nowhere to go");
-    // The master file got the whole record before the send file failed on
-    // it, and lost it again: nothing changed.
     EXPECT_EQ(readBytes(file(0)), before[0]);
     EXPECT_EQ(readBytes(file(2)), before[2]);
 }

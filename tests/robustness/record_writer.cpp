@@ -3,6 +3,7 @@
 // files. The files go to drive C: as QALESSON_DRIVE_C names it.
 //
 //   record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow] [--slow-flush] [--no-locks]
+//                 [--fail-every K]
 //
 // Record k (1..COUNT) answers the lesson line "question k": a response
 // "run LABEL record k", or every K-th one a note "run LABEL note k". With
@@ -13,7 +14,10 @@
 // pauses 2 ms before each file of a record goes to the disk, between one
 // file and the next, where a run ended outright would tear it. --no-locks
 // makes the file system refuse every lock, as NFS without its lock service
-// does, so that lock files must keep the runs apart.
+// does, so that lock files must keep the runs apart. --fail-every K fails
+// every K-th record's send file as it is flushed (57, after both files took
+// the record), so that the run cuts the record back out of both; the student
+// clicks again, and the record goes through the next time.
 //
 // Exit status 0 when every command went through without a message box.
 
@@ -46,6 +50,15 @@ public:
     bool slow = false;
     bool noLocks = false;
     bool slowFlush = false;
+    int failEvery = 0;
+    bool armed = false; // once the records begin
+    int sendSyncs = 0;
+    int beforeSync(int number) override
+    {
+        if (!armed || failEvery == 0 || number != 2)
+            return 0;
+        return ++sendSyncs % failEvery == 0 ? 57 : 0;
+    }
     int beforeWrite(int) override
     {
         pause();
@@ -73,7 +86,7 @@ private:
 int usage()
 {
     std::cerr << "usage: record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow] "
-                 "[--slow-flush] [--no-locks]\n";
+                 "[--slow-flush] [--no-locks] [--fail-every K]\n";
     return 2;
 }
 
@@ -112,6 +125,8 @@ int main(int argc, char** argv)
             faults.slowFlush = true;
         else if (arg == "--no-locks")
             faults.noLocks = true;
+        else if (arg == "--fail-every" && i + 1 < argc)
+            faults.failEvery = std::atoi(argv[++i]);
         else
             return usage();
     }
@@ -147,16 +162,24 @@ int main(int argc, char** argv)
         }
     }
 
+    faults.armed = true;
     for (int k = 1; k <= count; ++k) {
         form.cmdNextQuestion_Click();
         if (failed(toolkit, form, "question " + std::to_string(k)))
             return 1;
         const bool note = notesEvery > 0 && k % notesEvery == 0;
         toolkit.answerBox = "run " + label + (note ? " note " : " record ") + std::to_string(k);
-        if (note)
-            form.cmd_save_as_notes_Click();
-        else
-            form.cmd_enter_response_Click();
+        // A record that failed (and was cut back) is clicked again: the
+        // answer is still in its box.
+        for (int tries = 0; tries < 4; ++tries) {
+            if (tries > 0 && (toolkit.messages.empty() || faults.failEvery == 0 || form.ended()))
+                break;
+            toolkit.messages.clear();
+            if (note)
+                form.cmd_save_as_notes_Click();
+            else
+                form.cmd_enter_response_Click();
+        }
         if (failed(toolkit, form, "record " + std::to_string(k)))
             return 1;
         // A student takes a moment between two records; without it one run

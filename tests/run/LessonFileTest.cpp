@@ -17,6 +17,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -281,6 +282,39 @@ TEST_F(LessonFileTest, RefusesMissingFileAndFolder)
     EXPECT_EQ(readLessonFile(drive.root().string()).refusal, "it is a folder, not a file");
 }
 
+// Only a plain file is read, and only one no longer than a lesson can be:
+// each is refused at once, never waited on nor held whole.
+TEST_F(LessonFileTest, RefusesSpecialFilesAndAnOversizedOneAtOnce)
+{
+    const std::string oversized = write("huge.txt", "001.  A\r\n");
+    std::filesystem::resize_file(oversized, maxLessonBytes + 1); // sparse: nothing is written
+    const std::string limit = write("limit.txt", "001.  A\r\n");
+    std::filesystem::resize_file(limit, maxLessonBytes);
+    struct {
+        const char* what;
+        std::string path;
+        const char* refusal;
+    } cases[] = {
+        {"one byte longer than any lesson", oversized, "it is longer than any lesson can be (64 MiB)"},
+        {"as long as a lesson can be", limit, "line 2 holds a NUL byte, so it is not a text file"},
+        {"a folder", drive.root().string(), "it is a folder, not a file"},
+#ifndef _WIN32
+        {"a FIFO no one writes to", "", "it is not a plain file (a pipe or a device)"},
+        {"an endless device", "/dev/zero", "it is not a plain file (a pipe or a device)"},
+        {"a terminal or nothing", "/dev/null", "it is not a plain file (a pipe or a device)"},
+#else
+        {"the NUL device", "NUL", "it is not a plain file (a pipe or a device)"},
+#endif
+    };
+#ifndef _WIN32
+    const std::string fifo = (drive.root() / "fifo.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    cases[3].path = fifo;
+#endif
+    for (const auto& c : cases)
+        EXPECT_EQ(readLessonFile(c.path).refusal, c.refusal) << c.what;
+}
+
 #ifdef _WIN32
 // A file another program holds open without sharing it (an editor that
 // locks what it edits) cannot be opened: the reason is the system's own.
@@ -355,6 +389,24 @@ TEST(LessonFileRefusalLine, NamesFileAndReason)
 {
     EXPECT_EQ(lessonFileRefusalLine("lessons/x.txt", "it does not exist"),
               "qalesson: cannot use the lesson file \"lessons/x.txt\": it does not exist.");
+    // A name cannot move the terminal's cursor, recolour it or split the line.
+    const struct {
+        const char* path;
+        const char* shown;
+    } names[] = {
+        {"a\x1b[2Jb.txt", "a\\x1b[2Jb.txt"},
+        {"two\nlines.txt", "two\\nlines.txt"},
+        {"cr\rtab\t.txt", "cr\\rtab\\t.txt"},
+        {"del\x7f bell\x07.txt", "del\\x7f bell\\x07.txt"},
+        {"Ren\xc3\xa9"
+         "e \\ c:\\x.txt",
+         "Ren\xc3\xa9"
+         "e \\ c:\\x.txt"},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(lessonFileRefusalLine(n.path, "it does not exist"),
+                  std::string("qalesson: cannot use the lesson file \"") + n.shown + "\": it does not exist.")
+            << n.shown;
 }
 
 // The shipped sample lesson, run through the whole core with the student's

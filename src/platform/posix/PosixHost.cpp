@@ -38,25 +38,31 @@ class PosixHost final : public Host {
 public:
     Opened open(const std::filesystem::path& path, FileMode mode) override
     {
-        int flags = O_CLOEXEC;
+        // Non-blocking, so that a FIFO in the file's place is refused rather
+        // than waited on for a writer or reader that never comes.
+        int flags = O_CLOEXEC | O_NONBLOCK;
         switch (mode) {
         case FileMode::Append:
-            flags |= O_WRONLY | O_APPEND;
+            flags |= O_WRONLY | O_APPEND | O_NOFOLLOW;
             break;
         case FileMode::Input:
             flags |= O_RDONLY;
             break;
         case FileMode::Output:
-            flags |= O_WRONLY | O_TRUNC;
+            flags |= O_WRONLY | O_TRUNC | O_NOFOLLOW;
             break;
         }
         int fd = ::open(path.c_str(), flags, 0666);
         bool created = false;
-        if (fd < 0 && errno == ENOENT && mode != FileMode::Input) {
-            // Created only when missing, so that the caller knows to make the
-            // new folder entry durable too.
-            fd = ::open(path.c_str(), flags | O_CREAT, 0666);
+        // Created only when missing, so that the caller knows to make the new
+        // folder entry durable too. O_EXCL: a link made meanwhile (dangling
+        // or not) is never followed to create its target; a file another run
+        // made meanwhile is opened as it is.
+        for (int tries = 0; fd < 0 && errno == ENOENT && mode != FileMode::Input && tries < 3; ++tries) {
+            fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
             created = fd >= 0;
+            if (fd < 0 && errno == EEXIST)
+                fd = ::open(path.c_str(), flags, 0666);
         }
         if (fd < 0) {
             const int error = errno;
@@ -66,13 +72,17 @@ public:
                 (::stat(path.parent_path().empty() ? "." : path.parent_path().c_str(), &folder) != 0 ||
                  !S_ISDIR(folder.st_mode)))
                 throw RunError(err::PathNotFound);
+            // A link in the file's place (O_NOFOLLOW answers ELOOP) is a file
+            // that may not be opened.
             throw RunError(openErrorNumber(error, mode == FileMode::Input));
         }
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
             throw RunError(err::PathFileAccessError);
         }
+        // O_NONBLOCK stays: it changes nothing for a plain file (flock is
+        // asked without waiting anyway).
         return {fd, created};
     }
 
@@ -115,11 +125,11 @@ public:
             throw RunError(writeErrorNumber(errno));
     }
 
-    bool truncate(HostHandle file, std::uint64_t length) noexcept override
+    bool truncate(HostHandle file, std::uint64_t length, bool flush) noexcept override
     {
         if (::ftruncate(fdOf(file), static_cast<off_t>(length)) != 0)
             return false;
-        return ::fsync(fdOf(file)) == 0 || cannotBeFlushed(errno);
+        return !flush || ::fsync(fdOf(file)) == 0 || cannotBeFlushed(errno);
     }
 
     void checkWritten(HostHandle file) override
@@ -183,22 +193,56 @@ public:
 
     std::string readSmallFile(const std::filesystem::path& path) noexcept override
     {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             return {};
-        char bytes[512];
-        const ssize_t n = ::read(fd, bytes, sizeof bytes);
+        struct stat st {};
+        std::string bytes;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            // As much as it holds, up to 64 KiB (one byte more tells a file
+            // that grew meanwhile from one that did not).
+            bytes.resize(static_cast<std::size_t>(std::min<off_t>(st.st_size + 1, 1 << 16)));
+            std::size_t got = 0;
+            for (;;) {
+                const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                got += static_cast<std::size_t>(n);
+            }
+            bytes.resize(got);
+        }
         ::close(fd);
-        return n > 0 ? std::string(bytes, static_cast<std::size_t>(n)) : std::string();
+        return bytes;
     }
 
     std::time_t modified(const std::filesystem::path& path) noexcept override
     {
         struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+        return ::lstat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
     }
 
-    bool remove(const std::filesystem::path& path) noexcept override { return ::unlink(path.c_str()) == 0; }
+    bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept override
+    {
+        struct stat sa {};
+        struct stat sb {};
+        return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_uid == sb.st_uid;
+    }
+
+    bool touch(const std::filesystem::path& path) noexcept override
+    {
+        // UTIME_NOW: the file system's time (an NFS client asks the server
+        // to set its own), never this machine's clock.
+        const struct timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+        return ::utimensat(AT_FDCWD, path.c_str(), now, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+
+    bool remove(const std::filesystem::path& path) noexcept override
+    {
+        // An empty folder too (one put where a lock file goes).
+        return ::unlink(path.c_str()) == 0 || (errno == EISDIR && ::rmdir(path.c_str()) == 0);
+    }
 
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override
     {
@@ -222,6 +266,25 @@ public:
         if (::gethostname(name, sizeof name - 1) != 0)
             return "localhost";
         return name;
+    }
+
+    std::string machineId() override
+    {
+        // The boot's id tells this machine (and this boot of it) from another
+        // of the same name; the process namespace tells a container whose
+        // process numbers are its own.
+        std::string boot = readSmallFile("/proc/sys/kernel/random/boot_id");
+        while (!boot.empty() && (boot.back() == '\n' || boot.back() == ' '))
+            boot.pop_back();
+        char ns[128] = {};
+        const ssize_t n = ::readlink("/proc/self/ns/pid", ns, sizeof ns - 1);
+        std::string id = boot.empty() ? "-" : boot;
+        if (n > 0)
+            id += "/" + std::string(ns, static_cast<std::size_t>(n));
+        for (char& c : id)
+            if (static_cast<unsigned char>(c) <= ' ')
+                c = '_';
+        return id;
     }
 
     long long processId() override
@@ -302,7 +365,7 @@ std::tm localTime(std::time_t seconds)
     return local;
 }
 
-HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome)
+HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -314,11 +377,24 @@ HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome)
         outcome = {ReadOutcome::Folder, {}};
         return noHandle;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: something put in the file's place meanwhile (a FIFO)
+    // is refused below, never waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         outcome = {ReadOutcome::CannotOpen, std::strerror(errno)};
         return noHandle;
     }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        outcome = {S_ISDIR(st.st_mode) ? ReadOutcome::Folder : ReadOutcome::NotAFile, {}};
+        return noHandle;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        outcome = {ReadOutcome::TooLarge, {}};
+        return noHandle;
+    }
+    // O_NONBLOCK stays: it changes nothing for a plain file.
     outcome = {};
     return fd;
 }

@@ -138,14 +138,30 @@ Host::Opened WindowsHost::open(const fs::path& path, FileMode mode)
         disposition = CREATE_ALWAYS;
         break;
     }
+    // A file written to is never reached through a link (a symbolic link or
+    // a junction in its place): the reparse point itself is opened, and
+    // refused. Output looks first, since CREATE_ALWAYS would empty it.
+    const bool writing = mode != FileMode::Input;
+    if (writing) {
+        const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            throw RunError(err::PathFileAccessError);
+    }
     // A folder is refused here with ERROR_ACCESS_DENIED (75), since no
     // FILE_FLAG_BACKUP_SEMANTICS is given.
-    const HANDLE file = openShared(path, access, disposition);
+    const HANDLE file =
+        openShared(path, access, disposition, FILE_ATTRIBUTE_NORMAL | (writing ? FILE_FLAG_OPEN_REPARSE_POINT : 0));
     if (file == INVALID_HANDLE_VALUE)
-        throw RunError(
-            windowsErrorNumber(GetLastError(), mode == FileMode::Input ? HostCall::OpenToRead : HostCall::OpenToWrite));
+        throw RunError(windowsErrorNumber(GetLastError(), writing ? HostCall::OpenToWrite : HostCall::OpenToRead));
     // OPEN_ALWAYS and CREATE_ALWAYS tell this way whether the file was there.
-    const bool created = mode != FileMode::Input && GetLastError() != ERROR_ALREADY_EXISTS;
+    const bool created = writing && GetLastError() != ERROR_ALREADY_EXISTS;
+    // Only a plain file on a disk: not a device, a pipe or a link.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+        CloseHandle(file);
+        throw RunError(err::PathFileAccessError);
+    }
     return {reinterpret_cast<HostHandle>(file), created};
 }
 
@@ -195,7 +211,7 @@ void WindowsHost::sync(HostHandle file)
         throw RunError(windowsErrorNumber(error, HostCall::Write));
 }
 
-bool WindowsHost::truncate(HostHandle file, std::uint64_t length) noexcept
+bool WindowsHost::truncate(HostHandle file, std::uint64_t length, bool flush) noexcept
 {
     // The Append handle may only add to the end: cut back through a second
     // handle to the same file (not to the same name, which another program
@@ -207,7 +223,7 @@ bool WindowsHost::truncate(HostHandle file, std::uint64_t length) noexcept
     at.QuadPart = static_cast<LONGLONG>(length);
     DWORD error = ERROR_SUCCESS;
     return SetFilePointerEx(writer.handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(writer.handle) &&
-           flushFile(writer.handle, error);
+           (!flush || flushFile(writer.handle, error));
 }
 
 void WindowsHost::checkWritten(HostHandle)
@@ -285,14 +301,19 @@ bool WindowsHost::createExclusive(const fs::path& path, std::string_view content
 
 std::string WindowsHost::readSmallFile(const fs::path& path) noexcept
 {
-    const OwnedHandle file(openShared(path, GENERIC_READ, OPEN_EXISTING));
+    const OwnedHandle file(openShared(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
     if (!file.valid())
         return {};
-    char bytes[512];
-    DWORD got = 0;
-    if (!ReadFile(file.handle, bytes, sizeof bytes, &got, nullptr))
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
         return {};
-    return std::string(bytes, got);
+    std::string bytes(1 << 16, '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+        return {};
+    bytes.resize(got);
+    return bytes;
 }
 
 std::time_t WindowsHost::modified(const fs::path& path) noexcept
@@ -308,9 +329,30 @@ std::time_t WindowsHost::modified(const fs::path& path) noexcept
     return static_cast<std::time_t>(ticks / ticksPerSecond) - static_cast<std::time_t>(from1601To1970);
 }
 
+bool WindowsHost::touch(const fs::path& path) noexcept
+{
+    // Its first byte written again, as it was: the file system stamps the
+    // write with its own time (a file server's, on a network drive), where
+    // SetFileTime would give it this machine's.
+    const OwnedHandle file(openShared(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!file.valid())
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    char first = 0;
+    DWORD got = 0;
+    if (!ReadFile(file.handle, &first, 1, &got, nullptr) || got != 1)
+        return false;
+    OVERLAPPED start{};
+    DWORD wrote = 0;
+    return WriteFile(file.handle, &first, 1, &wrote, &start) && wrote == 1;
+}
+
 bool WindowsHost::remove(const fs::path& path) noexcept
 {
-    return DeleteFileW(extendedPath(path).c_str());
+    // An empty folder too (one put where a lock file goes).
+    return DeleteFileW(extendedPath(path).c_str()) || RemoveDirectoryW(extendedPath(path).c_str());
 }
 
 bool WindowsHost::renameNoReplace(const fs::path& from, const fs::path& to) noexcept
@@ -326,6 +368,21 @@ std::string WindowsHost::machineName()
     if (!GetComputerNameExW(ComputerNameDnsHostname, name, &length) || length == 0)
         return "localhost";
     return utf8FromWide(std::wstring_view(name, length));
+}
+
+std::string WindowsHost::machineId()
+{
+    // Set when Windows is installed, and kept by the registry for good.
+    wchar_t guid[64] = {};
+    DWORD size = sizeof guid;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid",
+                     RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, guid, &size) != ERROR_SUCCESS)
+        return "-";
+    std::string id = utf8FromWide(guid);
+    for (char& c : id)
+        if (static_cast<unsigned char>(c) <= ' ')
+            c = '_';
+    return id.empty() ? "-" : id;
 }
 
 long long WindowsHost::processId()
@@ -392,7 +449,7 @@ std::tm localTime(std::time_t seconds)
     return local;
 }
 
-HostHandle openToRead(const fs::path& path, ReadOutcome& outcome)
+HostHandle openToRead(const fs::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
 {
     const HANDLE file = openShared(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     if (file == INVALID_HANDLE_VALUE) {
@@ -404,6 +461,19 @@ HostHandle openToRead(const fs::path& path, ReadOutcome& outcome)
             outcome = {ReadOutcome::Folder, systemMessage(error)};
         else
             outcome = {ReadOutcome::CannotOpen, systemMessage(error)};
+        return noHandle;
+    }
+    // Only a plain file on a disk: a pipe or a device (CON, NUL) is refused
+    // at once, as is a file longer than any the reader takes.
+    LARGE_INTEGER length{};
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        outcome = {ReadOutcome::NotAFile, {}};
+        return noHandle;
+    }
+    if (GetFileSizeEx(file, &length) && static_cast<std::uint64_t>(length.QuadPart) > maxBytes) {
+        CloseHandle(file);
+        outcome = {ReadOutcome::TooLarge, {}};
         return noHandle;
     }
     outcome = {};

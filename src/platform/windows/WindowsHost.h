@@ -28,7 +28,7 @@ public:
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
     std::size_t read(HostHandle file, char* buffer, std::size_t size) override;
     void sync(HostHandle file) override;
-    bool truncate(HostHandle file, std::uint64_t length) noexcept override;
+    bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
     LockAnswer tryLock(HostHandle file, bool shared) override;
@@ -39,9 +39,12 @@ public:
     bool createExclusive(const std::filesystem::path& path, std::string_view contents) override;
     std::string readSmallFile(const std::filesystem::path& path) noexcept override;
     std::time_t modified(const std::filesystem::path& path) noexcept override;
+    bool touch(const std::filesystem::path& path) noexcept override;
+    bool sameOwner(const std::filesystem::path&, const std::filesystem::path&) noexcept override { return true; }
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
     std::string machineName() override;
+    std::string machineId() override;
     long long processId() override;
     bool processGone(long long pid) override;
 
