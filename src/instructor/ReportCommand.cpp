@@ -86,11 +86,10 @@ public:
         ReadOutcome outcome;
         file_ = openToRead(hostPathFromUtf8(path), outcome, maxReportFileBytes);
         if (file_ == noHandle) {
-            reason = outcome.kind == ReadOutcome::Missing    ? "it does not exist"
-                     : outcome.kind == ReadOutcome::Folder   ? "it is a folder, not a file"
-                     : outcome.kind == ReadOutcome::NotAFile ? "it is not a plain file (a pipe or a device)"
-                     : outcome.kind == ReadOutcome::TooLarge ? "it is longer than any record file can be (1 GiB)"
-                                                             : outcome.reason;
+            // The report's message says "cannot read" already: the host's
+            // own words alone follow it when the file will not open.
+            reason = outcome.kind == ReadOutcome::CannotOpen ? outcome.reason
+                                                             : readRefusal(outcome, "record file", maxReportFileBytes);
             return false;
         }
         failure_.clear();

@@ -156,6 +156,12 @@ constexpr std::uint64_t noSizeLimit = ~std::uint64_t{0};
 // folder, a FIFO or a device is refused at once, never waited on; so is a
 // file longer than maxBytes.
 HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes = noSizeLimit);
+// Why a file could not be read, in the words both readers use ("it does not
+// exist", "it is a folder, not a file", ...). `what` names what the file was
+// to be ("lesson", "record file"), for one longer than maxBytes, the most
+// any such file can hold; the host's own words follow "it cannot be opened: "
+// and "it cannot be read: ". Empty for a file read.
+std::string readRefusal(const ReadOutcome& outcome, std::string_view what, std::uint64_t maxBytes);
 // Reads on from offset. False, with why, when the host cannot.
 bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason);
 // Up to size bytes; 0 at the end, or when reading fails (with why in reason).

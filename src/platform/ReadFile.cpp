@@ -6,6 +6,31 @@
 
 namespace qal {
 
+std::string readRefusal(const ReadOutcome& outcome, std::string_view what, std::uint64_t maxBytes)
+{
+    switch (outcome.kind) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::Missing:
+        return "it does not exist";
+    case ReadOutcome::Folder:
+        return "it is a folder, not a file";
+    case ReadOutcome::NotAFile:
+        return "it is not a plain file (a pipe or a device)";
+    case ReadOutcome::TooLarge: {
+        const bool gibibytes = maxBytes % (std::uint64_t{1} << 30) == 0;
+        const std::string size =
+            gibibytes ? std::to_string(maxBytes >> 30) + " GiB" : std::to_string(maxBytes >> 20) + " MiB";
+        return "it is longer than any " + std::string(what) + " can be (" + size + ")";
+    }
+    case ReadOutcome::CannotOpen:
+        return "it cannot be opened: " + outcome.reason;
+    case ReadOutcome::CannotRead:
+        return "it cannot be read: " + outcome.reason;
+    }
+    return {};
+}
+
 ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece,
                            std::uint64_t maxBytes)
 {

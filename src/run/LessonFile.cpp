@@ -251,18 +251,12 @@ LessonFile readLessonFile(const std::string& path)
     switch (read.kind) {
     case ReadOutcome::Read:
         break;
-    case ReadOutcome::Missing:
-        return unreadable("it does not exist");
-    case ReadOutcome::Folder:
-        return unreadable("it is a folder, not a file");
-    case ReadOutcome::NotAFile:
-        return unreadable("it is not a plain file (a pipe or a device)");
     case ReadOutcome::TooLarge:
-        return refused("it is longer than any lesson can be (" + std::to_string(maxLessonBytes >> 20) + " MiB)");
-    case ReadOutcome::CannotOpen:
-        return unreadable("it cannot be opened: " + read.reason);
     case ReadOutcome::CannotRead:
-        return refused("it cannot be read: " + read.reason);
+        // Known only once the file was opened: said as a finding of --check.
+        return refused(readRefusal(read, "lesson", maxLessonBytes));
+    default:
+        return unreadable(readRefusal(read, "lesson", maxLessonBytes));
     }
     if (refusal)
         return std::move(*refusal);
