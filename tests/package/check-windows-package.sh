@@ -3,11 +3,14 @@
 # Wine in a prefix of its own: the installer installs silently (/S) exactly
 # the zip's files, byte for byte, with a Start-menu entry and an entry in
 # Windows' installed programs; the installed program runs; the uninstaller,
-# silent too, removes all of it.
+# silent too, removes all of it. Given the objects archive and the build
+# folder, it also links the archive's objects with the build's Qt, as a user
+# would with another Qt, and runs the program made.
 #
-# Usage: check-windows-package.sh SETUP_EXE ZIP
+# Usage: check-windows-package.sh SETUP_EXE ZIP [OBJECTS_ZIP BUILD_DIR]
 set -euo pipefail
 setup=$(realpath "$1") zip=$(realpath "$2")
+objects_zip=${3:+$(realpath "$3")} build=${4:+$(realpath "$4")}
 top=$(cd "$(dirname "$0")/../.." && pwd)
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -73,4 +76,21 @@ wineserver --wait
 find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/qalesson*' | grep -q . && fail "the Start-menu entry stayed"
 grep -qF "[$uninstall_key]" "$WINEPREFIX/system.reg" && fail "the uninstall entry stayed"
 grep -qF "[$open_key]" "$WINEPREFIX/system.reg" && fail "the \"Open with\" entry stayed"
-echo "windows package: silent install of the zip's $(wc -l <<<"$expected") files, Start menu, uninstall entry, silent uninstall"
+relinked=
+if [ -n "$objects_zip" ]; then
+  # Qt's libraries, its plug-ins' initialisers and the system libraries, as
+  # the build linked them; the program's own parts come from the archive.
+  link_dir="$build/src/CMakeFiles/qalesson.dir"
+  mkdir "$work/objects"
+  (cd "$work/objects" && cmake -E tar xf "$objects_zip")
+  own=$(cd "$work/objects"/*/ && pwd)
+  mapfile -t qt_libs < <(tr ' ' '\n' < "$link_dir/linkLibs.rsp" | grep -v -e qalesson -e '^$' | tr -d '"')
+  mapfile -t inits < <(tr ' ' '\n' < "$link_dir/objects1" | grep '_init' | tr -d '"')
+  (cd "$own" && x86_64-w64-mingw32-g++-posix -static -mwindows -o "$work/relinked.exe" \
+    main.cpp.obj qalesson_mocs.obj qalesson.rc.res qrc_qalesson_icon.cpp.obj "${inits[@]}" \
+    libqalesson_window.a libqalesson_core.a "${qt_libs[@]}" -lshell32) || fail "the objects archive does not link"
+  [ "$(wine "$work/relinked.exe" --version | tr -d '\r' | head -n 1)" = "$version" ] ||
+    fail "the program linked from the objects archive does not run"
+  relinked=", the objects archive relinked"
+fi
+echo "windows package: silent install of the zip's $(wc -l <<<"$expected") files, Start menu, uninstall entry, silent uninstall$relinked"
