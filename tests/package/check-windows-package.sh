@@ -84,7 +84,8 @@ if [ -n "$objects_zip" ]; then
   mkdir "$work/objects"
   (cd "$work/objects" && cmake -E tar xf "$objects_zip")
   own=$(cd "$work/objects"/*/ && pwd)
-  mapfile -t qt_libs < <(tr ' ' '\n' < "$link_dir/linkLibs.rsp" | grep -v -e qalesson -e '^$' | tr -d '"')
+  mapfile -t qt_libs < <(tr ' ' '\n' < "$link_dir/linkLibs.rsp" | tr -d '"' |
+    grep -v -E -e '^$' -e '(^|/)libqalesson_[a-z]+\.a$' -e '/qrc_qalesson_icon\.cpp\.obj$')
   mapfile -t inits < <(tr ' ' '\n' < "$link_dir/objects1" | grep '_init' | tr -d '"')
   (cd "$own" && x86_64-w64-mingw32-g++-posix -static -mwindows -o "$work/relinked.exe" \
     main.cpp.obj qalesson_mocs.obj qalesson.rc.res qrc_qalesson_icon.cpp.obj "${inits[@]}" \
