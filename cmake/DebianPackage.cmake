@@ -14,10 +14,10 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries come from the binaries (dpkg-shlibdeps); what no library pulls
 # in is named here: the Arial-compatible font the window is laid out in, and
-# the Qt plug-ins that draw the SVG window icon, and the ones that show a
-# window at all (libqt6gui6 only recommends them).
+# the Qt plug-ins that show a window at all (libqt6gui6 only recommends them).
+# The window's icon is built into the program as PNGs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libqt6svg6, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, qt6-qpa-plugins")
 
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "question-and-answer lesson for distance students")
 # CPack puts the summary above it.

@@ -12,9 +12,10 @@ set(CMAKE_AR /usr/bin/${QALESSON_MINGW_TRIPLE}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB /usr/bin/${QALESSON_MINGW_TRIPLE}-ranlib CACHE FILEPATH "")
 
 # Headers, libraries and CMake packages from the target's sysroot only (and
-# from the prefixes a build adds: GoogleTest built for mingw, a cross-built
-# Qt); programs from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${QALESSON_MINGW_TRIPLE} /opt/qt6-mingw-6.4.2)
+# from the prefixes a build adds: GoogleTest built for mingw, the cross-built
+# Qt of scripts/windows-qt, whose own toolchain file loads this one and adds
+# its folder); programs from the host.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${QALESSON_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -2,6 +2,7 @@
 
 #include "instructor/LessonCheck.h"
 #include "platform/Clock.h"
+#include "platform/Console.h"
 #include "platform/FileTable.h"
 #include "platform/Random.h"
 #include "run/CommandLine.h"
@@ -25,7 +26,14 @@ int main(int argc, char* argv[])
 {
     // Our options are read before the toolkit starts, so --help, --version
     // and --check work without a display; the toolkit gets only its own options.
-    qal::CommandLine command = qal::parseCommandLine(std::vector<std::string>(argv, argv + argc));
+    // The arguments are read as UTF-8 text: a lesson file's name may hold
+    // any character.
+    qal::CommandLine command = qal::parseCommandLine(qal::commandLineArguments(argc, argv));
+    // What only prints goes to the console the program was started from.
+    // Only then: a window program attached to a console would also be ended
+    // by its Ctrl+C.
+    if (command.action != qal::CommandLine::Action::Run)
+        qal::useParentConsole();
     switch (command.action) {
     case qal::CommandLine::Action::ShowHelp:
         std::cout << qal::helpText();

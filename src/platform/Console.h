@@ -18,4 +18,11 @@ void useBinaryStandardOutput();
 // of the characters a file name may hold; they are read in UTF-16 instead.
 std::vector<std::string> commandLineArguments(int argc, char* argv[]);
 
+// A window program's standard output and error go to the console it was
+// started from, so that its options that only print (--help, --version,
+// --check) are seen there. A Windows GUI program has no console of its own
+// and prints nowhere unless it attaches to its parent's; streams already
+// redirected to a file or a pipe stay as they are. POSIX has nothing to do.
+void useParentConsole();
+
 } // namespace qal

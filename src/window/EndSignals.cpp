@@ -1,5 +1,6 @@
 #include "window/EndSignals.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -57,5 +58,7 @@ EndSignals::EndSignals(std::function<void()> onSignal, QObject* parent)
             onSignal_();
     });
 }
+
+EndSignals::~EndSignals() = default;
 
 } // namespace qal

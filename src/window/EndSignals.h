@@ -3,7 +3,9 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
+class QAbstractNativeEventFilter;
 class QSocketNotifier;
 
 namespace qal {
@@ -13,6 +15,10 @@ namespace qal {
 // command: the signal only leaves a mark that the event loop picks up, and
 // while a header block or a record is being written the core holds the
 // signals back anyway (see FileTable).
+//
+// On Windows the end of the session (logoff, shutdown) arrives as
+// WM_QUERYENDSESSION to the program's windows, and ends the program the same
+// way (EndSignalsWindows.cpp).
 class EndSignals : public QObject {
     Q_OBJECT
 
@@ -25,10 +31,12 @@ public:
     // Runs onSignal on the event loop for every signal that arrived since
     // install(), one that arrived before this was made included.
     explicit EndSignals(std::function<void()> onSignal, QObject* parent = nullptr);
+    ~EndSignals() override;
 
 private:
     std::function<void()> onSignal_;
     QSocketNotifier* notifier_ = nullptr;
+    std::unique_ptr<QAbstractNativeEventFilter> sessionEnd_;
 };
 
 } // namespace qal

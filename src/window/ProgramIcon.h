@@ -4,8 +4,9 @@
 
 namespace qal {
 
-// The program's icon, drawn from the SVG built into the program (the one the
-// desktop's menu shows too), at whatever size is asked for.
+// The program's icon, from the PNGs built into the program (drawn from the
+// SVG the desktop's menu shows when the program was built), at whatever size
+// is asked for.
 QIcon programIcon();
 
 // Makes the program's icon that of every window and dialog of the program.

@@ -76,7 +76,7 @@ done
 # system that has nothing yet (recommended packages included, as apt does).
 build_only='-dev$|^(gcc|g\+\+|cpp|clang|c\+\+)(-[0-9]+)?$|^(build-essential|binutils|make|cmake|googletest|lintian|xvfb|xdotool|imagemagick)$|^lib(gtest|gmock|benchmark)'
 field Depends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' > "$work/depends"
-for needed in fonts-liberation libqt6svg6 qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6 \
+for needed in fonts-liberation qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6 \
     libxlsxwriter4; do
   grep -qx "$needed" "$work/depends" || fail "Depends lacks $needed: $(field Depends)"
 done

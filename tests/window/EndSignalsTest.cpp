@@ -1,5 +1,5 @@
-// Ending the program from outside (SIGTERM, SIGHUP, SIGINT) and the wait
-// cursor, on the real toolkit and window.
+// Ending the program from outside (SIGTERM, SIGHUP, SIGINT; on Windows the
+// end of the session) and the wait cursor, on the real toolkit and window.
 
 #include "ModalAnswerer.h"
 
@@ -12,6 +12,7 @@
 #include "window/MainWindow.h"
 #include "window/QtToolkit.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QCursor>
@@ -21,6 +22,11 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 class EndSignalsTest : public QObject {
     Q_OBJECT
@@ -37,6 +43,8 @@ private slots:
     void endRequestDuringADialogClosesItAndEndsTheProgram();
     void terminationSignalsReachTheEventLoop_data();
     void terminationSignalsReachTheEventLoop();
+    void sessionEndEndsTheProgramFirst_data();
+    void sessionEndEndsTheProgramFirst();
 
 private:
     // The core behind the window: the program ends only through it.
@@ -139,13 +147,19 @@ void EndSignalsTest::endRequestDuringADialogClosesItAndEndsTheProgram()
 void EndSignalsTest::terminationSignalsReachTheEventLoop_data()
 {
     QTest::addColumn<int>("signal");
+#ifndef Q_OS_WIN
     QTest::newRow("SIGTERM") << SIGTERM;
     QTest::newRow("SIGHUP") << SIGHUP;
     QTest::newRow("SIGINT") << SIGINT;
+#endif
 }
 
 void EndSignalsTest::terminationSignalsReachTheEventLoop()
 {
+#ifdef Q_OS_WIN
+    QSKIP("a window program on Windows gets no termination signal; the end of the session comes as a "
+          "window message (sessionEndEndsTheProgramFirst)");
+#endif
     QFETCH(int, signal);
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -154,6 +168,60 @@ void EndSignalsTest::terminationSignalsReachTheEventLoop()
     ::raise(signal);
     QVERIFY(!form_->ended());
     QTRY_VERIFY(form_->ended());
+}
+
+void EndSignalsTest::sessionEndEndsTheProgramFirst_data()
+{
+    QTest::addColumn<bool>("inDialog");
+    QTest::addColumn<bool>("mayEnd");
+    // Between commands the program has ended when the question is answered;
+    // a dialog's command finishes only after it, so the answer is "not yet".
+    QTest::newRow("between commands") << false << true;
+    QTest::newRow("during a start-up prompt") << true << false;
+}
+
+// Windows asks whether the session may end (WM_QUERYENDSESSION) before it
+// ends it; the question ends the program as closing the window does, and the
+// answer is yes only once it has ended.
+void EndSignalsTest::sessionEndEndsTheProgramFirst()
+{
+#ifndef Q_OS_WIN
+    QSKIP("the end of a session is a window message on Windows only; elsewhere it is SIGTERM or SIGHUP "
+          "(terminationSignalsReachTheEventLoop)");
+#else
+    QFETCH(bool, inDialog);
+    QFETCH(bool, mayEnd);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    qal::EndSignals endSignals([this] { toolkit_->requestEnd(); });
+    // The message as the window's native event dispatch hands it to filters.
+    auto ask = [this] {
+        MSG msg{};
+        msg.hwnd = reinterpret_cast<HWND>(window_->winId());
+        msg.message = WM_QUERYENDSESSION;
+        qintptr result = -1;
+        const bool taken =
+            QAbstractEventDispatcher::instance()->filterNativeEvent("windows_generic_MSG", &msg, &result);
+        return std::make_pair(taken, result);
+    };
+    std::pair<bool, qintptr> answer{false, -1};
+    bool ended = false;
+    if (inDialog) {
+        QTimer::singleShot(50, this, [&] { answer = ask(); });
+        try {
+            toolkit_->inputBox("Your full name:  ");
+        } catch (const qal::EndProgram&) {
+            ended = true;
+        }
+    } else {
+        answer = ask();
+        ended = form_->ended();
+    }
+    QVERIFY(answer.first);
+    QCOMPARE(answer.second, mayEnd ? qintptr(TRUE) : qintptr(FALSE));
+    QVERIFY(ended);
+    QVERIFY(!QApplication::activeModalWidget());
+#endif
 }
 
 QTEST_MAIN(EndSignalsTest)

@@ -1,9 +1,10 @@
-// The program's icon: drawn from the built-in SVG at every size a desktop
+// The program's icon: drawn from the SVG at build time at every size a desktop
 // asks for, and carried by the lesson window and by the start-up dialogs.
 
 #include "window/MainWindow.h"
 #include "window/ProgramIcon.h"
 
+#include <QImageReader>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPixmap>
@@ -47,6 +48,7 @@ private slots:
     void drawnAtEverySize_data();
     void drawnAtEverySize();
     void windowAndDialogsCarryIt();
+    void windowsIconHoldsTheSamePictures();
 };
 
 void ProgramIconTest::drawnAtEverySize_data()
@@ -59,6 +61,8 @@ void ProgramIconTest::drawnAtEverySize_data()
 void ProgramIconTest::drawnAtEverySize()
 {
     QFETCH(int, size);
+    // Drawn for this size at build time, not scaled from another.
+    QVERIFY(qal::programIcon().availableSizes().contains(QSize(size, size)));
     QCOMPARE(drawsAsProgramIcon(qal::programIcon(), size), QString());
 }
 
@@ -71,6 +75,28 @@ void ProgramIconTest::windowAndDialogsCarryIt()
     QCOMPARE(drawsAsProgramIcon(window.windowIcon(), 32), QString());
     QCOMPARE(drawsAsProgramIcon(input.windowIcon(), 32), QString());
     QCOMPARE(drawsAsProgramIcon(message.windowIcon(), 32), QString());
+}
+
+// The .ico that Explorer and the taskbar show (built into qalesson.exe) holds
+// the window's PNGs, pixel for pixel, at every size Windows asks for.
+void ProgramIconTest::windowsIconHoldsTheSamePictures()
+{
+    const QString dir = QStringLiteral(QALESSON_ICON_DIR);
+    QImageReader ico(dir + QStringLiteral("/qalesson.ico"), "ico");
+    if (!QImageReader::supportedImageFormats().contains("ico"))
+        QSKIP("this Qt reads no .ico (its ico image plug-in is missing)");
+    QList<int> sizes;
+    for (int i = 0; i < ico.imageCount(); ++i) {
+        QVERIFY(ico.jumpToImage(i));
+        const QImage picture = ico.read();
+        QVERIFY2(!picture.isNull(), qPrintable(ico.errorString()));
+        const int size = picture.width();
+        const QImage png(dir + QStringLiteral("/%1x%1/qalesson.png").arg(size));
+        QVERIFY2(!png.isNull(), qPrintable(QStringLiteral("no PNG of %1 pixels").arg(size)));
+        QCOMPARE(picture.convertToFormat(QImage::Format_ARGB32), png.convertToFormat(QImage::Format_ARGB32));
+        sizes.append(size);
+    }
+    QCOMPARE(sizes, QList<int>({16, 24, 32, 48, 64, 128, 256}));
 }
 
 QTEST_MAIN(ProgramIconTest)

@@ -14,4 +14,9 @@ std::vector<std::string> commandLineArguments(int argc, char* argv[])
     return std::vector<std::string>(argv, argv + argc);
 }
 
+void useParentConsole()
+{
+    // A program started from a terminal writes to it already.
+}
+
 } // namespace qal
