@@ -6,7 +6,7 @@
                                                                                  journal, one more small
                                                                                  durable write a record)
   display notes over a 10 MB notes file   / over a 1 MB one                     (linear: about 10)
-  start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.2 or less)
+  start-up to the first prompt, memory    / a minimal Qt input box program      (aim: 1.05 and 1.1 or less)
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
   qalesson-report over a 10 MB and a 1 GB / cat of the same file                 (aim: 6 or less)
     master file, and its peak memory        over the 1 GB file / over the 10 MB one (flat: 1.5 or less)
@@ -109,8 +109,8 @@ def startup_figures(build):
     medians, _ = startup.measure(build)
     ref, ours = medians["minimal input box"], medians["qalesson"]
     return [
-        ("start-up to first prompt / minimal Qt", "%.0f ms / %.0f ms" % (ours[0], ref[0]), ours[0] / ref[0], "<= 1.2"),
-        ("memory (RSS) / minimal Qt", "%.1f MiB / %.1f MiB" % (ours[1], ref[1]), ours[1] / ref[1], "<= 1.2"),
+        ("start-up to first prompt / minimal Qt", "%.0f ms / %.0f ms" % (ours[0], ref[0]), ours[0] / ref[0], "<= 1.05"),
+        ("memory (RSS) / minimal Qt", "%.1f MiB / %.1f MiB" % (ours[1], ref[1]), ours[1] / ref[1], "<= 1.1"),
     ]
 
 
