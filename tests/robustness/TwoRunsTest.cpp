@@ -34,6 +34,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Ann Lee's three files, each with what it holds.
+const struct {
+    const char* name;
+    RecordFileKind kind;
+} files[] = {{"masterFile_Ann_Lee.txt", RecordFileKind::Master},
+             {"send_1207Ann_Lee.txt", RecordFileKind::Send},
+             {"notes_Ann_Lee.txt", RecordFileKind::Notes}};
+
 // How a writer is started: as it is, with its clock three minutes ahead of
 // the file system's (faketime; the file times stay the file system's own),
 // or in a process namespace of its own (unshare: the same host name, and
@@ -154,12 +162,6 @@ protected:
             EXPECT_EQ(writer->wait(), 0);
 
         int switches = 0;
-        const struct {
-            const char* name;
-            RecordFileKind kind;
-        } files[] = {{"masterFile_Ann_Lee.txt", RecordFileKind::Master},
-                     {"send_1207Ann_Lee.txt", RecordFileKind::Send},
-                     {"notes_Ann_Lee.txt", RecordFileKind::Notes}};
         for (const auto& f : files) {
             SCOPED_TRACE(f.name);
             const RecordFile parsed = parseRecordFile(readBytes(file(f.name)), f.kind);
@@ -276,12 +278,6 @@ TEST_F(TwoRunsTest, ARunEndedBySignalLeavesEveryRecordWholeInEveryFileOrInNone)
         }
         const auto last = startWriter({"Z", "3", "--notes-every", "3"});
         EXPECT_EQ(last->wait(), 0);
-        const struct {
-            const char* name;
-            RecordFileKind kind;
-        } files[] = {{"masterFile_Ann_Lee.txt", RecordFileKind::Master},
-                     {"send_1207Ann_Lee.txt", RecordFileKind::Send},
-                     {"notes_Ann_Lee.txt", RecordFileKind::Notes}};
         // Each file's records as "kind text", headers left out.
         std::vector<std::string> recorded[3];
         for (std::size_t i = 0; i < 3; ++i) {
