@@ -39,7 +39,8 @@ int headerNumber(std::string_view line)
 
 std::string inQuotes(std::string_view cp1252)
 {
-    return "\"" + cp1252ToUtf8(cp1252) + "\"";
+    std::string quoted = "\"";
+    return quoted.append(cp1252ToUtf8(cp1252)).append("\"");
 }
 
 class Checker {

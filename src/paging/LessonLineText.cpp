@@ -57,11 +57,8 @@ bool routineEndsRun(std::string_view name)
 
 std::string padAssignmentNumber(std::string_view number)
 {
-    if (number.size() == 1)
-        return "00" + std::string(number);
-    if (number.size() == 2)
-        return "0" + std::string(number);
-    return std::string(number);
+    std::string padded(number.size() < 3 && !number.empty() ? 3 - number.size() : 0, '0');
+    return padded.append(number);
 }
 
 } // namespace qal

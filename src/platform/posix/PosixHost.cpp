@@ -280,7 +280,7 @@ public:
         const ssize_t n = ::readlink("/proc/self/ns/pid", ns, sizeof ns - 1);
         std::string id = boot.empty() ? "-" : boot;
         if (n > 0)
-            id += "/" + std::string(ns, static_cast<std::size_t>(n));
+            id.append("/").append(ns, static_cast<std::size_t>(n));
         for (char& c : id)
             if (static_cast<unsigned char>(c) <= ' ')
                 c = '_';
