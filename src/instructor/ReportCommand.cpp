@@ -70,7 +70,6 @@ constexpr std::uint64_t maxReportFileBytes = std::uint64_t{1} << 30;
 
 // A file read from some offset on. A failure to read ends its bytes and is
 // kept, to be told once the reading is done.
-
 class InputFile : public ByteSource {
 public:
     InputFile() = default;

@@ -41,17 +41,8 @@ long long steadySeconds()
 
 std::filesystem::path FileTable::lockFilePath(const std::filesystem::path& hostPath)
 {
-    std::string name = utf8FromHostPath(hostPath.filename());
-    constexpr std::string_view suffix = ".lock";
-    if (name.size() + suffix.size() > hostNameLimit) {
-        // Cut where a character starts (never inside a UTF-8 sequence); two
-        // files cut to the same lock file only wait for each other.
-        std::size_t cut = hostNameLimit - suffix.size();
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut;
-        name.resize(cut);
-    }
-    return hostPath.parent_path() / hostPathFromUtf8(name + std::string(suffix));
+    // Two files cut to the same lock file only wait for each other.
+    return besideFile(hostPath, "", ".lock");
 }
 
 void FileTable::lock(Slot& s, bool shared)

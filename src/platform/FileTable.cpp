@@ -296,10 +296,6 @@ void FileTable::createFolder(std::string_view windowsPath)
     host_->syncFolder(path.parent_path());
 }
 
-} // namespace qal
-
-namespace qal {
-
 // The journal of a unit.
 
 void FileTable::warn(const std::string& line)
@@ -421,13 +417,8 @@ void FileTable::recoverLeftUnit(Slot& s)
                         other.path == path)
                         handle = other.file;
                 if (handle == noHandle && host_->modified(path) >= 0) {
-                    const HostHandle opened = host_->open(path, FileMode::Append).handle;
-                    host_->holdTermination();
                     Slot& h = held.emplace_back();
-                    h.file = opened;
-                    h.mode = FileMode::Append;
-                    h.path = path;
-                    lock(h, false);
+                    holdForAWhile(h, path);
                     handle = h.file;
                 }
                 // A file gone since has nothing of the unit to take back.
@@ -459,6 +450,15 @@ void FileTable::recoverLeftUnit(Slot& s)
     host_->remove(at);
 }
 
+void FileTable::holdForAWhile(Slot& h, const std::filesystem::path& path)
+{
+    h.file = host_->open(path, FileMode::Append).handle;
+    host_->holdTermination();
+    h.mode = FileMode::Append;
+    h.path = path;
+    lock(h, false);
+}
+
 void FileTable::removeJournals() noexcept
 {
     const int timeout = lockTimeoutMs_;
@@ -470,11 +470,7 @@ void FileTable::removeJournals() noexcept
             continue;
         Slot h;
         try {
-            h.file = host_->open(made.firstFile, FileMode::Append).handle;
-            host_->holdTermination();
-            h.mode = FileMode::Append;
-            h.path = made.firstFile;
-            lock(h, false);
+            holdForAWhile(h, made.firstFile);
             if (host_->readSmallFile(made.journal).empty())
                 host_->remove(made.journal);
         } catch (const RunError&) {

@@ -157,6 +157,10 @@ private:
     HostHandle writeJournal(const std::vector<int>& numbers);
     void emptyJournal(HostHandle journal) noexcept;
     void recoverLeftUnit(Slot& s);
+    // Opens a file of a unit this table does not hold (to append, so it is
+    // locked as a unit's file is) and takes its lock, into h, which release()
+    // lets go of, whatever happened here.
+    void holdForAWhile(Slot& h, const std::filesystem::path& path);
     void removeJournals() noexcept; // endRun
     const std::string& machineId(); // asked once
     const std::string& machineName();

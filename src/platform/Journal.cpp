@@ -37,15 +37,7 @@ std::string takeWord(std::string_view& text)
 
 std::filesystem::path journalPath(const std::filesystem::path& firstFile)
 {
-    std::string name = utf8FromHostPath(firstFile.filename());
-    constexpr std::string_view suffix = "-journal";
-    if (1 + name.size() + suffix.size() > hostNameLimit) {
-        std::size_t cut = hostNameLimit - 1 - suffix.size();
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut;
-        name.resize(cut);
-    }
-    return firstFile.parent_path() / hostPathFromUtf8("." + name + std::string(suffix));
+    return besideFile(firstFile, ".", "-journal");
 }
 
 std::string journalText(const Journal& journal)

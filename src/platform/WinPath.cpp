@@ -10,6 +10,18 @@
 
 namespace qal {
 
+std::filesystem::path besideFile(const std::filesystem::path& file, std::string_view prefix, std::string_view suffix)
+{
+    std::string name = utf8FromHostPath(file.filename());
+    if (prefix.size() + name.size() + suffix.size() > hostNameLimit) {
+        std::size_t cut = hostNameLimit - prefix.size() - suffix.size();
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    return file.parent_path() / hostPathFromUtf8(std::string(prefix).append(name).append(suffix));
+}
+
 namespace {
 
 namespace fs = std::filesystem;

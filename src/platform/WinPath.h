@@ -9,6 +9,12 @@ namespace qal {
 // The longest file name the host's file systems take, in bytes (of UTF-8).
 constexpr std::size_t hostNameLimit = 255;
 
+// The file beside `file` whose name is prefix, file's name and suffix (a lock
+// file, a journal). Where that would pass hostNameLimit, file's name is cut
+// where a character starts (never inside a UTF-8 sequence): two files cut to
+// the same name then share it.
+std::filesystem::path besideFile(const std::filesystem::path& file, std::string_view prefix, std::string_view suffix);
+
 // Maps a Windows path such as "c:\drovnel\masterFile_Ann_Lee.txt" onto the
 // host's file system.
 //
