@@ -174,24 +174,18 @@ std::string fromUtf8(const std::string& line, std::size_t lineNumber, std::vecto
         // decodes; a byte that did not would be refused, never skipped over.
         const Utf8Character decoded = decodeUtf8(line, i);
         ++column;
-        if (decoded.length == 0) {
-            unholdable.push_back({lineNumber, "line " + std::to_string(lineNumber) + ", column " +
-                                                  std::to_string(column) + " is not UTF-8"});
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        const int byte = unicodeToCp1252(decoded.code);
+        const int byte = decoded.length == 0 ? -1 : unicodeToCp1252(decoded.code);
         if (byte < 0) {
-            unholdable.push_back({lineNumber, "line " + std::to_string(lineNumber) + ", column " +
-                                                  std::to_string(column) + " holds \"" +
-                                                  line.substr(i, decoded.length) + "\" (" + hex(decoded.code) +
-                                                  "), which Windows-1252 cannot hold"});
+            const std::string where = "line " + std::to_string(lineNumber) + ", column " + std::to_string(column);
+            unholdable.push_back({lineNumber, decoded.length == 0
+                                                  ? where + " is not UTF-8"
+                                                  : where + " holds \"" + line.substr(i, decoded.length) + "\" (" +
+                                                        hex(decoded.code) + "), which Windows-1252 cannot hold"});
             out.push_back('?');
         } else {
             out.push_back(static_cast<char>(byte));
         }
-        i += decoded.length;
+        i += std::max<std::size_t>(decoded.length, 1);
     }
     return out;
 }
