@@ -74,7 +74,7 @@ done
 # Run-time dependencies only: no compiler, -dev package or test tool, among
 # the package's own dependencies nor among everything apt would install on a
 # system that has nothing yet (recommended packages included, as apt does).
-build_only='-dev$|^(gcc|g\+\+|cpp|clang|c\+\+)(-[0-9]+)?$|^(build-essential|binutils|make|cmake|googletest|lintian|xvfb|xdotool|imagemagick)$|^lib(gtest|gmock|benchmark)'
+. "$(dirname "$0")/build-only.sh"
 field Depends | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' > "$work/depends"
 for needed in fonts-liberation qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libstdc++6 libc6 \
     libxlsxwriter4; do
