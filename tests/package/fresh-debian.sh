@@ -83,16 +83,17 @@ trap 'exit 130' INT TERM
 # prints how long it took, and on failure names the step and ends the run.
 total_start=$(date +%s)
 step() {
-  local name=$1 start status=0
+  local name=$1 start status=0 log
   shift
+  log=$logs/${name//[^A-Za-z0-9.-]/-}.log
   start=$(date +%s)
   printf 'fresh Debian: %s ...\n' "$name"
-  ( set -e; "$@" ) > "$logs/$name.log" 2>&1 &
+  ( set -e; "$@" ) > "$log" 2>&1 &
   wait $! || status=$?
   if [ "$status" != 0 ]; then
     printf '\nFAILED: fresh Debian step "%s" (exit %s) after %s s; the last lines of its log:\n' \
       "$name" "$status" "$(( $(date +%s) - start ))" >&2
-    tail -n 40 "$logs/$name.log" | sed 's/^/  | /' >&2
+    tail -n 40 "$log" | sed 's/^/  | /' >&2
     exit 1
   fi
   printf 'fresh Debian: %s: %s s\n' "$name" "$(( $(date +%s) - start ))"
