@@ -22,7 +22,8 @@
 # once) and the packages apt downloads there are kept beside it, so a second
 # run unpacks and installs from that instead of bootstrapping and fetching
 # again. Each step's time is printed; a failed step is named, with the last
-# lines of its log.
+# lines of its log; every step's log is kept in the cache folder
+# (fresh-debian-logs) until the next run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 windows=false
@@ -68,6 +69,11 @@ cleanup() {
   tac "$work/mounts" | while read -r path; do
     umount "$path" 2>/dev/null || umount -l "$path" || true
   done
+  if [ -d "$logs" ]; then
+    rm -rf "$cache/fresh-debian-logs"
+    cp -r "$logs" "$cache/fresh-debian-logs"
+    echo "fresh-debian.sh: every step's log is in $cache/fresh-debian-logs" >&2
+  fi
   if grep -qF " $work/" /proc/self/mounts; then
     echo "fresh-debian.sh: left $work in place: something is still mounted in it" >&2
   else
