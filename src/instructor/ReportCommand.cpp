@@ -3,6 +3,7 @@
 #include "instructor/CsvReport.h"
 #include "instructor/HtmlReport.h"
 #include "instructor/RecordFileReader.h"
+#include "instructor/ReportColumns.h"
 #include "instructor/WorkbookReport.h"
 #include "platform/CodePage.h"
 #include "platform/Host.h"
@@ -29,30 +30,70 @@ const char* const usage = "Usage: qalesson-report [--raw] FILE...\n"
                           "       qalesson-report --xlsx OUT.xlsx FILE...\n"
                           "       qalesson-report --help | --version\n";
 
-const char* const help = "\n"
-                         "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
-                         "CR LF line ends) and writes every response and note in them to standard\n"
-                         "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n"
-                         "columns file,student,initials,assignment,lesson,date,time,kind,record,\n"
-                         "question,text. A cell that begins with =, +, -, @, a tab or a carriage\n"
-                         "return gets an apostrophe in front, so that a spreadsheet program does not\n"
-                         "take it for a formula.\n"
-                         "\n"
-                         "Options:\n"
-                         "  --raw           write every cell of the CSV exactly as it is\n"
-                         "  --html          write one HTML page instead: by assignment, then by\n"
-                         "                  question, every student's responses and notes\n"
-                         "  --xlsx OUT.xlsx write an Excel workbook to OUT.xlsx instead, which\n"
-                         "                  spreadsheet programs open as it is (no import dialog)\n"
-                         "  -h, --help      print this help and exit\n"
-                         "  -v, --version   print the version and exit\n"
-                         "\n"
-                         "A record cut short or stray text is reported on standard error as\n"
-                         "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
-                         "\n"
-                         "Exit status: 0 when every file was read whole; 1 when something was\n"
-                         "skipped (or a text too long for a workbook's cell was cut); 2 when a file\n"
-                         "cannot be read or written, or an option is wrong.\n";
+// The names of the columns that `take` picks, comma-separated, in lines of up
+// to 76 characters; the first line goes on after `lead`, the others start
+// with `indent`.
+template <typename Take> std::string columnList(std::string_view lead, Take take, std::string_view indent)
+{
+    std::string out(lead);
+    std::size_t width = lead.size();
+    bool first = true;
+    for (const ReportColumn& column : reportColumns) {
+        if (!take(column))
+            continue;
+        if (!first) {
+            out += ',';
+            ++width;
+        }
+        first = false;
+        if (width + column.name.size() + 1 > 76) {
+            out += "\n";
+            out += indent;
+            width = indent.size();
+        }
+        out += column.name;
+        width += column.name.size();
+    }
+    return out;
+}
+
+std::string helpText()
+{
+    return "\n"
+           "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
+           "CR LF line ends) and writes every response and note in them to standard\n"
+           "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n" +
+           columnList(
+               "columns ", [](const ReportColumn& c) { return c.inCsv; }, "") +
+           ".\n"
+           "id names the record: the same record has the same id in every file and\n"
+           "every report. A cell that begins with =, +, -, @, a tab or a carriage\n"
+           "return gets an apostrophe in front, so that a spreadsheet program does not\n"
+           "take it for a formula.\n"
+           "\n"
+           "Options:\n"
+           "  --raw           write every cell of the CSV exactly as it is\n"
+           "  --html          write one HTML page instead: by assignment, then by\n"
+           "                  question, every student's responses and notes\n"
+           "  --xlsx OUT.xlsx write an Excel workbook to OUT.xlsx instead, which\n"
+           "                  spreadsheet programs open as it is (no import dialog);\n" +
+           columnList(
+               "                  its records sheets add the columns ",
+               [](const ReportColumn& c) { return c.kind == ColumnKind::ToFill; }, "") +
+           ",\n                  to fill in, and " +
+           columnList(
+               "", [](const ReportColumn& c) { return c.kind == ColumnKind::Hidden; }, "") +
+           ", hidden\n" +
+           "  -h, --help      print this help and exit\n"
+           "  -v, --version   print the version and exit\n"
+           "\n"
+           "A record cut short or stray text is reported on standard error as\n"
+           "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
+           "\n"
+           "Exit status: 0 when every file was read whole; 1 when something was\n"
+           "skipped (or a text too long for a workbook's cell was cut); 2 when a file\n"
+           "cannot be read or written, or an option is wrong.\n";
+}
 
 enum class Form { Csv, Html, Workbook };
 
@@ -322,7 +363,7 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             workbook = true;
             options.workbook = arguments[++i];
         } else if (arg == "--help" || arg == "-h") {
-            out << usage << help;
+            out << usage << helpText();
             return 0;
         } else if (arg == "--version" || arg == "-v") {
             out << "qalesson-report " << QALESSON_VERSION << "\n";

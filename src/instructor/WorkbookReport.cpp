@@ -1,5 +1,7 @@
 #include "instructor/WorkbookReport.h"
 
+#include "instructor/ReportColumns.h"
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -15,27 +17,9 @@ namespace qal {
 
 namespace {
 
-struct Column {
-    const char* name;
-    double width; // in characters of the default font
-};
-
-// The CSV's columns, each as wide as its usual contents.
-constexpr std::array<Column, 11> columns = {{
-    {"file", 28},
-    {"student", 20},
-    {"initials", 9},
-    {"assignment", 11},
-    {"lesson", 28},
-    {"date", 11},
-    {"time", 9},
-    {"kind", 10},
-    {"record", 9},
-    {"question", 50},
-    {"text", 70},
-}};
-constexpr lxw_col_t lastColumn = columns.size() - 1;
-constexpr lxw_col_t dateColumn = 5, timeColumn = 6, questionColumn = 9, textColumn = 10;
+constexpr lxw_col_t lastColumn = reportColumns.size() - 1;
+constexpr lxw_col_t questionColumn = columnAt("question"), textColumn = columnAt("text");
+static_assert(reportColumns.size() <= 26, "the columns are named by one letter");
 
 // Rows of a sheet below its header row.
 constexpr lxw_row_t rowsPerSheet = LXW_ROW_MAX - 1;
@@ -195,27 +179,24 @@ public:
             return true;
         if (sheet_ == nullptr || row_ > rowsPerSheet)
             startSheet();
-        const std::string_view texts[] = {
-            r.file,     r.student,  r.initials, r.assignment,
-            r.lesson(), r.date,     r.time,     r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
-            r.record,   r.question, r.text,
-        };
+        const ReportRow texts = reportRow(r, id_);
         // A row tall enough for its wrapped texts: spreadsheet programs take
         // the height the file gives rather than measure the text.
-        const double lines =
-            std::max(linesOf(r.question, columns[questionColumn].width), linesOf(r.text, columns[textColumn].width));
+        const double lines = std::max(linesOf(r.question, reportColumns[questionColumn].width),
+                                      linesOf(r.text, reportColumns[textColumn].width));
         if (lines > 1)
             check(worksheet_set_row(sheet_, row_, std::min(lines * lineHeight, maxRowHeight), nullptr));
         bool cut = false;
         for (lxw_col_t column = 0; column <= lastColumn; ++column) {
+            const ColumnKind kind = reportColumns[column].kind;
             lxw_datetime when{};
-            if (column == dateColumn && dateOf(texts[column], when)) {
+            if (kind == ColumnKind::Date && dateOf(texts[column], when)) {
                 check(worksheet_write_datetime(sheet_, row_, column, &when, date_));
-            } else if (column == timeColumn && timeOf(texts[column], when)) {
+            } else if (kind == ColumnKind::Time && timeOf(texts[column], when)) {
                 check(worksheet_write_datetime(sheet_, row_, column, &when, time_));
             } else if (!texts[column].empty()) {
                 cell_.assign(firstCharacters(texts[column], maxCellCharacters, cut));
-                lxw_format* format = column == questionColumn || column == textColumn ? wrapped_ : text_;
+                lxw_format* format = kind == ColumnKind::Wrapped ? wrapped_ : text_;
                 check(worksheet_write_string(sheet_, row_, column, cell_.c_str(), format));
             }
         }
@@ -270,8 +251,15 @@ private:
             return;
         }
         for (lxw_col_t column = 0; column <= lastColumn; ++column) {
-            check(worksheet_set_column(sheet_, column, column, columns[column].width, nullptr));
-            check(worksheet_write_string(sheet_, 0, column, columns[column].name, header_));
+            const ReportColumn& c = reportColumns[column];
+            // The columns to fill in are wrapped text where the instructor
+            // types: "7/10" stays "7/10", not a date.
+            lxw_format* format = c.kind == ColumnKind::ToFill ? wrapped_ : nullptr;
+            lxw_row_col_options options{};
+            options.hidden = c.kind == ColumnKind::Hidden ? LXW_TRUE : LXW_FALSE;
+            check(worksheet_set_column_opt(sheet_, column, column, c.width, format, &options));
+            cell_.assign(c.name);
+            check(worksheet_write_string(sheet_, 0, column, cell_.c_str(), header_));
         }
         worksheet_freeze_panes(sheet_, 1, 0);
         // Printed across, the columns one page wide, the header row on
@@ -280,7 +268,8 @@ private:
         worksheet_fit_to_pages(sheet_, 1, 0);
         check(worksheet_repeat_rows(sheet_, 0, 0));
         // Assignments ("002") and record numbers are texts on purpose.
-        check(worksheet_ignore_errors(sheet_, LXW_IGNORE_NUMBER_STORED_AS_TEXT, "A1:K1048576"));
+        const std::string everyCell = std::string("A1:") + static_cast<char>('A' + lastColumn) + "1048576";
+        check(worksheet_ignore_errors(sheet_, LXW_IGNORE_NUMBER_STORED_AS_TEXT, everyCell.c_str()));
         row_ = 1;
     }
 
@@ -306,6 +295,7 @@ private:
     int sheets_ = 0;
     lxw_row_t row_ = 0;   // the next row of the sheet
     std::string cell_;    // a text as the library takes it, ending in NUL
+    std::string id_;      // the identifier of the record being added
     std::string failure_; // the first failure; empty while there is none
 };
 

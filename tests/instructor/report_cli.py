@@ -21,6 +21,7 @@ the widths; LibreOffice opens it and reads the same values.
 """
 
 import csv
+import hashlib
 import html.parser
 import io
 import os
@@ -38,7 +39,10 @@ MULTI = 'line one\nline two, with a comma and "quotes"'
 NOTE = "<b>not bold</b> & a note"
 ACCENTS = "€5 — naïve"
 HEADER = ["file", "student", "initials", "assignment", "lesson", "date", "time", "kind", "record", "question",
-          "text"]
+          "text", "id"]
+# The workbook's records sheet: the CSV's columns, then two to fill in, then
+# the id (hidden).
+SHEET = HEADER[:-1] + ["mark", "comment", "id"]
 LESSON1 = "Fractions & <ratios>"
 LESSON2 = "Second part"
 LESSON1B = "Lenses and mirrors – première partie"
@@ -127,7 +131,19 @@ def report(binary, folder, *args):
     return subprocess.run(argv, cwd=folder, capture_output=True, timeout=60)
 
 
-def parse_csv(out):
+def record_id(row):
+    """The id of a CSV row read with --raw: SHA-256 over the record's student,
+    initials, assignment, lesson, date, time, kind, question and text, each
+    after its length in 8 bytes, its first 128 bits in hex after a "q"."""
+    data = b""
+    for c in (1, 2, 3, 4, 5, 6, 7, 9, 10):
+        field = row[c].encode("utf-8")
+        data += len(field).to_bytes(8, "big") + field
+    return "q" + hashlib.sha256(data).hexdigest()[:32]
+
+
+def parse_csv(out, ids=None):
+    """The rows without their id; each row's id goes to ids where given."""
     if not out.startswith(b"\xef\xbb\xbf" + ",".join(HEADER).encode() + b"\r\n"):
         raise Failure("the CSV does not start with the byte order mark and the header row: %r" % out[:100])
     if out and not out.endswith(b"\r\n"):
@@ -138,7 +154,12 @@ def parse_csv(out):
     for row in rows:
         if len(row) != len(HEADER):
             raise Failure("a row of %d fields: %r" % (len(row), row))
-    return rows[1:]
+    for row in rows[1:]:
+        if not re.fullmatch("q[0-9a-f]{32}", row[-1]):
+            raise Failure("an id %r" % row[-1])
+        if ids is not None:
+            ids.append(row[-1])
+    return [row[:-1] for row in rows[1:]]
 
 
 def expect(what, got, expected):
@@ -153,7 +174,15 @@ def csv_checks(binary, folder):
     expected = (renee_rows(MASTER_R, True) + renee_rows(SEND_R, False)
                 + [["notes_Renée_Dubois.txt", "", "", "", "", "2026-12-07", "14:08:30", "notes", "", Q2, NOTE]]
                 + bob_rows(MASTER_B, True) + bob_rows(SEND_B, False))
-    expect("rows of the whole report", parse_csv(result.stdout), expected)
+    ids = []
+    expect("rows of the whole report", parse_csv(result.stdout, ids), expected)
+    # The id is made of what the record holds: the same in the master and the
+    # send file, another for every other record, the same in the next run.
+    raw = expected[:9] + bob_rows(MASTER_B, True, False) + bob_rows(SEND_B, False, False)
+    expect("ids as made of the records", ids, [record_id(row) for row in raw])
+    expect("ids of the master and the send file", ids[:4] + ids[9:11], ids[4:8] + ids[11:13])
+    expect("ids apart", len(set(ids)), 4 + 1 + 2)
+    expect("the same report again", report(binary, folder, *[file_name(f) for f in files]).stdout, result.stdout)
 
     # Cells that begin as formulas do get an apostrophe, every one of them
     # (the student's name and initials too); --raw writes them as they are.
@@ -337,7 +366,9 @@ def xlsx_checks(binary, folder):
     files = [file_name(f) for f in (MASTER_R, SEND_R, NOTES_R, MASTER_E, SEND_Z)]
     raw = report(binary, folder, "--raw", *files)
     expect("status of the CSV beside the workbook", (raw.returncode, raw.stderr), (0, b""))
-    rows = parse_csv(raw.stdout)
+    ids = []
+    records = parse_csv(raw.stdout, ids)
+    rows = [row + ["", "", ids[n]] for n, row in enumerate(records)]
     result = report(binary, folder, "--xlsx", "answers.xlsx", *files)
     expect("status and output of the workbook", (result.returncode, result.stdout, result.stderr), (0, b"", b""))
     if os.path.exists(os.path.join(folder, "answers.xlsx.part")):
@@ -347,19 +378,25 @@ def xlsx_checks(binary, folder):
     expect("sheets", book.sheetnames, ["records"])
     sheet = book["records"]
     expect("frozen header row", sheet.freeze_panes, "A2")
-    expect("filter", sheet.auto_filter.ref, "A1:K%d" % (len(rows) + 1))
-    expect("header row", [c.value for c in sheet[1]], HEADER)
+    expect("filter", sheet.auto_filter.ref, "A1:N%d" % (len(rows) + 1))
+    expect("header row", [c.value for c in sheet[1]], SHEET)
     expect("rows", sheet.max_row, len(rows) + 1)
-    widths = {letter: sheet.column_dimensions[letter].width for letter in "ABCDEFGHIJK"}
-    if not (widths["J"] > 40 and widths["K"] > 60 and widths["C"] < 15):
+    widths = {letter: sheet.column_dimensions[letter].width for letter in "ABCDEFGHIJKLMN"}
+    if not (widths["J"] > 40 and widths["K"] > 60 and widths["C"] < 15 and widths["L"] >= 10 and widths["M"] > 40):
         raise Failure("column widths %r" % widths)
+    # Mark and comment: wrapped text where the instructor types ("7/10" is
+    # no date); the id's column hidden, every other one shown.
+    for letter in "LM":
+        style = sheet.column_dimensions[letter]
+        expect("column %s's format" % letter, (style.alignment.wrap_text, style.number_format), (True, "@"))
+    expect("hidden columns", [c for c in "ABCDEFGHIJKLMN" if sheet.column_dimensions[c].hidden], ["N"])
     for r, expected in enumerate(rows, start=2):
         for c, (cell, value) in enumerate(zip(sheet[r], expected)):
             where = "%s%d" % (cell.column_letter, r)
-            if HEADER[c] == "date":
+            if SHEET[c] == "date":
                 day = datetime.datetime.strptime(value, "%Y-%m-%d")
                 expect(where + " (a date cell)", (cell.value, cell.number_format), (day, "yyyy-mm-dd"))
-            elif HEADER[c] == "time":
+            elif SHEET[c] == "time":
                 clock = datetime.datetime.strptime(value, "%H:%M:%S").time()
                 expect(where + " (a time cell)", (cell.value, cell.number_format), (clock, "hh:mm:ss"))
             elif value == "":
@@ -368,7 +405,7 @@ def xlsx_checks(binary, folder):
                 # Text, whatever it looks like: no formula, no number.
                 expect(where + " (a text cell)", (unescape(cell.value), cell.data_type, cell.number_format),
                        (value, "s", "@"))
-                expect(where + " wrapped", cell.alignment.wrap_text, HEADER[c] in ("question", "text") or None)
+                expect(where + " wrapped", cell.alignment.wrap_text, SHEET[c] in ("question", "text") or None)
     if not any(c.value == "002" for c in sheet["D"]):
         raise Failure("no assignment 002 as text")
 
@@ -404,7 +441,7 @@ def xlsx_checks(binary, folder):
         raise Failure("LibreOffice did not convert the workbook: %r" % (converted,))
     with open(shown, encoding="utf-8", newline="") as f:
         calc = list(csv.reader(f))
-    expect("the workbook as LibreOffice shows it", calc, [HEADER] + rows)
+    expect("the workbook as LibreOffice shows it", calc, [SHEET] + rows)
 
 
 def main():
