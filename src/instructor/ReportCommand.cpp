@@ -1,9 +1,11 @@
 #include "instructor/ReportCommand.h"
 
 #include "instructor/CsvReport.h"
+#include "instructor/Feedback.h"
 #include "instructor/HtmlReport.h"
 #include "instructor/RecordFileReader.h"
 #include "instructor/ReportColumns.h"
+#include "instructor/SpreadsheetReader.h"
 #include "instructor/WorkbookReport.h"
 #include "platform/CodePage.h"
 #include "platform/Host.h"
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -28,6 +31,7 @@ namespace {
 const char* const usage = "Usage: qalesson-report [--raw] FILE...\n"
                           "       qalesson-report --html FILE...\n"
                           "       qalesson-report --xlsx OUT.xlsx FILE...\n"
+                          "       qalesson-report --feedback MARKED [--out DIR]\n"
                           "       qalesson-report --help | --version\n";
 
 // The names of the columns that `take` picks, comma-separated, in lines of up
@@ -84,23 +88,37 @@ std::string helpText()
            columnList(
                "", [](const ReportColumn& c) { return c.kind == ColumnKind::Hidden; }, "") +
            ", hidden\n" +
+           "  --feedback MARKED\n"
+           "                  read the workbook MARKED (.xlsx or .ods) after marks and\n"
+           "                  comments were written into it, and write for each student\n"
+           "                  and assignment feedback_<NNN>_<name>.txt, a lesson to open\n"
+           "                  with qalesson (the student can answer each comment), and\n"
+           "                  feedback_<NNN>_<name>.html, a page; rows are matched by\n"
+           "                  their id alone, and a row without a mark or a comment is\n"
+           "                  left out\n"
+           "  --out DIR       where --feedback writes (default: the folder feedback\n"
+           "                  beside MARKED)\n"
            "  -h, --help      print this help and exit\n"
            "  -v, --version   print the version and exit\n"
            "\n"
            "A record cut short or stray text is reported on standard error as\n"
            "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
+           "With --feedback, a marked row whose id names no record, or is marked twice,\n"
+           "is reported as MARKED:ROW: warning: ... and left out.\n"
            "\n"
            "Exit status: 0 when every file was read whole; 1 when something was\n"
            "skipped (or a text too long for a workbook's cell was cut); 2 when a file\n"
            "cannot be read or written, or an option is wrong.\n";
 }
 
-enum class Form { Csv, Html, Workbook };
+enum class Form { Csv, Html, Workbook, Feedback };
 
 struct Options {
     Form form = Form::Csv;
     CsvCells cells = CsvCells::SpreadsheetSafe;
     std::string workbook; // the workbook's path
+    std::string marked;   // --feedback's workbook
+    std::string out;      // --feedback's folder; empty for the default
     std::vector<std::string> files;
 };
 
@@ -339,6 +357,114 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
     }
 }
 
+// Writes bytes to path whole or not at all: beside it first, then renamed.
+bool writeWhole(const std::filesystem::path& path, const std::string& bytes, std::string& reason)
+{
+    std::filesystem::path part = path;
+    part += ".part";
+    {
+        std::ofstream file(part, std::ios::binary | std::ios::trunc);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file) {
+            std::error_code ec;
+            std::filesystem::remove(part, ec);
+            reason = "it cannot be written";
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::filesystem::remove(part, ec);
+        reason = ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool endsWithLowered(std::string_view text, std::string_view end)
+{
+    if (text.size() < end.size())
+        return false;
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        char c = text[text.size() - end.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != end[i])
+            return false;
+    }
+    return true;
+}
+
+// The marked workbook's rows, matched by id, become each student's lesson
+// and page. A workbook that cannot be read leaves nothing written.
+void feedbackReport(const Options& options, std::ostream& err, Status& status)
+{
+    const std::string& path = options.marked;
+    if (endsWithLowered(path, ".csv")) {
+        err << "qalesson-report: cannot read \"" << printable(path)
+            << "\": a CSV file keeps no cell's type (a mark of 5/6 becomes a date, 002 becomes 2); open the "
+               "workbook in your spreadsheet program and save it as .xlsx or .ods.\n";
+        status.fileFailed();
+        return;
+    }
+    const std::string name = reportName(path);
+    FeedbackRows rows;
+    std::vector<std::string> warnings;
+    std::string refusal;
+    const bool read = readSpreadsheet(
+        path,
+        [&](const SheetRow& row) {
+            rows.take(row.sheet, row.number, row.cells, warnings);
+            for (const std::string& warning : warnings) {
+                err << printable(name) << ":" << printable(warning) << "\n";
+                status.somethingSkipped();
+            }
+            warnings.clear();
+        },
+        refusal);
+    if (!read) {
+        cannotRead(path, refusal, err, status);
+        return;
+    }
+    if (!rows.sawRecords()) {
+        cannotRead(path,
+                   "it has no sheet of records (no column headed id): give the workbook that "
+                   "qalesson-report --xlsx wrote",
+                   err, status);
+        return;
+    }
+    const std::map<std::string, FeedbackSet> sets = rows.sets();
+    if (sets.empty()) {
+        err << "qalesson-report: no row of \"" << printable(path)
+            << "\" has a mark or a comment: no feedback written\n";
+        status.somethingSkipped();
+        return;
+    }
+    const std::filesystem::path folder =
+        options.out.empty() ? hostPathFromUtf8(path).parent_path() / "feedback" : hostPathFromUtf8(options.out);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec || !std::filesystem::is_directory(folder, ec)) {
+        err << "qalesson-report: cannot write into \"" << printable(utf8FromHostPath(folder))
+            << "\": " << printable(ec ? ec.message() : std::string("it is not a folder")) << ".\n";
+        status.fileFailed();
+        return;
+    }
+    for (const auto& [stem, set] : sets) {
+        for (const bool lesson : {true, false}) {
+            const std::filesystem::path file = folder / hostPathFromUtf8(stem + (lesson ? ".txt" : ".html"));
+            std::string reason;
+            if (!writeWhole(file, lesson ? feedbackLesson(set) : feedbackPage(set), reason)) {
+                err << "qalesson-report: cannot write \"" << printable(utf8FromHostPath(file))
+                    << "\": " << printable(reason) << ".\n";
+                status.fileFailed();
+            }
+        }
+    }
+}
+
 // The options, or the exit status when there is nothing more to do.
 std::optional<int> parse(const std::vector<std::string>& arguments, Options& options, std::ostream& out,
                          std::ostream& err)
@@ -362,6 +488,14 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             }
             workbook = true;
             options.workbook = arguments[++i];
+        } else if (arg == "--feedback" || arg == "--out") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                err << "qalesson-report: " << arg
+                    << (arg == "--out" ? " needs the folder's name\n" : " needs the marked workbook's file name\n")
+                    << usage;
+                return 2;
+            }
+            (arg == "--out" ? options.out : options.marked) = arguments[++i];
         } else if (arg == "--help" || arg == "-h") {
             out << usage << helpText();
             return 0;
@@ -372,6 +506,20 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             err << "qalesson-report: unknown option: " << arg << "\n" << usage;
             return 2;
         }
+    }
+    const bool feedback = !options.marked.empty();
+    if (feedback && (html || raw || workbook || !options.files.empty())) {
+        err << "qalesson-report: --feedback reads the marked workbook alone (no other option, no record file)\n"
+            << usage;
+        return 2;
+    }
+    if (!options.out.empty() && !feedback) {
+        err << "qalesson-report: --out goes with --feedback\n" << usage;
+        return 2;
+    }
+    if (feedback) {
+        options.form = Form::Feedback;
+        return std::nullopt;
     }
     if (html + raw + workbook > 1) {
         err << "qalesson-report: --html, --xlsx and --raw do not go together (--raw is for the CSV)\n" << usage;
@@ -403,6 +551,9 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
         break;
     case Form::Workbook:
         workbookReport(options, err, status);
+        break;
+    case Form::Feedback:
+        feedbackReport(options, err, status);
         break;
     }
     out.flush();

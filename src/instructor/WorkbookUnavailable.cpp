@@ -30,3 +30,17 @@ bool WorkbookReport::close(std::string& reason)
 }
 
 } // namespace qal
+
+// Nor does it read a marked workbook (it was made without minizip and expat).
+
+#include "instructor/SpreadsheetReader.h"
+
+namespace qal {
+
+bool readSpreadsheet(const std::string&, const std::function<void(const SheetRow&)>&, std::string& refusal)
+{
+    refusal = "this build of qalesson-report cannot read workbooks (it was made without minizip and expat)";
+    return false;
+}
+
+} // namespace qal
