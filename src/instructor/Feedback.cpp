@@ -371,9 +371,8 @@ std::string feedbackPage(const FeedbackSet& set)
     if (numbers > 0 && numbers == marks)
         out += "<p class=\"total\">Total: " + numberText(total) + "</p>\n";
     else if (numbers > 0)
-        out += "<p class=\"total\">Total of the " + std::to_string(numbers) +
-               " marks that are numbers: " + numberText(total) + " (" + std::to_string(marks - numbers) +
-               " other marks are not counted)</p>\n";
+        out += "<p class=\"total\">Total of the marks that are numbers (" + std::to_string(numbers) + " of " +
+               std::to_string(marks) + "): " + numberText(total) + "</p>\n";
     out += "</main>\n</body>\n</html>\n";
     return out;
 }

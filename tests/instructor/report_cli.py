@@ -9,6 +9,7 @@ openpyxl and LibreOffice for the workbook.
   report_cli.py csv  REPORT_BINARY REPORT_FILES_BINARY
   report_cli.py html REPORT_BINARY REPORT_FILES_BINARY
   report_cli.py xlsx REPORT_BINARY REPORT_FILES_BINARY   (Debian's python3, for openpyxl)
+  report_cli.py feedback REPORT_BINARY REPORT_FILES_BINARY QALESSON_BINARY   (likewise)
 
 csv: every row and field, the byte order mark and CR LF row ends; cells that
 begin as formulas do, with and without --raw; a torn tail, stray text, a
@@ -444,13 +445,190 @@ def xlsx_checks(binary, folder):
     expect("the workbook as LibreOffice shows it", calc, [SHEET] + rows)
 
 
+def convert(path, target, folder):
+    """The workbook at path saved again by LibreOffice headless, as target
+    ("xlsx" or "ods"), into folder."""
+    profile = tempfile.mkdtemp(prefix="qalesson-lo-")
+    try:
+        converted = subprocess.run(
+            ["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to",
+             {"xlsx": "xlsx:Calc MS Excel 2007 XML", "ods": "ods"}[target], "--outdir", folder, path],
+            capture_output=True, timeout=150)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    out = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + "." + target)
+    if converted.returncode != 0 or not os.path.exists(out):
+        raise Failure("LibreOffice did not save the workbook as %s: %r" % (target, converted))
+    return out
+
+
+SYNTAX = "Good.\n####.#\n002.  Second part\n`routine exitprog\n`q004  x\n001 kg\n"
+
+
+def feedback_checks(binary, folder, qalesson):
+    """The whole trip: a workbook of the records, marked by openpyxl (sorted,
+    filtered, rows deleted and hidden, a column added, an id made up, one
+    marked twice), saved again by LibreOffice as .xlsx and as .ods; the
+    same feedback from all three."""
+    import openpyxl
+
+    files = [file_name(f) for f in (MASTER_R, SEND_R, SEND_B, SEND_Z)]
+    result = report(binary, folder, "--xlsx", "answers.xlsx", *files)
+    expect("status of the workbook", (result.returncode, result.stderr), (0, b""))
+    book = openpyxl.load_workbook(os.path.join(folder, "answers.xlsx"))
+    sheet = book["records"]
+    rows = [[c.value for c in row] for row in sheet.iter_rows(min_row=2)]
+    col = {name: SHEET.index(name) for name in SHEET}
+    # Sorted by student, last first, as an instructor may; the id stays
+    # with its row.
+    rows.sort(key=lambda r: (r[col["student"]], r[col["time"]]), reverse=True)
+    marks = {
+        ("Renée Dubois", "14:05:10"): (7, None),
+        ("Renée Dubois", "14:07:00"): ("7/10", "Good, but:\nshow the steps."),
+        ("Renée Dubois", "15:12:00"): ("A-", SYNTAX),
+        ("Bob Ng", "16:01:00"): (4.5, "=1+1 is no answer"),
+        ("Zoë Ann", "18:03:00"): (None, "You copied a record's lines:\n" + OPENING),
+    }
+    kept = []
+    for r in rows:
+        key = (r[col["student"]], r[col["time"]].strftime("%H:%M:%S"))
+        if r[col["file"]] == MASTER_R and key[1] == "14:05:10":
+            r[col["mark"]], r[col["comment"]] = 7, None  # master and send alike: one record
+        elif key == ("Zoë Ann", "18:04:00"):
+            continue  # a row deleted
+        elif r[col["file"]] != MASTER_R and key in marks:
+            r[col["mark"]], r[col["comment"]] = marks[key]
+        kept.append(r)
+    made_up = list(kept[0])
+    made_up[col["id"]] = "q" + "0" * 32
+    made_up[col["mark"]] = 1
+    kept.append(made_up)
+    # The first mark of a record counts; one marked otherwise is a warning.
+    again = next(list(r) for r in kept if r[col["file"]] == SEND_R and r[col["mark"]] == 7)
+    again[col["mark"]] = 9
+    kept.append(again)
+    sheet.delete_rows(2, sheet.max_row)
+    for r in kept:
+        sheet.append(r)
+    # openpyxl takes a text that begins with "=" for a formula; a
+    # spreadsheet program keeps a text cell's type.
+    for row in sheet.iter_rows(min_row=2):
+        for cell in row:
+            if isinstance(cell.value, str) and cell.value.startswith("="):
+                cell.data_type = "s"
+    # A column of the instructor's own, at the right; a row hidden, a filter.
+    sheet.cell(1, len(SHEET) + 1, "my notes")
+    sheet.cell(3, len(SHEET) + 1, "ask in class")
+    sheet.row_dimensions[4].hidden = True
+    sheet.auto_filter.ref = "A1:O%d" % (len(kept) + 1)
+    marked = os.path.join(folder, "marked.xlsx")
+    book.save(marked)
+    expected_rows = {}
+    for n, r in enumerate(kept, start=2):
+        expected_rows.setdefault(r[col["id"]], []).append(n)
+
+    results = {}
+    for name, path in (("openpyxl", marked), ("LibreOffice .xlsx", convert(marked, "xlsx", os.path.join(folder, "lo"))),
+                       ("LibreOffice .ods", convert(marked, "ods", folder))):
+        out = os.path.join(folder, "out-" + name.replace(" ", "_"))
+        relative = os.path.relpath(path, folder)
+        result = report(binary, folder, "--feedback", relative, "--out", out)
+        warnings = sorted(line.replace(relative.encode(), b"MARKED") for line in result.stderr.splitlines())
+        written = {}
+        for f in sorted(os.listdir(out)):
+            with open(os.path.join(out, f), "rb") as handle:
+                written[f] = handle.read()
+        results[name] = (result.returncode, warnings, written)
+    first = results["openpyxl"]
+    for name, got in results.items():
+        expect("feedback from %s, as from openpyxl's" % name, got, first)
+    status, warnings, written = first
+    expect("status of the feedback", status, 1)
+    if len(warnings) != 2 or not any(b"names no record of the workbook" in w for w in warnings) \
+            or not any(b"is marked otherwise in row" in w for w in warnings):
+        raise Failure("warnings %r" % warnings)
+    for w in warnings:
+        if not re.fullmatch(rb"MARKED:\d+: warning: the id q[0-9a-f]{32} .*: (this row )?left out", w):
+            raise Failure("a warning %r" % w)
+    expect("files written", sorted(written), [
+        "feedback_001_Bob_Ng.html", "feedback_001_Bob_Ng.txt", "feedback_001_Renée_Dubois.html",
+        "feedback_001_Renée_Dubois.txt", "feedback_001_Zoë_Ann.html", "feedback_001_Zoë_Ann.txt",
+        "feedback_002_Renée_Dubois.html", "feedback_002_Renée_Dubois.txt"])
+
+    # Bob's lesson to the byte.
+    expect("Bob's lesson", written["feedback_001_Bob_Ng.txt"], (
+        "001.  " + LESSON1 + " — feedback\r\n\r\n"
+        "Your instructor's marks and comments on assignment 001, " + LESSON1 + ", for Bob Ng. Each click of "
+        "Next Question / Answer shows one of your answers with its mark and comment. To answer a comment, type "
+        "your reply in the answer box and click Enter Response: it goes to your instructor in your next send "
+        "file.   \r\n\r\n"
+        "`q001  What is 1/2 + 1/3?   Your answer (2026-12-07 16:01:00): =1+1   Mark: 4.5   Comment: =1+1 is no "
+        "answer   \r\n\r\n\r\n`routine exitprog\r\n####.#\r\n").encode("cp1252"))
+    lesson = written["feedback_002_Renée_Dubois.txt"].decode("cp1252")
+    if "Mark: A-   Comment: Good. / ####.# / 002.  Second part / `routine exitprog / `q004  x / 001 kg   " \
+            not in lesson or "\n" in lesson.replace("\r\n", ""):
+        raise Failure("the lesson of syntax %r" % lesson)
+    renee = written["feedback_001_Renée_Dubois.txt"].decode("cp1252")
+    if "Mark: 7   \r\n" not in renee or "Mark: 7/10   Comment: Good, but: / show the steps." not in renee:
+        raise Failure("Renée's lesson %r" % renee)
+    # Every lesson checks clean with the program's own checker.
+    for f, data in written.items():
+        if f.endswith(".txt"):
+            checked = subprocess.run([qalesson, "--check", os.path.join(out, f)], capture_output=True, timeout=60)
+            expect("qalesson --check " + f, (checked.returncode, checked.stdout, checked.stderr), (0, b"", b""))
+    page = written["feedback_001_Renée_Dubois.html"].decode("utf-8")
+    for pattern in (r"<script", r"<link", r"\ssrc=", r"\shref=", r"url\(", r"@import"):
+        if re.search(pattern, page, re.I):
+            raise Failure("the page is not self-contained: %s" % pattern)
+    if "<p class=\"total\">Total of the marks that are numbers (1 of 2): 7</p>" not in page:
+        raise Failure("the total of Renée's page: %r" % page)
+    if "<p class=\"total\">Total: 4.5</p>" not in written["feedback_001_Bob_Ng.html"].decode("utf-8"):
+        raise Failure("the total of Bob's page")
+
+    # Refused, with status 2 and nothing written: a CSV, no workbook, an
+    # encrypted one, a zip of something else.
+    with open(os.path.join(folder, "answers.csv"), "wb") as f:
+        f.write(report(binary, folder, file_name(SEND_B)).stdout)
+    with open(os.path.join(folder, "locked.xlsx"), "wb") as f:
+        f.write(b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 600)
+    with open(os.path.join(folder, "text.xlsx"), "wb") as f:
+        f.write(b"not a workbook")
+    shutil.make_archive(os.path.join(folder, "other"), "zip", folder, "lo")
+    os.rename(os.path.join(folder, "other.zip"), os.path.join(folder, "other.ods"))
+    for name, reason in (
+            ("answers.csv", b"a CSV file keeps no cell's type (a mark of 5/6 becomes a date, 002 becomes 2); open "
+                            b"the workbook in your spreadsheet program and save it as .xlsx or .ods."),
+            ("locked.xlsx", b"it is encrypted, or an Excel 97-2003 workbook: save it as .xlsx or .ods, without a "
+                            b"password."),
+            ("text.xlsx", b"it is no workbook (no .xlsx or .ods file)."),
+            ("other.ods", b"it is no workbook (no .xlsx or .ods file)."),
+            ("missing.xlsx", b"it does not exist.")):
+        result = report(binary, folder, "--feedback", name, "--out", "refused")
+        expect("feedback from " + name, (result.returncode, result.stderr),
+               (2, b'qalesson-report: cannot read "' + name.encode() + b'": ' + reason + b"\n"))
+        if os.path.exists(os.path.join(folder, "refused")):
+            raise Failure("feedback written for " + name)
+    # A workbook with nothing marked: said, status 1, nothing written.
+    result = report(binary, folder, "--feedback", "answers.xlsx")
+    expect("a workbook with nothing marked", (result.returncode, result.stderr),
+           (1, b'qalesson-report: no row of "answers.xlsx" has a mark or a comment: no feedback written\n'))
+    for args in (["--feedback"], ["--feedback", "m.xlsx", "x.txt"], ["--out", "d", "x.txt"],
+                 ["--feedback", "m.xlsx", "--html"]):
+        result = report(binary, folder, *args)
+        if result.returncode != 2 or b"Usage: qalesson-report" not in result.stderr:
+            raise Failure("%r gave %r" % (args, result))
+
+
 def main():
     mode, binary, writer = sys.argv[1], os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3])
     with tempfile.TemporaryDirectory() as work:
         subprocess.run([writer, work], check=True, timeout=60)
         folder = os.path.join(work, "drovnel")
         try:
-            {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks}[mode](binary, folder)
+            if mode == "feedback":
+                feedback_checks(binary, folder, os.path.abspath(sys.argv[4]))
+            else:
+                {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks}[mode](binary, folder)
         except Failure as failure:
             print("FAIL: %s" % failure)
             return 1
