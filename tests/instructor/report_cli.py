@@ -585,6 +585,19 @@ def feedback_checks(binary, folder, qalesson):
     if "<p class=\"total\">Total: 4.5</p>" not in written["feedback_001_Bob_Ng.html"].decode("utf-8"):
         raise Failure("the total of Bob's page")
 
+    # The page as Chromium builds it: the heading, the answer, the comment
+    # of lesson syntax and markup-like text, all of it text.
+    dom = Dom()
+    dom.feed(chromium_dom(os.path.join(out, "feedback_002_Renée_Dubois.html")))
+    expect("Renée's page of assignment 002 in Chromium", dom.items,
+           [("h2", "Question 001 The second assignment's question"), ("text", ACCENTS), ("text", SYNTAX.strip())])
+    dom = Dom()
+    dom.feed(chromium_dom(os.path.join(out, "feedback_001_Renée_Dubois.html")))
+    expect("Renée's page of assignment 001 in Chromium", dom.items,
+           [("h2", "Question 001 What is 1/2 + 1/3?"), ("text", "5/6"),
+            ("h2", 'Question 002 Où est la différence?  Explain, "carefully".'), ("text", MULTI),
+            ("text", "Good, but:\nshow the steps.")])
+
     # Refused, with status 2 and nothing written: a CSV, no workbook, an
     # encrypted one, a zip of something else.
     with open(os.path.join(folder, "answers.csv"), "wb") as f:
