@@ -118,10 +118,6 @@ std::string inLine(std::string_view utf8, std::size_t most)
 // The longest piece of each kind in a line, so that the whole line stays
 // within the longest a lesson line can be (65,535 characters).
 constexpr std::size_t questionMost = 8000, textMost = 25000, markMost = 200;
-// A lesson's lines: the header, the lines before the questions, each
-// question and its blank line, the two blank lines and the two lines of the
-// end.
-constexpr std::size_t maxFeedbackQuestions = (maxLessonLines - 8) / 2;
 
 std::string numberText(double value)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instructor/RecordFileReader.h"
+#include "paging/LessonLimits.h"
 
 #include <cstddef>
 #include <map>
@@ -65,6 +66,11 @@ private:
 
 // The file name of a set's two files, without ".txt" or ".html".
 std::string feedbackFileStem(const FeedbackSet& set);
+
+// The most marked records a feedback lesson shows: a lesson's lines are the
+// header, the lines before the questions, each question and its blank line,
+// the two blank lines and the two lines of the end. The page shows them all.
+inline constexpr std::size_t maxFeedbackQuestions = (maxLessonLines - 8) / 2;
 
 // The lesson file (Windows-1252, CR LF): the header "NNN.  <title> —
 // feedback", a line that tells what to do, then a question-number line for

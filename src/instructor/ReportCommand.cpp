@@ -1,5 +1,6 @@
 #include "instructor/ReportCommand.h"
 
+#include "instructor/ClassOverview.h"
 #include "instructor/CsvReport.h"
 #include "instructor/Feedback.h"
 #include "instructor/HtmlReport.h"
@@ -10,6 +11,7 @@
 #include "platform/CodePage.h"
 #include "platform/Host.h"
 #include "platform/Printable.h"
+#include "run/LessonFile.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -29,8 +31,8 @@ namespace qal {
 namespace {
 
 const char* const usage = "Usage: qalesson-report [--raw] FILE...\n"
-                          "       qalesson-report --html FILE...\n"
-                          "       qalesson-report --xlsx OUT.xlsx FILE...\n"
+                          "       qalesson-report --html [--lesson LESSON] [--roster ROSTER] FILE...\n"
+                          "       qalesson-report --xlsx OUT.xlsx [--lesson LESSON] [--roster ROSTER] FILE...\n"
                           "       qalesson-report --feedback MARKED [--out DIR]\n"
                           "       qalesson-report --help | --version\n";
 
@@ -88,6 +90,11 @@ std::string helpText()
            columnList(
                "", [](const ReportColumn& c) { return c.kind == ColumnKind::Hidden; }, "") +
            ", hidden\n" +
+           "                  and a sheet class: a row per student and assignment\n"
+           "  --lesson LESSON with --xlsx or --html: the lesson the files answer, so that\n"
+           "                  the class overview names the questions with no response\n"
+           "  --roster ROSTER with --xlsx or --html: a text file of the class, a line a\n"
+           "                  student, \"name, initials\"; the overview shows every one\n"
            "  --feedback MARKED\n"
            "                  read the workbook MARKED (.xlsx or .ods) after marks and\n"
            "                  comments were written into it, and write for each student\n"
@@ -119,6 +126,8 @@ struct Options {
     std::string workbook; // the workbook's path
     std::string marked;   // --feedback's workbook
     std::string out;      // --feedback's folder; empty for the default
+    std::string lesson;   // --lesson's file, for the class overview
+    std::string roster;   // --roster's file
     std::vector<std::string> files;
 };
 
@@ -249,6 +258,47 @@ void write(std::ostream& out, std::string& text)
     text.clear();
 }
 
+// The class overview of --xlsx and --html, with --lesson's questions and
+// --roster's students; empty, with the status at 2, when either cannot be
+// read.
+std::optional<ClassOverview> overviewOf(const Options& options, std::ostream& err, Status& status)
+{
+    std::map<std::string, std::vector<std::string>> questions;
+    if (!options.lesson.empty()) {
+        const LessonFile lesson = readLessonFile(options.lesson);
+        if (!lesson.usable()) {
+            err << "qalesson-report: cannot use the lesson file \"" << printable(options.lesson)
+                << "\": " << printable(lesson.refusal) << ".\n";
+            status.fileFailed();
+            return std::nullopt;
+        }
+        questions = lessonQuestions(lesson.lines);
+    }
+    std::vector<RosterStudent> roster;
+    if (!options.roster.empty()) {
+        InputFile file;
+        std::string reason, bytes;
+        if (!file.open(options.roster, reason)) {
+            cannotRead(options.roster, reason, err, status);
+            return std::nullopt;
+        }
+        char buffer[1 << 16];
+        while (const std::size_t got = file.read(buffer, sizeof buffer))
+            bytes.append(buffer, got);
+        if (!file.failure().empty()) {
+            cannotRead(options.roster, file.failure(), err, status);
+            return std::nullopt;
+        }
+        std::vector<std::string> warnings;
+        roster = readRoster(bytes, warnings);
+        for (const std::string& warning : warnings) {
+            err << printable(reportName(options.roster)) << ":" << printable(warning) << "\n";
+            status.somethingSkipped();
+        }
+    }
+    return ClassOverview(std::move(roster), std::move(questions));
+}
+
 // Rows go out as their records are read, a megabyte at a time.
 void csvReport(const Options& options, std::ostream& out, std::ostream& err, Status& status)
 {
@@ -275,12 +325,16 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
         std::uint64_t end;   // after the last record
         std::size_t records; // from the start on
     };
+    std::optional<ClassOverview> overview = overviewOf(options, err, status);
+    if (!overview)
+        return;
     std::map<HtmlAssignmentKey, std::vector<Run>> assignments;
     std::size_t total = 0;
     for (std::size_t f = 0; f < options.files.size(); ++f) {
         std::vector<Run>* last = nullptr; // the run of the record before
         readAll(options.files[f], err, status, [&](const ReportRecord& record, const RecordReader& reader) {
             ++total;
+            overview->add(record);
             std::vector<Run>& runs = assignments[HtmlAssignmentKey::of(record)];
             if (last != &runs)
                 runs.push_back({f, reader.headerPlace(), 0, 0});
@@ -293,7 +347,7 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
     std::vector<std::string> names;
     for (const std::string& file : options.files)
         names.push_back(reportName(file));
-    std::string page = htmlPageStart(total, names);
+    std::string page = htmlPageStart(total, names) + htmlOverview(overview->rows());
     std::vector<ReportRecord> records;
     InputFile input;
     std::size_t opened = options.files.size(); // the file input holds
@@ -336,6 +390,9 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
         const std::uintmax_t size = std::filesystem::file_size(hostPathFromUtf8(file), ec);
         bytes += ec ? 0 : size;
     }
+    std::optional<ClassOverview> overview = overviewOf(options, err, status);
+    if (!overview)
+        return;
     WorkbookReport workbook(options.workbook, bytes > (std::uintmax_t{2} << 30));
     std::string reason;
     if (!workbook.writable(reason)) {
@@ -345,12 +402,14 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
     }
     for (const std::string& file : options.files)
         readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
+            overview->add(record);
             if (!workbook.add(record)) {
                 err << record.file << ":" << record.line << ": warning: a text of this record is longer than a "
                     << "workbook's cell holds (" << WorkbookReport::maxCellCharacters << " characters): cut there\n";
                 status.somethingSkipped();
             }
         });
+    workbook.addOverview(overview->rows());
     if (!workbook.close(reason)) {
         err << "qalesson-report: cannot write \"" << printable(options.workbook) << "\": " << reason << ".\n";
         status.fileFailed();
@@ -453,6 +512,12 @@ void feedbackReport(const Options& options, std::ostream& err, Status& status)
         return;
     }
     for (const auto& [stem, set] : sets) {
+        if (set.records.size() > maxFeedbackQuestions) {
+            err << printable(name) << ": warning: " << printable(stem) << " has " << set.records.size()
+                << " marked records, more than a lesson holds: its lesson shows the first " << maxFeedbackQuestions
+                << ", its page all of them\n";
+            status.somethingSkipped();
+        }
         for (const bool lesson : {true, false}) {
             const std::filesystem::path file = folder / hostPathFromUtf8(stem + (lesson ? ".txt" : ".html"));
             std::string reason;
@@ -488,14 +553,15 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             }
             workbook = true;
             options.workbook = arguments[++i];
-        } else if (arg == "--feedback" || arg == "--out") {
+        } else if (arg == "--feedback" || arg == "--out" || arg == "--lesson" || arg == "--roster") {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-                err << "qalesson-report: " << arg
-                    << (arg == "--out" ? " needs the folder's name\n" : " needs the marked workbook's file name\n")
-                    << usage;
+                err << "qalesson-report: " << arg << " needs a file's name\n" << usage;
                 return 2;
             }
-            (arg == "--out" ? options.out : options.marked) = arguments[++i];
+            (arg == "--out"      ? options.out
+             : arg == "--lesson" ? options.lesson
+             : arg == "--roster" ? options.roster
+                                 : options.marked) = arguments[++i];
         } else if (arg == "--help" || arg == "-h") {
             out << usage << helpText();
             return 0;
@@ -508,6 +574,10 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
         }
     }
     const bool feedback = !options.marked.empty();
+    if ((!options.lesson.empty() || !options.roster.empty()) && !html && !workbook) {
+        err << "qalesson-report: --lesson and --roster go with --xlsx or --html\n" << usage;
+        return 2;
+    }
     if (feedback && (html || raw || workbook || !options.files.empty())) {
         err << "qalesson-report: --feedback reads the marked workbook alone (no other option, no record file)\n"
             << usage;

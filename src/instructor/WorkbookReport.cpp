@@ -152,6 +152,8 @@ public:
         format_set_num_format(date_, "yyyy-mm-dd");
         format_set_align(date_, LXW_ALIGN_VERTICAL_TOP);
         format_set_align(date_, LXW_ALIGN_LEFT);
+        number_ = workbook_add_format(workbook_);
+        format_set_align(number_, LXW_ALIGN_VERTICAL_TOP);
         time_ = workbook_add_format(workbook_);
         format_set_num_format(time_, "hh:mm:ss");
         format_set_align(time_, LXW_ALIGN_VERTICAL_TOP);
@@ -204,12 +206,65 @@ public:
         return !cut;
     }
 
+    void addOverview(const std::vector<OverviewRow>& rows)
+    {
+        if (!failure_.empty() || workbook_ == nullptr)
+            return;
+        if (sheets_ == 0)
+            startSheet(); // the records sheet comes first, with its header row even when empty
+        finishSheet();
+        lxw_worksheet* sheet = workbook_add_worksheet(workbook_, "class");
+        if (sheet == nullptr) {
+            failure_ = "the workbook cannot take another sheet";
+            return;
+        }
+        struct Column {
+            const char* name;
+            double width;
+        };
+        constexpr Column overview[] = {{"student", 20}, {"initials", 9},   {"assignment", 11},
+                                       {"lesson", 28},  {"responses", 10}, {"notes", 8},
+                                       {"first", 11},   {"last", 11},      {"no response", 30}};
+        constexpr lxw_col_t last = std::size(overview) - 1;
+        for (lxw_col_t c = 0; c <= last; ++c) {
+            check(worksheet_set_column(sheet, c, c, overview[c].width, nullptr));
+            check(worksheet_write_string(sheet, 0, c, overview[c].name, header_));
+        }
+        worksheet_freeze_panes(sheet, 1, 0);
+        check(worksheet_ignore_errors(sheet, LXW_IGNORE_NUMBER_STORED_AS_TEXT, "A1:I1048576"));
+        lxw_row_t row = 1;
+        for (const OverviewRow& r : rows) {
+            if (row > rowsPerSheet)
+                break;
+            const std::string* texts[] = {&r.student, &r.initials, &r.assignment, &r.lesson};
+            for (lxw_col_t c = 0; c < 4; ++c)
+                if (!texts[c]->empty()) {
+                    bool cut = false;
+                    cell_.assign(firstCharacters(*texts[c], maxCellCharacters, cut));
+                    check(worksheet_write_string(sheet, row, c, cell_.c_str(), text_));
+                }
+            check(worksheet_write_number(sheet, row, 4, static_cast<double>(r.responses), number_));
+            check(worksheet_write_number(sheet, row, 5, static_cast<double>(r.notes), number_));
+            lxw_datetime when{};
+            if (dateOf(r.first, when))
+                check(worksheet_write_datetime(sheet, row, 6, &when, date_));
+            if (dateOf(r.last, when))
+                check(worksheet_write_datetime(sheet, row, 7, &when, date_));
+            cell_.assign(r.unanswered);
+            check(worksheet_write_string(sheet, row, 8, cell_.c_str(), wrapped_));
+            ++row;
+        }
+        check(worksheet_autofilter(sheet, 0, 0, row - 1, last));
+        overviewAdded_ = true;
+    }
+
     bool close(std::string& reason)
     {
         if (workbook_ != nullptr) {
             if (sheets_ == 0 && failure_.empty())
                 startSheet(); // a workbook of no records still has its header row
-            finishSheet();
+            if (!overviewAdded_)
+                finishSheet();
             const lxw_error closed = workbook_close(workbook_);
             workbook_ = nullptr;
             if (failure_.empty() && closed != LXW_NO_ERROR)
@@ -292,14 +347,21 @@ private:
     lxw_format* wrapped_ = nullptr;
     lxw_format* date_ = nullptr;
     lxw_format* time_ = nullptr;
+    lxw_format* number_ = nullptr;
     int sheets_ = 0;
-    lxw_row_t row_ = 0;   // the next row of the sheet
-    std::string cell_;    // a text as the library takes it, ending in NUL
-    std::string id_;      // the identifier of the record being added
-    std::string failure_; // the first failure; empty while there is none
+    bool overviewAdded_ = false; // the class sheet is written, the records sheets finished
+    lxw_row_t row_ = 0;          // the next row of the sheet
+    std::string cell_;           // a text as the library takes it, ending in NUL
+    std::string id_;             // the identifier of the record being added
+    std::string failure_;        // the first failure; empty while there is none
 };
 
 WorkbookReport::WorkbookReport(const std::string& path, bool large) : impl_(std::make_unique<Impl>(path, large)) {}
+
+void WorkbookReport::addOverview(const std::vector<OverviewRow>& rows)
+{
+    impl_->addOverview(rows);
+}
 
 WorkbookReport::~WorkbookReport() = default;
 

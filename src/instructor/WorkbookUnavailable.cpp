@@ -24,6 +24,8 @@ bool WorkbookReport::add(const ReportRecord&)
     return false;
 }
 
+void WorkbookReport::addOverview(const std::vector<OverviewRow>&) {}
+
 bool WorkbookReport::close(std::string& reason)
 {
     return writable(reason);

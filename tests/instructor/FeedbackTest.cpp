@@ -171,8 +171,7 @@ TEST(FeedbackTest, PageEscapedWithATotalOfNumbers)
     EXPECT_EQ(page.find("<b>"), std::string::npos);
     EXPECT_NE(page.find("<h1>Assignment 001 &lt;Fractions&gt; \xE2\x80\x94 feedback</h1>"), std::string::npos);
     EXPECT_NE(page.find("<p class=\"text comment\">a\nb</p>"), std::string::npos);
-    EXPECT_NE(page.find("Total of the marks that are numbers (2 of 3): 9.5"),
-              std::string::npos);
+    EXPECT_NE(page.find("Total of the marks that are numbers (2 of 3): 9.5"), std::string::npos);
     set.records.pop_back();
     page = feedbackPage(set);
     EXPECT_NE(page.find("<p class=\"total\">Total: 9.5</p>"), std::string::npos);

@@ -334,6 +334,7 @@ def html_checks(binary, folder):
     zoe = "Zoë Ann"
     # Questions show their number once and their own text.
     expected = [
+        ("h2", "The class"),
         ("h2", "Assignment 001 " + LESSON1),
         ("h3", "Question 001 What is 1/2 + 1/3?"),
         who("Bob Ng", "BN", "response", "16:01:00", MASTER_B, 7), ("text", "=1+1"),
@@ -376,7 +377,7 @@ def xlsx_checks(binary, folder):
         raise Failure("the workbook's part file was left behind")
 
     book = openpyxl.load_workbook(os.path.join(folder, "answers.xlsx"))
-    expect("sheets", book.sheetnames, ["records"])
+    expect("sheets", book.sheetnames, ["records", "class"])
     sheet = book["records"]
     expect("frozen header row", sheet.freeze_panes, "A2")
     expect("filter", sheet.auto_filter.ref, "A1:N%d" % (len(rows) + 1))
@@ -409,6 +410,31 @@ def xlsx_checks(binary, folder):
                 expect(where + " wrapped", cell.alignment.wrap_text, SHEET[c] in ("question", "text") or None)
     if not any(c.value == "002" for c in sheet["D"]):
         raise Failure("no assignment 002 as text")
+
+    # The class sheet: with the lesson, the questions with no response; with
+    # the roster, every student, one with nothing received too.
+    with open(os.path.join(folder, "lesson.txt"), "wb") as f:
+        f.write(("001.  " + LESSON1 + "\r\n" + Q1 + "\r\n" + Q2 + "\r\n`q003  A third?\r\n").encode("cp1252"))
+    with open(os.path.join(folder, "roster.txt"), "wb") as f:
+        f.write("Renée Dubois, RD\r\nNobody Here, NH\r\n".encode("cp1252"))
+    result = report(binary, folder, "--xlsx", "class.xlsx", "--lesson", "lesson.txt", "--roster", "roster.txt",
+                    file_name(SEND_R), file_name(SEND_Z))
+    expect("status of the workbook with the class", (result.returncode, result.stderr), (0, b""))
+    day = datetime.datetime(2026, 12, 7)
+    overview = [[c.value for c in row] for row in openpyxl.load_workbook(os.path.join(folder, "class.xlsx"))["class"]]
+    expect("the class sheet", overview, [
+        ["student", "initials", "assignment", "lesson", "responses", "notes", "first", "last", "no response"],
+        ["Nobody Here", "NH", None, None, 0, 0, None, None, "nothing received"],
+        [RENEE, "RD", "001", LESSON1, 2, 1, day, day, "003"],
+        [RENEE, "RD", "002", LESSON2, 1, 0, day, day, "(not in the lesson given)"],
+        ["Zoë Ann", "ZA", "001", LESSON1, 3, 1, day, day, "003"],
+        ["Zoë Ann", "ZA", "001", LESSON1B, 1, 0, day, day, "(not in the lesson given)"]])
+    result = report(binary, folder, "--xlsx", "class.xlsx", "--lesson", "no such lesson.txt", file_name(SEND_R))
+    expect("a lesson that cannot be read", (result.returncode, result.stderr),
+           (2, b'qalesson-report: cannot use the lesson file "no such lesson.txt": it does not exist.\n'))
+    result = report(binary, folder, "--roster", "roster.txt", file_name(SEND_R))
+    if result.returncode != 2 or b"--lesson and --roster go with --xlsx or --html" not in result.stderr:
+        raise Failure("--roster with the CSV gave %r" % (result,))
 
     # A text longer than a cell holds is cut there, with a warning.
     with open(os.path.join(folder.encode(), file_name(SEND_B)), "rb") as f:
