@@ -115,7 +115,8 @@ def marked_workbook(report, work, records):
     """A workbook of `records` records, every row marked and commented: the
     report's own workbook of a master file of about that many records, its
     sheet given a mark and a comment in each row (inline texts, as the
-    report writes its own), zipped again."""
+    report writes its own) and its rows spread over forty students' files,
+    zipped again."""
     import re
     import zipfile
     master = os.path.join(work, "masterFile_marked.txt")
@@ -137,6 +138,11 @@ def marked_workbook(report, work, records):
                             % (row.encode(), int(row) % 11, row.encode())) + m.group(0)
                 data, n = re.subn(rb'<c r="N(\d+)"', mark, data)
                 rows += n - 1
+                # A class of forty: the file each row came from names its
+                # student's feedback files (the file is no part of the id).
+                counter = iter(range(1 << 30))
+                data = re.sub(rb"<t>[^<]*masterFile_marked\.txt</t>",
+                              lambda m: b"<t>masterFile_Student_%d.txt</t>" % (next(counter) % 40), data)
             target.writestr(item, data)
     os.remove(plain)
     os.remove(master)

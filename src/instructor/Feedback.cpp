@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <tuple>
 
 namespace qal {
@@ -238,9 +239,10 @@ void FeedbackRows::take(const std::string& sheetName, std::size_t row, const std
     // The same record is in a student's master file and send file, so a
     // workbook of both has it twice: marked alike, it is one record;
     // marked otherwise, the first row counts.
-    const auto [seen, isNew] = marked_.try_emplace(id, Marked{row, marked.mark, marked.comment});
+    const std::size_t marks = std::hash<std::string>{}(marked.mark + '\0' + marked.comment);
+    const auto [seen, isNew] = marked_.try_emplace(id, Marked{row, marks});
     if (!isNew) {
-        if (seen->second.mark != marked.mark || seen->second.comment != marked.comment)
+        if (seen->second.marks != marks)
             warnings.push_back(where + "the id " + id + " is marked otherwise in row " +
                                std::to_string(seen->second.row) + ": this row left out");
         return;
@@ -263,9 +265,10 @@ void FeedbackRows::take(const std::string& sheetName, std::size_t row, const std
     set.records.push_back(std::move(marked));
 }
 
-std::map<std::string, FeedbackSet> FeedbackRows::sets() const
+std::map<std::string, FeedbackSet> FeedbackRows::takeSets()
 {
-    std::map<std::string, FeedbackSet> sets = sets_;
+    std::map<std::string, FeedbackSet> sets = std::move(sets_);
+    sets_.clear();
     for (auto& [stem, set] : sets)
         std::stable_sort(set.records.begin(), set.records.end(), [](const MarkedRecord& a, const MarkedRecord& b) {
             return std::tie(a.record.date, a.record.time, a.row) < std::tie(b.record.date, b.record.time, b.row);

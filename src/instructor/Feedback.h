@@ -46,8 +46,9 @@ public:
     // Whether any sheet had an id column.
     bool sawRecords() const { return sawRecords_; }
 
-    // The sets, by file name: feedback_001_Ann_Lee, ...
-    std::map<std::string, FeedbackSet> sets() const;
+    // The sets, by file name (feedback_001_Ann_Lee, ...), each in the order
+    // its records were made; taken out, so that they are not held twice.
+    std::map<std::string, FeedbackSet> takeSets();
 
 private:
     struct Sheet {
@@ -57,7 +58,7 @@ private:
     std::map<std::string, Sheet> sheets_;
     struct Marked {
         std::size_t row;
-        std::string mark, comment;
+        std::size_t marks; // a hash of the mark and the comment
     };
     std::map<std::string, Marked> marked_; // by id: the row it was first marked on
     std::map<std::string, FeedbackSet> sets_;

@@ -9,6 +9,7 @@
 #include "instructor/SpreadsheetReader.h"
 #include "instructor/WorkbookReport.h"
 #include "platform/CodePage.h"
+#include "platform/FileArguments.h"
 #include "platform/Host.h"
 #include "platform/Printable.h"
 #include "run/LessonFile.h"
@@ -494,7 +495,7 @@ void feedbackReport(const Options& options, std::ostream& err, Status& status)
                    err, status);
         return;
     }
-    const std::map<std::string, FeedbackSet> sets = rows.sets();
+    const std::map<std::string, FeedbackSet> sets = rows.takeSets();
     if (sets.empty()) {
         err << "qalesson-report: no row of \"" << printable(path)
             << "\" has a mark or a comment: no feedback written\n";
@@ -599,6 +600,8 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
         err << "qalesson-report: no file given\n" << usage;
         return 2;
     }
+    // On Windows the program expands send_*.txt itself, as Windows programs do.
+    options.files = expandedFileArguments(options.files);
     options.form = html ? Form::Html : workbook ? Form::Workbook : Form::Csv;
     options.cells = raw ? CsvCells::Raw : CsvCells::SpreadsheetSafe;
     return std::nullopt;

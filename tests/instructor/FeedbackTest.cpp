@@ -97,7 +97,7 @@ TEST(FeedbackTest, RowsMatchedByTheirIdAlone)
     EXPECT_TRUE(warnings.empty());
     EXPECT_TRUE(rows.sawRecords());
 
-    const auto sets = rows.sets();
+    const auto sets = rows.takeSets();
     ASSERT_EQ(sets.size(), 1U);
     const FeedbackSet& set = sets.begin()->second;
     EXPECT_EQ(sets.begin()->first, "feedback_001_Ren\xC3\xA9"
