@@ -97,6 +97,10 @@ def main():
             else:
                 want = expected
             got = (status, out, err.replace(b"\r\n", b"\n"))
+            if command[-1] == b"no_*.txt":
+                # A pattern that matches nothing is read as the name it is,
+                # which Windows calls invalid in its own words.
+                want = (want[0], want[1], want[2].replace(b"it does not exist.", b"Invalid name."))
             if got != want or len(sends) < 2:
                 raise Failure("%r:\n Windows %r\n Linux   %r" % (command[1:], got[:1] + (got[2],), want[:1] + (want[2],)))
         print("report_windows: %d files written alike, %d reports alike, wildcards expanded"
