@@ -624,6 +624,8 @@ def feedback_checks(binary, folder, qalesson):
             ("h2", 'Question 002 Où est la différence?  Explain, "carefully".'), ("text", MULTI),
             ("text", "Good, but:\nshow the steps.")])
 
+    hand_made_checks(binary, folder, qalesson)
+
     # Refused, with status 2 and nothing written: a CSV, no workbook, an
     # encrypted one, a zip of something else.
     with open(os.path.join(folder, "answers.csv"), "wb") as f:
@@ -656,6 +658,101 @@ def feedback_checks(binary, folder, qalesson):
         result = report(binary, folder, *args)
         if result.returncode != 2 or b"Usage: qalesson-report" not in result.stderr:
             raise Failure("%r gave %r" % (args, result))
+
+
+def hand_made_checks(binary, folder, qalesson):
+    """What spreadsheet programs write beyond what openpyxl and LibreOffice
+    did above, written by hand into Bob's record: in .xlsx a formula's
+    cached text and number, shared strings of rich text runs (and a phonetic
+    run, which is no part of the text), a control character as _x000D_; in
+    .ods a cell's lines, runs of blanks (text:s), spans, a line break, a
+    cell's own comment (an annotation, no part of the text), repeated empty
+    columns and rows, a number, a date and a time."""
+    import zipfile
+    from xml.sax.saxutils import escape
+    raw = report(binary, folder, "--raw", file_name(SEND_B))
+    ids = []
+    row = parse_csv(raw.stdout, ids)[0]
+    cols = {name: SHEET.index(name) for name in SHEET}
+    letters = "ABCDEFGHIJKLMN"
+
+    def inline(col, text):
+        return '<c r="%s2" t="inlineStr"><is><t>%s</t></is></c>' % (letters[col], escape(text))
+    cells = [inline(cols[n], row[HEADER.index(n)]) for n in HEADER[:-1] if n not in ("date", "time")
+             and row[HEADER.index(n)]]
+    cells.append('<c r="F2" s="1"><v>46363</v></c><c r="G2"><v>0.66736111111111107</v></c>')  # 16:01:00
+    cells.append('<c r="L2" t="str"><f>"7/"&amp;"10"</f><v>7/10</v></c>')
+    cells.append('<c r="M2" t="s"><v>0</v></c>')
+    cells.append(inline(cols["id"], ids[0]))
+    header = "".join(inline(c, name).replace('2"', '1"', 1) for c, name in enumerate(SHEET))
+    sheet = ('<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/'
+             'spreadsheetml/2006/main"><sheetData><row r="1">%s</row><row r="2">%s</row>'
+             '<row r="3"><c r="A3"><f>1+1</f><v>2</v></c><c r="N3" t="inlineStr"><is><t>%s</t></is></c></row>'
+             '</sheetData></worksheet>' % (header, "".join(sorted(cells, key=lambda c: letters.index(c[6]))), ids[0]))
+    shared = ('<?xml version="1.0" encoding="UTF-8"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/'
+              '2006/main"><si><r><t>Good</t></r><r><rPr><b/></rPr><t xml:space="preserve"> work,_x000D_</t></r>'
+              '<r><t>\nnext</t></r><rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si></sst>')
+    workbook = ('<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/'
+                'spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/'
+                'relationships"><sheets><sheet name="records" sheetId="1" r:id="rId1"/></sheets></workbook>')
+    rels = ('<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/'
+            '2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/'
+            '2006/relationships/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="rId2" Type="http://'
+            'schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="/xl/'
+            'sharedStrings.xml"/></Relationships>')
+    with zipfile.ZipFile(os.path.join(folder, "hand.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("xl/workbook.xml", workbook)
+        z.writestr("xl/_rels/workbook.xml.rels", rels)
+        z.writestr("xl/worksheets/sheet1.xml", sheet)
+        z.writestr("xl/sharedStrings.xml", shared)
+
+    def ods_cell(text):
+        return '<table:table-cell office:value-type="string"><text:p>%s</text:p></table:table-cell>' % escape(text)
+    ods_cells = []
+    for name in SHEET:
+        if name == "date":
+            ods_cells.append('<table:table-cell office:value-type="date" office:date-value="2026-12-07"/>')
+        elif name == "time":
+            ods_cells.append('<table:table-cell office:value-type="time" office:time-value="PT16H01M00S"/>')
+        elif name == "mark":
+            ods_cells.append('<table:table-cell office:value-type="float" office:value="7.5"><text:p>7,5</text:p>'
+                             '</table:table-cell>')
+        elif name == "comment":
+            ods_cells.append(
+                '<table:table-cell office:value-type="string"><office:annotation><text:p>not this</text:p>'
+                '</office:annotation><text:p>first<text:s text:c="2"/><text:span text:style-name="T1">second'
+                '</text:span><text:line-break/>third</text:p><text:p>fourth</text:p></table:table-cell>'
+                '<table:table-cell table:number-columns-repeated="3"/>')
+        elif name == "id":
+            ods_cells.append(ods_cell(ids[0]))
+        else:
+            value = row[HEADER.index(name)]
+            ods_cells.append(ods_cell(value) if value else '<table:table-cell/>')
+    # The comment's repeated empty cells stand before the id: move the id's
+    # header along with them.
+    ods_header = [ods_cell(n) for n in SHEET[:-1]] + ['<table:table-cell table:number-columns-repeated="3"/>',
+                                                      ods_cell("id")]
+    content = ('<?xml version="1.0" encoding="UTF-8"?><office:document-content xmlns:office="urn:oasis:names:tc:'
+               'opendocument:xmlns:office:1.0" xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+               'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body><office:spreadsheet>'
+               '<table:table table:name="records"><table:table-row>%s</table:table-row><table:table-row>%s'
+               '</table:table-row><table:table-row table:number-rows-repeated="1048574"><table:table-cell '
+               'table:number-columns-repeated="1024"/></table:table-row></table:table></office:spreadsheet>'
+               '</office:body></office:document-content>' % ("".join(ods_header), "".join(ods_cells)))
+    with zipfile.ZipFile(os.path.join(folder, "hand.ods"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("mimetype", "application/vnd.oasis.opendocument.spreadsheet")
+        z.writestr("content.xml", content)
+    for name, mark, comment in (("hand.xlsx", "7/10", "Good work, / next"),
+                                ("hand.ods", "7.5", "first  second / third / fourth")):
+        out = os.path.join(folder, "out-" + name)
+        result = report(binary, folder, "--feedback", name, "--out", out)
+        expect("feedback from " + name, (result.returncode, result.stderr), (0, b""))
+        with open(os.path.join(out, "feedback_001_Bob_Ng.txt"), "rb") as f:
+            lesson = f.read().decode("cp1252")
+        line = ("`q001  What is 1/2 + 1/3?   Your answer (2026-12-07 16:01:00): =1+1   Mark: %s   Comment: %s   \r\n"
+                % (mark, comment))
+        if line not in lesson:
+            raise Failure("the lesson of %s:\n%r\n does not hold\n%r" % (name, lesson, line))
 
 
 def main():
