@@ -111,6 +111,83 @@ def measure(build, rounds=3):
     return figures
 
 
+def marked_workbook(report, work, records):
+    """A workbook of `records` records, every row marked and commented: the
+    report's own workbook of a master file of about that many records, its
+    sheet given a mark and a comment in each row (inline texts, as the
+    report writes its own) and its rows spread over forty students' files,
+    zipped again."""
+    import re
+    import zipfile
+    master = os.path.join(work, "masterFile_marked.txt")
+    master_file(master, records * 750)  # about 740 bytes a record
+    plain = os.path.join(work, "plain.xlsx")
+    subprocess.run([report, "--xlsx", plain, master], check=True, env=dict(os.environ, TMPDIR=work))
+    marked = os.path.join(work, "marked.xlsx")
+    rows = 0
+    with zipfile.ZipFile(plain) as source, zipfile.ZipFile(marked, "w", zipfile.ZIP_DEFLATED) as target:
+        for item in source.infolist():
+            data = source.read(item)
+            if item.filename.startswith("xl/worksheets/sheet"):
+                def mark(m):
+                    row = m.group(1).decode()
+                    if row == "1":
+                        return m.group(0)  # the header row
+                    return (b'<c r="L%s" t="inlineStr"><is><t>%d/10</t></is></c><c r="M%s" t="inlineStr"><is><t>'
+                            b'Good, but show the steps.\nSee the second page.</t></is></c>'
+                            % (row.encode(), int(row) % 11, row.encode())) + m.group(0)
+                data, n = re.subn(rb'<c r="N(\d+)"', mark, data)
+                rows += n - 1
+                # A class of forty: the file each row came from names its
+                # student's feedback files (the file is no part of the id).
+                counter = iter(range(1 << 30))
+                data = re.sub(rb"<t>[^<]*masterFile_marked\.txt</t>",
+                              lambda m: b"<t>masterFile_Student_%d.txt</t>" % (next(counter) % 40), data)
+            target.writestr(item, data)
+    os.remove(plain)
+    os.remove(master)
+    return marked, rows
+
+
+def feedback_figures(build, records=100_000, rounds=3):
+    """--feedback on a workbook of `records` marked rows: its time (the least
+    of `rounds`) and peak memory."""
+    report = os.path.abspath(os.path.join(build, "qalesson-report"))
+    with tempfile.TemporaryDirectory(prefix="qalesson-feedback-bench-") as work:
+        marked, rows = marked_workbook(report, work, records)
+        runs = []
+        for n in range(rounds):
+            out = os.path.join(work, "out%d" % n)
+            runs.append(run([report, "--feedback", marked, "--out", out]))
+            shutil.rmtree(out)
+        return {"rows": rows, "bytes": os.path.getsize(marked), "feedback_s": min(r[0] for r in runs),
+                "feedback_peak_mib": max(r[1] for r in runs)}
+
+
+def workbook_turns(build, before, rounds=5):
+    """--xlsx of this build and of `before` over the same 10 MB master file,
+    taking turns (each first every other round): the median of the ratios."""
+    now = os.path.abspath(os.path.join(build, "qalesson-report"))
+    then = os.path.abspath(os.path.join(before, "qalesson-report"))
+    with tempfile.TemporaryDirectory(prefix="qalesson-xlsx-bench-") as work:
+        master = os.path.join(work, "masterFile_10MB.txt")
+        master_file(master, 10_000_000)
+        env = dict(os.environ, TMPDIR=work)
+        book = os.path.join(work, "answers.xlsx")
+        ratios, nows, thens = [], [], []
+        for n in range(rounds):
+            order = [now, then] if n % 2 == 0 else [then, now]
+            times = {}
+            for binary in order:
+                times[binary] = run([binary, "--xlsx", book, master], env)[0]
+                os.remove(book)
+            nows.append(times[now])
+            thens.append(times[then])
+            ratios.append(times[now] / times[then])
+        return {"now_s": statistics.median(nows), "before_s": statistics.median(thens),
+                "ratio": statistics.median(ratios)}
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3

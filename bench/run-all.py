@@ -10,11 +10,15 @@
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
   qalesson-report over a 10 MB and a 1 GB / cat of the same file                 (aim: 6 or less)
     master file, and its peak memory        over the 1 GB file / over the 10 MB one (flat: 1.5 or less)
+  qalesson-report --feedback over 100,000  / 2 s and 200 MiB                     (aim: 1 or less)
+    marked rows, time and peak memory
+  qalesson-report --xlsx with its new     / the same of a build before them      (aim: 1.15 or less)
+    columns (--report-before), taking turns
   display everything, display notes and   / a bare QPlainTextEdit's setPlainText (aim: 1.1 or less)
     Next Question in the real window        of the same text, taking turns
 
 Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS] [--before BEFORE_BUILD_DIR] [--report-only]
-                        (defaults: build, 60)
+                        [--report-before BEFORE_BUILD_DIR] [--feedback-only]   (defaults: build, 60)
 The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
 --before names a build of an earlier revision with its record benchmark, made
 for instance with
@@ -135,7 +139,7 @@ def pendulum_figures(build, seconds):
     ]
 
 
-def report_figures(build):
+def report_figures(build, before=None):
     # cat and the report take turns over the same file in the page cache;
     # the peak memory of each form of the report, for a 10 MB and a 1 GB
     # master file.
@@ -154,6 +158,22 @@ def report_figures(build):
                      "%.1f MiB / %.1f MiB" % (large[key], small[key]), large[key] / small[key], aim))
     rows.append(("qalesson-report --xlsx, 1 GB master file / CSV of it", "%.1f s / %.1f s" % (large["xlsx_s"], large["csv_s"]),
                  large["xlsx_s"] / large["csv_s"], "(compression)"))
+    return rows + feedback_rows(build, before)
+
+
+def feedback_rows(build, before=None):
+    # --feedback over a workbook of 100,000 marked rows against its aims
+    # (2 s, 200 MiB); with a build from before the workbook's new columns,
+    # --xlsx of both over one master file, taking turns.
+    f = report_speed.feedback_figures(build)
+    rows = [("qalesson-report --feedback, %d marked rows (%.0f MB workbook) / 2 s" % (f["rows"], f["bytes"] / 1e6),
+             "%.2f s" % f["feedback_s"], f["feedback_s"] / 2, "<= 1"),
+            ("qalesson-report --feedback, peak memory, %d marked rows / 200 MiB" % f["rows"],
+             "%.1f MiB" % f["feedback_peak_mib"], f["feedback_peak_mib"] / 200, "<= 1")]
+    if before:
+        t = report_speed.workbook_turns(build, before)
+        rows.append(("qalesson-report --xlsx with mark, comment and id / the build before them, 10 MB master "
+                     "file, taking turns", "%.2f s / %.2f s" % (t["now_s"], t["before_s"]), t["ratio"], "<= 1.15"))
     return rows
 
 
@@ -177,16 +197,21 @@ def main():
     parser.add_argument("--before", help="a build of an earlier revision, to compare a record's cost with")
     parser.add_argument("--records-only", action="store_true", help="the record figures only")
     parser.add_argument("--report-only", action="store_true", help="the report's figures only")
+    parser.add_argument("--report-before", help="a build of an earlier revision, to compare the workbook with")
+    parser.add_argument("--feedback-only", action="store_true", help="--feedback's figures (and --report-before's)")
     args = parser.parse_args()
-    if args.report_only:
-        rows = report_figures(args.build)
+    if args.feedback_only:
+        rows = feedback_rows(args.build, args.report_before)
+        args.records_only = True
+    elif args.report_only:
+        rows = report_figures(args.build, args.report_before)
         args.records_only = True
     else:
         rows = record_figures(args.build)
     if args.before:
         rows += record_before_after(args.build, args.before)
     if not args.records_only:
-        rows += (report_figures(args.build) + startup_figures(args.build) + window_figures(args.build)
+        rows += (report_figures(args.build, args.report_before) + startup_figures(args.build) + window_figures(args.build)
                  + pendulum_figures(args.build, args.seconds))
     print("| figure | measured | ratio | aim |")
     print("|---|---|---|---|")

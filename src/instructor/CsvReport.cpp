@@ -1,5 +1,7 @@
 #include "instructor/CsvReport.h"
 
+#include "instructor/ReportColumns.h"
+
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -81,23 +83,21 @@ void appendField(std::string& out, std::string_view field, CsvCells cells)
 
 std::string csvHeader()
 {
-    return "\xEF\xBB\xBF"
-           "file,student,initials,assignment,lesson,date,time,kind,record,question,text\r\n";
+    return "\xEF\xBB\xBF" + csvColumnNames() + "\r\n";
 }
 
 void appendCsvRow(std::string& out, const ReportRecord& r, CsvCells cells)
 {
-    const std::string_view fields[] = {
-        r.file,     r.student,  r.initials, r.assignment,
-        r.lesson(), r.date,     r.time,     r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
-        r.record,   r.question, r.text,
-    };
+    std::string id;
+    const ReportRow row = reportRow(r, id);
     bool first = true;
-    for (std::string_view field : fields) {
+    for (std::size_t column = 0; column < reportColumns.size(); ++column) {
+        if (!reportColumns[column].inCsv)
+            continue;
         if (!first)
             out += ',';
         first = false;
-        appendField(out, field, cells);
+        appendField(out, row[column], cells);
     }
     out += "\r\n";
 }

@@ -18,8 +18,9 @@ namespace qal {
 // open has it; Raw writes every text exactly as it is.
 enum class CsvCells { SpreadsheetSafe, Raw };
 
-// The byte order mark and the header row:
-// file,student,initials,assignment,lesson,date,time,kind,record,question,text
+// The byte order mark and the header row, the CSV's columns of
+// reportColumns: file,student,initials,assignment,lesson,date,time,kind,
+// record,question,text,id
 std::string csvHeader();
 
 // One row; appended to out.

@@ -25,6 +25,9 @@ h3 { font-size: 1em; background: #eef2f7; padding: 0.5em; margin: 1.5em 0 0.5em;
 .source { color: #777; }
 .text { margin: 0.3em 0 0; white-space: pre-wrap; overflow-wrap: anywhere; }
 .empty { color: #888; font-style: italic; }
+.overview table { border-collapse: collapse; font-size: 0.9em; }
+.overview th, .overview td { border: 1px solid #ccd; padding: 0.2em 0.5em; text-align: left; vertical-align: top; }
+.overview th { background: #eef2f7; }
 )";
 
 void appendEntry(std::string& out, const ReportRecord& r)

@@ -1,15 +1,22 @@
 #include "instructor/ReportCommand.h"
 
+#include "instructor/ClassOverview.h"
 #include "instructor/CsvReport.h"
+#include "instructor/Feedback.h"
 #include "instructor/HtmlReport.h"
 #include "instructor/RecordFileReader.h"
+#include "instructor/ReportColumns.h"
+#include "instructor/SpreadsheetReader.h"
 #include "instructor/WorkbookReport.h"
 #include "platform/CodePage.h"
+#include "platform/FileArguments.h"
 #include "platform/Host.h"
 #include "platform/Printable.h"
+#include "run/LessonFile.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -25,41 +32,103 @@ namespace qal {
 namespace {
 
 const char* const usage = "Usage: qalesson-report [--raw] FILE...\n"
-                          "       qalesson-report --html FILE...\n"
-                          "       qalesson-report --xlsx OUT.xlsx FILE...\n"
+                          "       qalesson-report --html [--lesson LESSON] [--roster ROSTER] FILE...\n"
+                          "       qalesson-report --xlsx OUT.xlsx [--lesson LESSON] [--roster ROSTER] FILE...\n"
+                          "       qalesson-report --feedback MARKED [--out DIR]\n"
                           "       qalesson-report --help | --version\n";
 
-const char* const help = "\n"
-                         "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
-                         "CR LF line ends) and writes every response and note in them to standard\n"
-                         "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n"
-                         "columns file,student,initials,assignment,lesson,date,time,kind,record,\n"
-                         "question,text. A cell that begins with =, +, -, @, a tab or a carriage\n"
-                         "return gets an apostrophe in front, so that a spreadsheet program does not\n"
-                         "take it for a formula.\n"
-                         "\n"
-                         "Options:\n"
-                         "  --raw           write every cell of the CSV exactly as it is\n"
-                         "  --html          write one HTML page instead: by assignment, then by\n"
-                         "                  question, every student's responses and notes\n"
-                         "  --xlsx OUT.xlsx write an Excel workbook to OUT.xlsx instead, which\n"
-                         "                  spreadsheet programs open as it is (no import dialog)\n"
-                         "  -h, --help      print this help and exit\n"
-                         "  -v, --version   print the version and exit\n"
-                         "\n"
-                         "A record cut short or stray text is reported on standard error as\n"
-                         "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
-                         "\n"
-                         "Exit status: 0 when every file was read whole; 1 when something was\n"
-                         "skipped (or a text too long for a workbook's cell was cut); 2 when a file\n"
-                         "cannot be read or written, or an option is wrong.\n";
+// The names of the columns that `take` picks, comma-separated, in lines of up
+// to 76 characters; the first line goes on after `lead`, the others start
+// with `indent`.
+template <typename Take> std::string columnList(std::string_view lead, Take take, std::string_view indent)
+{
+    std::string out(lead);
+    std::size_t width = lead.size();
+    bool first = true;
+    for (const ReportColumn& column : reportColumns) {
+        if (!take(column))
+            continue;
+        if (!first) {
+            out += ',';
+            ++width;
+        }
+        first = false;
+        if (width + column.name.size() + 1 > 76) {
+            out += "\n";
+            out += indent;
+            width = indent.size();
+        }
+        out += column.name;
+        width += column.name.size();
+    }
+    return out;
+}
 
-enum class Form { Csv, Html, Workbook };
+std::string helpText()
+{
+    return "\n"
+           "Reads the master, send and notes files that qalesson writes (Windows-1252,\n"
+           "CR LF line ends) and writes every response and note in them to standard\n"
+           "output as CSV (UTF-8 with a byte order mark), one row a record, with the\n" +
+           columnList(
+               "columns ", [](const ReportColumn& c) { return c.inCsv; }, "") +
+           ".\n"
+           "id names the record: the same record has the same id in every file and\n"
+           "every report. A cell that begins with =, +, -, @, a tab or a carriage\n"
+           "return gets an apostrophe in front, so that a spreadsheet program does not\n"
+           "take it for a formula.\n"
+           "\n"
+           "Options:\n"
+           "  --raw           write every cell of the CSV exactly as it is\n"
+           "  --html          write one HTML page instead: by assignment, then by\n"
+           "                  question, every student's responses and notes\n"
+           "  --xlsx OUT.xlsx write an Excel workbook to OUT.xlsx instead, which\n"
+           "                  spreadsheet programs open as it is (no import dialog);\n" +
+           columnList(
+               "                  its records sheets add the columns ",
+               [](const ReportColumn& c) { return c.kind == ColumnKind::ToFill; }, "") +
+           ",\n                  to fill in, and " +
+           columnList(
+               "", [](const ReportColumn& c) { return c.kind == ColumnKind::Hidden; }, "") +
+           ", hidden\n" +
+           "                  and a sheet class: a row per student and assignment\n"
+           "  --lesson LESSON with --xlsx or --html: the lesson the files answer, so that\n"
+           "                  the class overview names the questions with no response\n"
+           "  --roster ROSTER with --xlsx or --html: a text file of the class, a line a\n"
+           "                  student, \"name, initials\"; the overview shows every one\n"
+           "  --feedback MARKED\n"
+           "                  read the workbook MARKED (.xlsx or .ods) after marks and\n"
+           "                  comments were written into it, and write for each student\n"
+           "                  and assignment feedback_<NNN>_<name>.txt, a lesson to open\n"
+           "                  with qalesson (the student can answer each comment), and\n"
+           "                  feedback_<NNN>_<name>.html, a page; rows are matched by\n"
+           "                  their id alone, and a row without a mark or a comment is\n"
+           "                  left out\n"
+           "  --out DIR       where --feedback writes (default: the folder feedback\n"
+           "                  beside MARKED)\n"
+           "  -h, --help      print this help and exit\n"
+           "  -v, --version   print the version and exit\n"
+           "\n"
+           "A record cut short or stray text is reported on standard error as\n"
+           "FILE:LINE: warning: ... and skipped; everything else is still reported.\n"
+           "With --feedback, a marked row whose id names no record, or is marked twice,\n"
+           "is reported as MARKED:ROW: warning: ... and left out.\n"
+           "\n"
+           "Exit status: 0 when every file was read whole; 1 when something was\n"
+           "skipped (or a text too long for a workbook's cell was cut); 2 when a file\n"
+           "cannot be read or written, or an option is wrong.\n";
+}
+
+enum class Form { Csv, Html, Workbook, Feedback };
 
 struct Options {
     Form form = Form::Csv;
     CsvCells cells = CsvCells::SpreadsheetSafe;
     std::string workbook; // the workbook's path
+    std::string marked;   // --feedback's workbook
+    std::string out;      // --feedback's folder; empty for the default
+    std::string lesson;   // --lesson's file, for the class overview
+    std::string roster;   // --roster's file
     std::vector<std::string> files;
 };
 
@@ -190,6 +259,47 @@ void write(std::ostream& out, std::string& text)
     text.clear();
 }
 
+// The class overview of --xlsx and --html, with --lesson's questions and
+// --roster's students; empty, with the status at 2, when either cannot be
+// read.
+std::optional<ClassOverview> overviewOf(const Options& options, std::ostream& err, Status& status)
+{
+    std::map<std::string, std::vector<std::string>> questions;
+    if (!options.lesson.empty()) {
+        const LessonFile lesson = readLessonFile(options.lesson);
+        if (!lesson.usable()) {
+            err << "qalesson-report: cannot use the lesson file \"" << printable(options.lesson)
+                << "\": " << printable(lesson.refusal) << ".\n";
+            status.fileFailed();
+            return std::nullopt;
+        }
+        questions = lessonQuestions(lesson.lines);
+    }
+    std::vector<RosterStudent> roster;
+    if (!options.roster.empty()) {
+        InputFile file;
+        std::string reason, bytes;
+        if (!file.open(options.roster, reason)) {
+            cannotRead(options.roster, reason, err, status);
+            return std::nullopt;
+        }
+        char buffer[1 << 16];
+        while (const std::size_t got = file.read(buffer, sizeof buffer))
+            bytes.append(buffer, got);
+        if (!file.failure().empty()) {
+            cannotRead(options.roster, file.failure(), err, status);
+            return std::nullopt;
+        }
+        std::vector<std::string> warnings;
+        roster = readRoster(bytes, warnings);
+        for (const std::string& warning : warnings) {
+            err << printable(reportName(options.roster)) << ":" << printable(warning) << "\n";
+            status.somethingSkipped();
+        }
+    }
+    return ClassOverview(std::move(roster), std::move(questions));
+}
+
 // Rows go out as their records are read, a megabyte at a time.
 void csvReport(const Options& options, std::ostream& out, std::ostream& err, Status& status)
 {
@@ -216,12 +326,16 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
         std::uint64_t end;   // after the last record
         std::size_t records; // from the start on
     };
+    std::optional<ClassOverview> overview = overviewOf(options, err, status);
+    if (!overview)
+        return;
     std::map<HtmlAssignmentKey, std::vector<Run>> assignments;
     std::size_t total = 0;
     for (std::size_t f = 0; f < options.files.size(); ++f) {
         std::vector<Run>* last = nullptr; // the run of the record before
         readAll(options.files[f], err, status, [&](const ReportRecord& record, const RecordReader& reader) {
             ++total;
+            overview->add(record);
             std::vector<Run>& runs = assignments[HtmlAssignmentKey::of(record)];
             if (last != &runs)
                 runs.push_back({f, reader.headerPlace(), 0, 0});
@@ -234,7 +348,7 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
     std::vector<std::string> names;
     for (const std::string& file : options.files)
         names.push_back(reportName(file));
-    std::string page = htmlPageStart(total, names);
+    std::string page = htmlPageStart(total, names) + htmlOverview(overview->rows());
     std::vector<ReportRecord> records;
     InputFile input;
     std::size_t opened = options.files.size(); // the file input holds
@@ -277,6 +391,9 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
         const std::uintmax_t size = std::filesystem::file_size(hostPathFromUtf8(file), ec);
         bytes += ec ? 0 : size;
     }
+    std::optional<ClassOverview> overview = overviewOf(options, err, status);
+    if (!overview)
+        return;
     WorkbookReport workbook(options.workbook, bytes > (std::uintmax_t{2} << 30));
     std::string reason;
     if (!workbook.writable(reason)) {
@@ -286,15 +403,131 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
     }
     for (const std::string& file : options.files)
         readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
+            overview->add(record);
             if (!workbook.add(record)) {
                 err << record.file << ":" << record.line << ": warning: a text of this record is longer than a "
                     << "workbook's cell holds (" << WorkbookReport::maxCellCharacters << " characters): cut there\n";
                 status.somethingSkipped();
             }
         });
+    workbook.addOverview(overview->rows());
     if (!workbook.close(reason)) {
         err << "qalesson-report: cannot write \"" << printable(options.workbook) << "\": " << reason << ".\n";
         status.fileFailed();
+    }
+}
+
+// Writes bytes to path whole or not at all: beside it first, then renamed.
+bool writeWhole(const std::filesystem::path& path, const std::string& bytes, std::string& reason)
+{
+    std::filesystem::path part = path;
+    part += ".part";
+    {
+        std::ofstream file(part, std::ios::binary | std::ios::trunc);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file) {
+            std::error_code ec;
+            std::filesystem::remove(part, ec);
+            reason = "it cannot be written";
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::filesystem::remove(part, ec);
+        reason = ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool endsWithLowered(std::string_view text, std::string_view end)
+{
+    if (text.size() < end.size())
+        return false;
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        char c = text[text.size() - end.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != end[i])
+            return false;
+    }
+    return true;
+}
+
+// The marked workbook's rows, matched by id, become each student's lesson
+// and page. A workbook that cannot be read leaves nothing written.
+void feedbackReport(const Options& options, std::ostream& err, Status& status)
+{
+    const std::string& path = options.marked;
+    if (endsWithLowered(path, ".csv")) {
+        err << "qalesson-report: cannot read \"" << printable(path)
+            << "\": a CSV file keeps no cell's type (a mark of 5/6 becomes a date, 002 becomes 2); open the "
+               "workbook in your spreadsheet program and save it as .xlsx or .ods.\n";
+        status.fileFailed();
+        return;
+    }
+    const std::string name = reportName(path);
+    FeedbackRows rows;
+    std::vector<std::string> warnings;
+    std::string refusal;
+    const bool read = readSpreadsheet(
+        path,
+        [&](const SheetRow& row) {
+            rows.take(row.sheet, row.number, row.cells, warnings);
+            for (const std::string& warning : warnings) {
+                err << printable(name) << ":" << printable(warning) << "\n";
+                status.somethingSkipped();
+            }
+            warnings.clear();
+        },
+        refusal);
+    if (!read) {
+        cannotRead(path, refusal, err, status);
+        return;
+    }
+    if (!rows.sawRecords()) {
+        cannotRead(path,
+                   "it has no sheet of records (no column headed id): give the workbook that "
+                   "qalesson-report --xlsx wrote",
+                   err, status);
+        return;
+    }
+    const std::map<std::string, FeedbackSet> sets = rows.takeSets();
+    if (sets.empty()) {
+        err << "qalesson-report: no row of \"" << printable(path)
+            << "\" has a mark or a comment: no feedback written\n";
+        status.somethingSkipped();
+        return;
+    }
+    const std::filesystem::path folder =
+        options.out.empty() ? hostPathFromUtf8(path).parent_path() / "feedback" : hostPathFromUtf8(options.out);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec || !std::filesystem::is_directory(folder, ec)) {
+        err << "qalesson-report: cannot write into \"" << printable(utf8FromHostPath(folder))
+            << "\": " << printable(ec ? ec.message() : std::string("it is not a folder")) << ".\n";
+        status.fileFailed();
+        return;
+    }
+    for (const auto& [stem, set] : sets) {
+        if (set.records.size() > maxFeedbackQuestions) {
+            err << printable(name) << ": warning: " << printable(stem) << " has " << set.records.size()
+                << " marked records, more than a lesson holds: its lesson shows the first " << maxFeedbackQuestions
+                << ", its page all of them\n";
+            status.somethingSkipped();
+        }
+        for (const bool lesson : {true, false}) {
+            const std::filesystem::path file = folder / hostPathFromUtf8(stem + (lesson ? ".txt" : ".html"));
+            std::string reason;
+            if (!writeWhole(file, lesson ? feedbackLesson(set) : feedbackPage(set), reason)) {
+                err << "qalesson-report: cannot write \"" << printable(utf8FromHostPath(file))
+                    << "\": " << printable(reason) << ".\n";
+                status.fileFailed();
+            }
+        }
     }
 }
 
@@ -321,8 +554,17 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             }
             workbook = true;
             options.workbook = arguments[++i];
+        } else if (arg == "--feedback" || arg == "--out" || arg == "--lesson" || arg == "--roster") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                err << "qalesson-report: " << arg << " needs a file's name\n" << usage;
+                return 2;
+            }
+            (arg == "--out"      ? options.out
+             : arg == "--lesson" ? options.lesson
+             : arg == "--roster" ? options.roster
+                                 : options.marked) = arguments[++i];
         } else if (arg == "--help" || arg == "-h") {
-            out << usage << help;
+            out << usage << helpText();
             return 0;
         } else if (arg == "--version" || arg == "-v") {
             out << "qalesson-report " << QALESSON_VERSION << "\n";
@@ -332,6 +574,24 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             return 2;
         }
     }
+    const bool feedback = !options.marked.empty();
+    if ((!options.lesson.empty() || !options.roster.empty()) && !html && !workbook) {
+        err << "qalesson-report: --lesson and --roster go with --xlsx or --html\n" << usage;
+        return 2;
+    }
+    if (feedback && (html || raw || workbook || !options.files.empty())) {
+        err << "qalesson-report: --feedback reads the marked workbook alone (no other option, no record file)\n"
+            << usage;
+        return 2;
+    }
+    if (!options.out.empty() && !feedback) {
+        err << "qalesson-report: --out goes with --feedback\n" << usage;
+        return 2;
+    }
+    if (feedback) {
+        options.form = Form::Feedback;
+        return std::nullopt;
+    }
     if (html + raw + workbook > 1) {
         err << "qalesson-report: --html, --xlsx and --raw do not go together (--raw is for the CSV)\n" << usage;
         return 2;
@@ -340,6 +600,8 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
         err << "qalesson-report: no file given\n" << usage;
         return 2;
     }
+    // On Windows the program expands send_*.txt itself, as Windows programs do.
+    options.files = expandedFileArguments(options.files);
     options.form = html ? Form::Html : workbook ? Form::Workbook : Form::Csv;
     options.cells = raw ? CsvCells::Raw : CsvCells::SpreadsheetSafe;
     return std::nullopt;
@@ -362,6 +624,9 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
         break;
     case Form::Workbook:
         workbookReport(options, err, status);
+        break;
+    case Form::Feedback:
+        feedbackReport(options, err, status);
         break;
     }
     out.flush();

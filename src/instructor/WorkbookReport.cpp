@@ -1,5 +1,7 @@
 #include "instructor/WorkbookReport.h"
 
+#include "instructor/ReportColumns.h"
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -15,27 +17,9 @@ namespace qal {
 
 namespace {
 
-struct Column {
-    const char* name;
-    double width; // in characters of the default font
-};
-
-// The CSV's columns, each as wide as its usual contents.
-constexpr std::array<Column, 11> columns = {{
-    {"file", 28},
-    {"student", 20},
-    {"initials", 9},
-    {"assignment", 11},
-    {"lesson", 28},
-    {"date", 11},
-    {"time", 9},
-    {"kind", 10},
-    {"record", 9},
-    {"question", 50},
-    {"text", 70},
-}};
-constexpr lxw_col_t lastColumn = columns.size() - 1;
-constexpr lxw_col_t dateColumn = 5, timeColumn = 6, questionColumn = 9, textColumn = 10;
+constexpr lxw_col_t lastColumn = reportColumns.size() - 1;
+constexpr lxw_col_t questionColumn = columnAt("question"), textColumn = columnAt("text");
+static_assert(reportColumns.size() <= 26, "the columns are named by one letter");
 
 // Rows of a sheet below its header row.
 constexpr lxw_row_t rowsPerSheet = LXW_ROW_MAX - 1;
@@ -168,6 +152,8 @@ public:
         format_set_num_format(date_, "yyyy-mm-dd");
         format_set_align(date_, LXW_ALIGN_VERTICAL_TOP);
         format_set_align(date_, LXW_ALIGN_LEFT);
+        number_ = workbook_add_format(workbook_);
+        format_set_align(number_, LXW_ALIGN_VERTICAL_TOP);
         time_ = workbook_add_format(workbook_);
         format_set_num_format(time_, "hh:mm:ss");
         format_set_align(time_, LXW_ALIGN_VERTICAL_TOP);
@@ -195,27 +181,24 @@ public:
             return true;
         if (sheet_ == nullptr || row_ > rowsPerSheet)
             startSheet();
-        const std::string_view texts[] = {
-            r.file,     r.student,  r.initials, r.assignment,
-            r.lesson(), r.date,     r.time,     r.kind == ReportRecord::Kind::Notes ? "notes" : "response",
-            r.record,   r.question, r.text,
-        };
+        const ReportRow texts = reportRow(r, id_);
         // A row tall enough for its wrapped texts: spreadsheet programs take
         // the height the file gives rather than measure the text.
-        const double lines =
-            std::max(linesOf(r.question, columns[questionColumn].width), linesOf(r.text, columns[textColumn].width));
+        const double lines = std::max(linesOf(r.question, reportColumns[questionColumn].width),
+                                      linesOf(r.text, reportColumns[textColumn].width));
         if (lines > 1)
             check(worksheet_set_row(sheet_, row_, std::min(lines * lineHeight, maxRowHeight), nullptr));
         bool cut = false;
         for (lxw_col_t column = 0; column <= lastColumn; ++column) {
+            const ColumnKind kind = reportColumns[column].kind;
             lxw_datetime when{};
-            if (column == dateColumn && dateOf(texts[column], when)) {
+            if (kind == ColumnKind::Date && dateOf(texts[column], when)) {
                 check(worksheet_write_datetime(sheet_, row_, column, &when, date_));
-            } else if (column == timeColumn && timeOf(texts[column], when)) {
+            } else if (kind == ColumnKind::Time && timeOf(texts[column], when)) {
                 check(worksheet_write_datetime(sheet_, row_, column, &when, time_));
             } else if (!texts[column].empty()) {
                 cell_.assign(firstCharacters(texts[column], maxCellCharacters, cut));
-                lxw_format* format = column == questionColumn || column == textColumn ? wrapped_ : text_;
+                lxw_format* format = kind == ColumnKind::Wrapped ? wrapped_ : text_;
                 check(worksheet_write_string(sheet_, row_, column, cell_.c_str(), format));
             }
         }
@@ -223,12 +206,65 @@ public:
         return !cut;
     }
 
+    void addOverview(const std::vector<OverviewRow>& rows)
+    {
+        if (!failure_.empty() || workbook_ == nullptr)
+            return;
+        if (sheets_ == 0)
+            startSheet(); // the records sheet comes first, with its header row even when empty
+        finishSheet();
+        lxw_worksheet* sheet = workbook_add_worksheet(workbook_, "class");
+        if (sheet == nullptr) {
+            failure_ = "the workbook cannot take another sheet";
+            return;
+        }
+        struct Column {
+            const char* name;
+            double width;
+        };
+        constexpr Column overview[] = {{"student", 20}, {"initials", 9},   {"assignment", 11},
+                                       {"lesson", 28},  {"responses", 10}, {"notes", 8},
+                                       {"first", 11},   {"last", 11},      {"no response", 30}};
+        constexpr lxw_col_t last = std::size(overview) - 1;
+        for (lxw_col_t c = 0; c <= last; ++c) {
+            check(worksheet_set_column(sheet, c, c, overview[c].width, nullptr));
+            check(worksheet_write_string(sheet, 0, c, overview[c].name, header_));
+        }
+        worksheet_freeze_panes(sheet, 1, 0);
+        check(worksheet_ignore_errors(sheet, LXW_IGNORE_NUMBER_STORED_AS_TEXT, "A1:I1048576"));
+        lxw_row_t row = 1;
+        for (const OverviewRow& r : rows) {
+            if (row > rowsPerSheet)
+                break;
+            const std::string* texts[] = {&r.student, &r.initials, &r.assignment, &r.lesson};
+            for (lxw_col_t c = 0; c < 4; ++c)
+                if (!texts[c]->empty()) {
+                    bool cut = false;
+                    cell_.assign(firstCharacters(*texts[c], maxCellCharacters, cut));
+                    check(worksheet_write_string(sheet, row, c, cell_.c_str(), text_));
+                }
+            check(worksheet_write_number(sheet, row, 4, static_cast<double>(r.responses), number_));
+            check(worksheet_write_number(sheet, row, 5, static_cast<double>(r.notes), number_));
+            lxw_datetime when{};
+            if (dateOf(r.first, when))
+                check(worksheet_write_datetime(sheet, row, 6, &when, date_));
+            if (dateOf(r.last, when))
+                check(worksheet_write_datetime(sheet, row, 7, &when, date_));
+            cell_.assign(r.unanswered);
+            check(worksheet_write_string(sheet, row, 8, cell_.c_str(), wrapped_));
+            ++row;
+        }
+        check(worksheet_autofilter(sheet, 0, 0, row - 1, last));
+        overviewAdded_ = true;
+    }
+
     bool close(std::string& reason)
     {
         if (workbook_ != nullptr) {
             if (sheets_ == 0 && failure_.empty())
                 startSheet(); // a workbook of no records still has its header row
-            finishSheet();
+            if (!overviewAdded_)
+                finishSheet();
             const lxw_error closed = workbook_close(workbook_);
             workbook_ = nullptr;
             if (failure_.empty() && closed != LXW_NO_ERROR)
@@ -270,8 +306,15 @@ private:
             return;
         }
         for (lxw_col_t column = 0; column <= lastColumn; ++column) {
-            check(worksheet_set_column(sheet_, column, column, columns[column].width, nullptr));
-            check(worksheet_write_string(sheet_, 0, column, columns[column].name, header_));
+            const ReportColumn& c = reportColumns[column];
+            // The columns to fill in are wrapped text where the instructor
+            // types: "7/10" stays "7/10", not a date.
+            lxw_format* format = c.kind == ColumnKind::ToFill ? wrapped_ : nullptr;
+            lxw_row_col_options options{};
+            options.hidden = c.kind == ColumnKind::Hidden ? LXW_TRUE : LXW_FALSE;
+            check(worksheet_set_column_opt(sheet_, column, column, c.width, format, &options));
+            cell_.assign(c.name);
+            check(worksheet_write_string(sheet_, 0, column, cell_.c_str(), header_));
         }
         worksheet_freeze_panes(sheet_, 1, 0);
         // Printed across, the columns one page wide, the header row on
@@ -280,7 +323,8 @@ private:
         worksheet_fit_to_pages(sheet_, 1, 0);
         check(worksheet_repeat_rows(sheet_, 0, 0));
         // Assignments ("002") and record numbers are texts on purpose.
-        check(worksheet_ignore_errors(sheet_, LXW_IGNORE_NUMBER_STORED_AS_TEXT, "A1:K1048576"));
+        const std::string everyCell = std::string("A1:") + static_cast<char>('A' + lastColumn) + "1048576";
+        check(worksheet_ignore_errors(sheet_, LXW_IGNORE_NUMBER_STORED_AS_TEXT, everyCell.c_str()));
         row_ = 1;
     }
 
@@ -303,13 +347,21 @@ private:
     lxw_format* wrapped_ = nullptr;
     lxw_format* date_ = nullptr;
     lxw_format* time_ = nullptr;
+    lxw_format* number_ = nullptr;
     int sheets_ = 0;
-    lxw_row_t row_ = 0;   // the next row of the sheet
-    std::string cell_;    // a text as the library takes it, ending in NUL
-    std::string failure_; // the first failure; empty while there is none
+    bool overviewAdded_ = false; // the class sheet is written, the records sheets finished
+    lxw_row_t row_ = 0;          // the next row of the sheet
+    std::string cell_;           // a text as the library takes it, ending in NUL
+    std::string id_;             // the identifier of the record being added
+    std::string failure_;        // the first failure; empty while there is none
 };
 
 WorkbookReport::WorkbookReport(const std::string& path, bool large) : impl_(std::make_unique<Impl>(path, large)) {}
+
+void WorkbookReport::addOverview(const std::vector<OverviewRow>& rows)
+{
+    impl_->addOverview(rows);
+}
 
 WorkbookReport::~WorkbookReport() = default;
 

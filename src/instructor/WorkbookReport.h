@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instructor/ClassOverview.h"
 #include "instructor/RecordFileReader.h"
 
 #include <memory>
@@ -38,6 +39,10 @@ public:
     // One row. False when a text was longer than a cell holds and was cut
     // at maxCellCharacters.
     bool add(const ReportRecord& record);
+
+    // The sheet "class" after the records sheets: the overview's rows, the
+    // counts as numbers and the days as date cells.
+    void addOverview(const std::vector<OverviewRow>& rows);
 
     // Writes the file. False, with why, when it cannot be written; then any
     // part of it that was written is removed.

@@ -24,9 +24,25 @@ bool WorkbookReport::add(const ReportRecord&)
     return false;
 }
 
+void WorkbookReport::addOverview(const std::vector<OverviewRow>&) {}
+
 bool WorkbookReport::close(std::string& reason)
 {
     return writable(reason);
+}
+
+} // namespace qal
+
+// Nor does it read a marked workbook (it was made without minizip and expat).
+
+#include "instructor/SpreadsheetReader.h"
+
+namespace qal {
+
+bool readSpreadsheet(const std::string&, const std::function<void(const SheetRow&)>&, std::string& refusal)
+{
+    refusal = "this build of qalesson-report cannot read workbooks (it was made without minizip and expat)";
+    return false;
 }
 
 } // namespace qal

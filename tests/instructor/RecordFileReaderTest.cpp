@@ -1,5 +1,8 @@
 #include "instructor/RecordFileReader.h"
 
+#include "instructor/CsvReport.h"
+#include "instructor/ReportColumns.h"
+
 #include "ReportScenario.h"
 #include "fakes/PieceSource.h"
 #include "fakes/TempDrive.h"
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -406,6 +410,130 @@ TEST(ReaderTextTest, NothingAndEmptyLines)
     EXPECT_TRUE(readRecordText("", "f").records.empty());
     EXPECT_TRUE(readRecordText("", "f").skipped.empty());
     EXPECT_TRUE(readRecordText("\r\n\r\n\n", "f").skipped.empty());
+}
+
+// The same record in a master file and in a send file has one id; the
+// records of the scenario's files, apart from that, have an id each.
+TEST_F(ReaderTest, AnIdForEachRecordTheSameInEveryFile)
+{
+    const RecordFileContents inMaster = readRecordText(master, "m.txt");
+    const RecordFileContents inSend = readRecordText(send, "s.txt");
+    ASSERT_EQ(inMaster.records.size(), inSend.records.size());
+    std::set<std::string> ids;
+    for (std::size_t i = 0; i < inMaster.records.size(); ++i) {
+        const std::string id = recordId(inMaster.records[i]);
+        EXPECT_EQ(id, recordId(inSend.records[i])) << i;
+        EXPECT_EQ(id.size(), 33U);
+        EXPECT_EQ(id.find_first_not_of("0123456789abcdef", 1), std::string::npos) << id;
+        ids.insert(id);
+    }
+    for (const std::string* file : {&zoeMaster, &notes})
+        for (const ReportRecord& r : readRecordText(*file, "z.txt").records)
+            ids.insert(recordId(r));
+    const std::size_t zoe = readRecordText(zoeMaster, "z.txt").records.size();
+    EXPECT_EQ(ids.size(), inMaster.records.size() + zoe + 1);
+}
+
+// Every field the id is made of changes it, and so does a byte moved from
+// one field to the next; where the record stands does not.
+TEST(RecordIdTest, MadeOfWhatTheRecordHolds)
+{
+    ReportRecord base;
+    base.file = "masterFile_Ann.txt";
+    base.line = 7;
+    base.student = "Ann Lee";
+    base.initials = "AL";
+    base.assignment = "001";
+    base.title = "001.  Pendulum";
+    base.date = "2026-12-07";
+    base.time = "14:05:10";
+    base.record = "10001";
+    base.question = "`q001  How long?";
+    base.text = "1.9 s";
+    const std::string id = recordId(base);
+    EXPECT_EQ(id, "q414fd19b975e45b8ea575d5c6dd33867") << "the id of a record never changes between versions";
+
+    struct Change {
+        const char* what;
+        void (*apply)(ReportRecord&);
+        bool changesId;
+    };
+    const Change changes[] = {
+        {"file", [](ReportRecord& r) { r.file = "send_1207Ann.txt"; }, false},
+        {"line", [](ReportRecord& r) { r.line = 99; }, false},
+        {"record", [](ReportRecord& r) { r.record.clear(); }, false},
+        {"header line beyond the title", [](ReportRecord& r) { r.title = "001. Pendulum"; }, false},
+        {"student", [](ReportRecord& r) { r.student = "Ann Leo"; }, true},
+        {"initials", [](ReportRecord& r) { r.initials = "AM"; }, true},
+        {"assignment", [](ReportRecord& r) { r.assignment = "002"; }, true},
+        {"lesson", [](ReportRecord& r) { r.title = "001.  Pendulums"; }, true},
+        {"date", [](ReportRecord& r) { r.date = "2026-12-08"; }, true},
+        {"time", [](ReportRecord& r) { r.time = "14:05:11"; }, true},
+        {"kind", [](ReportRecord& r) { r.kind = ReportRecord::Kind::Notes; }, true},
+        {"question", [](ReportRecord& r) { r.question += " "; }, true},
+        {"text", [](ReportRecord& r) { r.text = "1.9 s\n"; }, true},
+        {"a byte from the student to the initials",
+         [](ReportRecord& r) {
+             r.student = "Ann Le";
+             r.initials = "eAL";
+         },
+         true},
+        {"a byte from the question to the text",
+         [](ReportRecord& r) {
+             r.question.pop_back();
+             r.text = "?" + r.text;
+         },
+         true},
+    };
+    for (const Change& change : changes) {
+        ReportRecord changed = base;
+        change.apply(changed);
+        EXPECT_EQ(recordId(changed) != id, change.changesId) << change.what;
+    }
+}
+
+// FIPS 180-4's examples, and lengths about the block's end where the
+// length in bits takes a block of its own.
+TEST(RecordIdTest, Sha256)
+{
+    const struct {
+        std::string bytes;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        {std::string(63, 'a'), "7d3e74a05d7db15bce4ad9ec0658ea98e3f06eeecf16b4c6fff2da457ddc2f34"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {std::string(1000, 'a'), "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3"},
+    };
+    for (const auto& c : cases) {
+        std::string hex;
+        for (unsigned char byte : sha256(c.bytes)) {
+            hex += "0123456789abcdef"[byte >> 4];
+            hex += "0123456789abcdef"[byte & 0xF];
+        }
+        EXPECT_EQ(hex, c.digest) << c.bytes.size() << " bytes";
+    }
+}
+
+// The CSV's header and a row, to the byte: the id last.
+TEST(RecordIdTest, CsvEndsInTheId)
+{
+    ReportRecord r;
+    r.file = "f.txt";
+    r.student = "Ann";
+    r.date = "2026-12-07";
+    r.time = "14:05:10";
+    r.text = "=1,\"2\"";
+    EXPECT_EQ(csvHeader(), "\xEF\xBB\xBF"
+                           "file,student,initials,assignment,lesson,date,time,kind,record,question,text,id\r\n");
+    std::string row;
+    appendCsvRow(row, r);
+    EXPECT_EQ(row, "f.txt,Ann,,,,2026-12-07,14:05:10,response,,,\"'=1,\"\"2\"\"\"," + recordId(r) + "\r\n");
 }
 
 } // namespace

@@ -9,6 +9,7 @@ openpyxl and LibreOffice for the workbook.
   report_cli.py csv  REPORT_BINARY REPORT_FILES_BINARY
   report_cli.py html REPORT_BINARY REPORT_FILES_BINARY
   report_cli.py xlsx REPORT_BINARY REPORT_FILES_BINARY   (Debian's python3, for openpyxl)
+  report_cli.py feedback REPORT_BINARY REPORT_FILES_BINARY QALESSON_BINARY   (likewise)
 
 csv: every row and field, the byte order mark and CR LF row ends; cells that
 begin as formulas do, with and without --raw; a torn tail, stray text, a
@@ -21,6 +22,7 @@ the widths; LibreOffice opens it and reads the same values.
 """
 
 import csv
+import hashlib
 import html.parser
 import io
 import os
@@ -38,7 +40,10 @@ MULTI = 'line one\nline two, with a comma and "quotes"'
 NOTE = "<b>not bold</b> & a note"
 ACCENTS = "€5 — naïve"
 HEADER = ["file", "student", "initials", "assignment", "lesson", "date", "time", "kind", "record", "question",
-          "text"]
+          "text", "id"]
+# The workbook's records sheet: the CSV's columns, then two to fill in, then
+# the id (hidden).
+SHEET = HEADER[:-1] + ["mark", "comment", "id"]
 LESSON1 = "Fractions & <ratios>"
 LESSON2 = "Second part"
 LESSON1B = "Lenses and mirrors – première partie"
@@ -127,7 +132,19 @@ def report(binary, folder, *args):
     return subprocess.run(argv, cwd=folder, capture_output=True, timeout=60)
 
 
-def parse_csv(out):
+def record_id(row):
+    """The id of a CSV row read with --raw: SHA-256 over the record's student,
+    initials, assignment, lesson, date, time, kind, question and text, each
+    after its length in 8 bytes, its first 128 bits in hex after a "q"."""
+    data = b""
+    for c in (1, 2, 3, 4, 5, 6, 7, 9, 10):
+        field = row[c].encode("utf-8")
+        data += len(field).to_bytes(8, "big") + field
+    return "q" + hashlib.sha256(data).hexdigest()[:32]
+
+
+def parse_csv(out, ids=None):
+    """The rows without their id; each row's id goes to ids where given."""
     if not out.startswith(b"\xef\xbb\xbf" + ",".join(HEADER).encode() + b"\r\n"):
         raise Failure("the CSV does not start with the byte order mark and the header row: %r" % out[:100])
     if out and not out.endswith(b"\r\n"):
@@ -138,7 +155,12 @@ def parse_csv(out):
     for row in rows:
         if len(row) != len(HEADER):
             raise Failure("a row of %d fields: %r" % (len(row), row))
-    return rows[1:]
+    for row in rows[1:]:
+        if not re.fullmatch("q[0-9a-f]{32}", row[-1]):
+            raise Failure("an id %r" % row[-1])
+        if ids is not None:
+            ids.append(row[-1])
+    return [row[:-1] for row in rows[1:]]
 
 
 def expect(what, got, expected):
@@ -153,7 +175,15 @@ def csv_checks(binary, folder):
     expected = (renee_rows(MASTER_R, True) + renee_rows(SEND_R, False)
                 + [["notes_Renée_Dubois.txt", "", "", "", "", "2026-12-07", "14:08:30", "notes", "", Q2, NOTE]]
                 + bob_rows(MASTER_B, True) + bob_rows(SEND_B, False))
-    expect("rows of the whole report", parse_csv(result.stdout), expected)
+    ids = []
+    expect("rows of the whole report", parse_csv(result.stdout, ids), expected)
+    # The id is made of what the record holds: the same in the master and the
+    # send file, another for every other record, the same in the next run.
+    raw = expected[:9] + bob_rows(MASTER_B, True, False) + bob_rows(SEND_B, False, False)
+    expect("ids as made of the records", ids, [record_id(row) for row in raw])
+    expect("ids of the master and the send file", ids[:4] + ids[9:11], ids[4:8] + ids[11:13])
+    expect("ids apart", len(set(ids)), 4 + 1 + 2)
+    expect("the same report again", report(binary, folder, *[file_name(f) for f in files]).stdout, result.stdout)
 
     # Cells that begin as formulas do get an apostrophe, every one of them
     # (the student's name and initials too); --raw writes them as they are.
@@ -304,6 +334,7 @@ def html_checks(binary, folder):
     zoe = "Zoë Ann"
     # Questions show their number once and their own text.
     expected = [
+        ("h2", "The class"),
         ("h2", "Assignment 001 " + LESSON1),
         ("h3", "Question 001 What is 1/2 + 1/3?"),
         who("Bob Ng", "BN", "response", "16:01:00", MASTER_B, 7), ("text", "=1+1"),
@@ -337,29 +368,37 @@ def xlsx_checks(binary, folder):
     files = [file_name(f) for f in (MASTER_R, SEND_R, NOTES_R, MASTER_E, SEND_Z)]
     raw = report(binary, folder, "--raw", *files)
     expect("status of the CSV beside the workbook", (raw.returncode, raw.stderr), (0, b""))
-    rows = parse_csv(raw.stdout)
+    ids = []
+    records = parse_csv(raw.stdout, ids)
+    rows = [row + ["", "", ids[n]] for n, row in enumerate(records)]
     result = report(binary, folder, "--xlsx", "answers.xlsx", *files)
     expect("status and output of the workbook", (result.returncode, result.stdout, result.stderr), (0, b"", b""))
     if os.path.exists(os.path.join(folder, "answers.xlsx.part")):
         raise Failure("the workbook's part file was left behind")
 
     book = openpyxl.load_workbook(os.path.join(folder, "answers.xlsx"))
-    expect("sheets", book.sheetnames, ["records"])
+    expect("sheets", book.sheetnames, ["records", "class"])
     sheet = book["records"]
     expect("frozen header row", sheet.freeze_panes, "A2")
-    expect("filter", sheet.auto_filter.ref, "A1:K%d" % (len(rows) + 1))
-    expect("header row", [c.value for c in sheet[1]], HEADER)
+    expect("filter", sheet.auto_filter.ref, "A1:N%d" % (len(rows) + 1))
+    expect("header row", [c.value for c in sheet[1]], SHEET)
     expect("rows", sheet.max_row, len(rows) + 1)
-    widths = {letter: sheet.column_dimensions[letter].width for letter in "ABCDEFGHIJK"}
-    if not (widths["J"] > 40 and widths["K"] > 60 and widths["C"] < 15):
+    widths = {letter: sheet.column_dimensions[letter].width for letter in "ABCDEFGHIJKLMN"}
+    if not (widths["J"] > 40 and widths["K"] > 60 and widths["C"] < 15 and widths["L"] >= 10 and widths["M"] > 40):
         raise Failure("column widths %r" % widths)
+    # Mark and comment: wrapped text where the instructor types ("7/10" is
+    # no date); the id's column hidden, every other one shown.
+    for letter in "LM":
+        style = sheet.column_dimensions[letter]
+        expect("column %s's format" % letter, (style.alignment.wrap_text, style.number_format), (True, "@"))
+    expect("hidden columns", [c for c in "ABCDEFGHIJKLMN" if sheet.column_dimensions[c].hidden], ["N"])
     for r, expected in enumerate(rows, start=2):
         for c, (cell, value) in enumerate(zip(sheet[r], expected)):
             where = "%s%d" % (cell.column_letter, r)
-            if HEADER[c] == "date":
+            if SHEET[c] == "date":
                 day = datetime.datetime.strptime(value, "%Y-%m-%d")
                 expect(where + " (a date cell)", (cell.value, cell.number_format), (day, "yyyy-mm-dd"))
-            elif HEADER[c] == "time":
+            elif SHEET[c] == "time":
                 clock = datetime.datetime.strptime(value, "%H:%M:%S").time()
                 expect(where + " (a time cell)", (cell.value, cell.number_format), (clock, "hh:mm:ss"))
             elif value == "":
@@ -368,9 +407,34 @@ def xlsx_checks(binary, folder):
                 # Text, whatever it looks like: no formula, no number.
                 expect(where + " (a text cell)", (unescape(cell.value), cell.data_type, cell.number_format),
                        (value, "s", "@"))
-                expect(where + " wrapped", cell.alignment.wrap_text, HEADER[c] in ("question", "text") or None)
+                expect(where + " wrapped", cell.alignment.wrap_text, SHEET[c] in ("question", "text") or None)
     if not any(c.value == "002" for c in sheet["D"]):
         raise Failure("no assignment 002 as text")
+
+    # The class sheet: with the lesson, the questions with no response; with
+    # the roster, every student, one with nothing received too.
+    with open(os.path.join(folder, "lesson.txt"), "wb") as f:
+        f.write(("001.  " + LESSON1 + "\r\n" + Q1 + "\r\n" + Q2 + "\r\n`q003  A third?\r\n").encode("cp1252"))
+    with open(os.path.join(folder, "roster.txt"), "wb") as f:
+        f.write("Renée Dubois, RD\r\nNobody Here, NH\r\n".encode("cp1252"))
+    result = report(binary, folder, "--xlsx", "class.xlsx", "--lesson", "lesson.txt", "--roster", "roster.txt",
+                    file_name(SEND_R), file_name(SEND_Z))
+    expect("status of the workbook with the class", (result.returncode, result.stderr), (0, b""))
+    day = datetime.datetime(2026, 12, 7)
+    overview = [[c.value for c in row] for row in openpyxl.load_workbook(os.path.join(folder, "class.xlsx"))["class"]]
+    expect("the class sheet", overview, [
+        ["student", "initials", "assignment", "lesson", "responses", "notes", "first", "last", "no response"],
+        ["Nobody Here", "NH", None, None, 0, 0, None, None, "nothing received"],
+        [RENEE, "RD", "001", LESSON1, 2, 1, day, day, "003"],
+        [RENEE, "RD", "002", LESSON2, 1, 0, day, day, "(not in the lesson given)"],
+        ["Zoë Ann", "ZA", "001", LESSON1, 3, 1, day, day, "003"],
+        ["Zoë Ann", "ZA", "001", LESSON1B, 1, 0, day, day, "(not in the lesson given)"]])
+    result = report(binary, folder, "--xlsx", "class.xlsx", "--lesson", "no such lesson.txt", file_name(SEND_R))
+    expect("a lesson that cannot be read", (result.returncode, result.stderr),
+           (2, b'qalesson-report: cannot use the lesson file "no such lesson.txt": it does not exist.\n'))
+    result = report(binary, folder, "--roster", "roster.txt", file_name(SEND_R))
+    if result.returncode != 2 or b"--lesson and --roster go with --xlsx or --html" not in result.stderr:
+        raise Failure("--roster with the CSV gave %r" % (result,))
 
     # A text longer than a cell holds is cut there, with a warning.
     with open(os.path.join(folder.encode(), file_name(SEND_B)), "rb") as f:
@@ -404,7 +468,291 @@ def xlsx_checks(binary, folder):
         raise Failure("LibreOffice did not convert the workbook: %r" % (converted,))
     with open(shown, encoding="utf-8", newline="") as f:
         calc = list(csv.reader(f))
-    expect("the workbook as LibreOffice shows it", calc, [HEADER] + rows)
+    expect("the workbook as LibreOffice shows it", calc, [SHEET] + rows)
+
+
+def convert(path, target, folder):
+    """The workbook at path saved again by LibreOffice headless, as target
+    ("xlsx" or "ods"), into folder."""
+    profile = tempfile.mkdtemp(prefix="qalesson-lo-")
+    try:
+        converted = subprocess.run(
+            ["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--convert-to",
+             {"xlsx": "xlsx:Calc MS Excel 2007 XML", "ods": "ods"}[target], "--outdir", folder, path],
+            capture_output=True, timeout=150)
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+    out = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + "." + target)
+    if converted.returncode != 0 or not os.path.exists(out):
+        raise Failure("LibreOffice did not save the workbook as %s: %r" % (target, converted))
+    return out
+
+
+SYNTAX = "Good.\n####.#\n002.  Second part\n`routine exitprog\n`q004  x\n001 kg\n"
+
+
+def feedback_checks(binary, folder, qalesson):
+    """The whole trip: a workbook of the records, marked by openpyxl (sorted,
+    filtered, rows deleted and hidden, a column added, an id made up, one
+    marked twice), saved again by LibreOffice as .xlsx and as .ods; the
+    same feedback from all three."""
+    import openpyxl
+
+    files = [file_name(f) for f in (MASTER_R, SEND_R, SEND_B, SEND_Z)]
+    result = report(binary, folder, "--xlsx", "answers.xlsx", *files)
+    expect("status of the workbook", (result.returncode, result.stderr), (0, b""))
+    book = openpyxl.load_workbook(os.path.join(folder, "answers.xlsx"))
+    sheet = book["records"]
+    rows = [[c.value for c in row] for row in sheet.iter_rows(min_row=2)]
+    col = {name: SHEET.index(name) for name in SHEET}
+    # Sorted by student, last first, as an instructor may; the id stays
+    # with its row.
+    rows.sort(key=lambda r: (r[col["student"]], r[col["time"]]), reverse=True)
+    marks = {
+        ("Renée Dubois", "14:05:10"): (7, None),
+        ("Renée Dubois", "14:07:00"): ("7/10", "Good, but:\nshow the steps."),
+        ("Renée Dubois", "15:12:00"): ("A-", SYNTAX),
+        ("Bob Ng", "16:01:00"): (4.5, "=1+1 is no answer"),
+        ("Zoë Ann", "18:03:00"): (None, "You copied a record's lines:\n" + OPENING),
+    }
+    kept = []
+    for r in rows:
+        key = (r[col["student"]], r[col["time"]].strftime("%H:%M:%S"))
+        if r[col["file"]] == MASTER_R and key[1] == "14:05:10":
+            r[col["mark"]], r[col["comment"]] = 7, None  # master and send alike: one record
+        elif key == ("Zoë Ann", "18:04:00"):
+            continue  # a row deleted
+        elif r[col["file"]] != MASTER_R and key in marks:
+            r[col["mark"]], r[col["comment"]] = marks[key]
+        kept.append(r)
+    made_up = list(kept[0])
+    made_up[col["id"]] = "q" + "0" * 32
+    made_up[col["mark"]] = 1
+    kept.append(made_up)
+    # The first mark of a record counts; one marked otherwise is a warning.
+    again = next(list(r) for r in kept if r[col["file"]] == SEND_R and r[col["mark"]] == 7)
+    again[col["mark"]] = 9
+    kept.append(again)
+    sheet.delete_rows(2, sheet.max_row)
+    for r in kept:
+        sheet.append(r)
+    # openpyxl takes a text that begins with "=" for a formula; a
+    # spreadsheet program keeps a text cell's type.
+    for row in sheet.iter_rows(min_row=2):
+        for cell in row:
+            if isinstance(cell.value, str) and cell.value.startswith("="):
+                cell.data_type = "s"
+    # A column of the instructor's own, at the right; a row hidden, a filter.
+    sheet.cell(1, len(SHEET) + 1, "my notes")
+    sheet.cell(3, len(SHEET) + 1, "ask in class")
+    sheet.row_dimensions[4].hidden = True
+    sheet.auto_filter.ref = "A1:O%d" % (len(kept) + 1)
+    marked = os.path.join(folder, "marked.xlsx")
+    book.save(marked)
+    expected_rows = {}
+    for n, r in enumerate(kept, start=2):
+        expected_rows.setdefault(r[col["id"]], []).append(n)
+
+    results = {}
+    for name, path in (("openpyxl", marked), ("LibreOffice .xlsx", convert(marked, "xlsx", os.path.join(folder, "lo"))),
+                       ("LibreOffice .ods", convert(marked, "ods", folder))):
+        out = os.path.join(folder, "out-" + name.replace(" ", "_"))
+        relative = os.path.relpath(path, folder)
+        result = report(binary, folder, "--feedback", relative, "--out", out)
+        warnings = sorted(line.replace(relative.encode(), b"MARKED") for line in result.stderr.splitlines())
+        written = {}
+        for f in sorted(os.listdir(out)):
+            with open(os.path.join(out, f), "rb") as handle:
+                written[f] = handle.read()
+        results[name] = (result.returncode, warnings, written)
+    first = results["openpyxl"]
+    for name, got in results.items():
+        expect("feedback from %s, as from openpyxl's" % name, got, first)
+    status, warnings, written = first
+    expect("status of the feedback", status, 1)
+    if len(warnings) != 2 or not any(b"names no record of the workbook" in w for w in warnings) \
+            or not any(b"is marked otherwise in row" in w for w in warnings):
+        raise Failure("warnings %r" % warnings)
+    for w in warnings:
+        if not re.fullmatch(rb"MARKED:\d+: warning: the id q[0-9a-f]{32} .*: (this row )?left out", w):
+            raise Failure("a warning %r" % w)
+    expect("files written", sorted(written), [
+        "feedback_001_Bob_Ng.html", "feedback_001_Bob_Ng.txt", "feedback_001_Renée_Dubois.html",
+        "feedback_001_Renée_Dubois.txt", "feedback_001_Zoë_Ann.html", "feedback_001_Zoë_Ann.txt",
+        "feedback_002_Renée_Dubois.html", "feedback_002_Renée_Dubois.txt"])
+
+    # Bob's lesson to the byte.
+    expect("Bob's lesson", written["feedback_001_Bob_Ng.txt"], (
+        "001.  " + LESSON1 + " — feedback\r\n\r\n"
+        "Your instructor's marks and comments on assignment 001, " + LESSON1 + ", for Bob Ng. Each click of "
+        "Next Question / Answer shows one of your answers with its mark and comment. To answer a comment, type "
+        "your reply in the answer box and click Enter Response: it goes to your instructor in your next send "
+        "file.   \r\n\r\n"
+        "`q001  What is 1/2 + 1/3?   Your answer (2026-12-07 16:01:00): =1+1   Mark: 4.5   Comment: =1+1 is no "
+        "answer   \r\n\r\n\r\n`routine exitprog\r\n####.#\r\n").encode("cp1252"))
+    lesson = written["feedback_002_Renée_Dubois.txt"].decode("cp1252")
+    if "Mark: A-   Comment: Good. / ####.# / 002.  Second part / `routine exitprog / `q004  x / 001 kg   " \
+            not in lesson or "\n" in lesson.replace("\r\n", ""):
+        raise Failure("the lesson of syntax %r" % lesson)
+    renee = written["feedback_001_Renée_Dubois.txt"].decode("cp1252")
+    if "Mark: 7   \r\n" not in renee or "Mark: 7/10   Comment: Good, but: / show the steps." not in renee:
+        raise Failure("Renée's lesson %r" % renee)
+    # Every lesson checks clean with the program's own checker.
+    for f, data in written.items():
+        if f.endswith(".txt"):
+            checked = subprocess.run([qalesson, "--check", os.path.join(out, f)], capture_output=True, timeout=60)
+            expect("qalesson --check " + f, (checked.returncode, checked.stdout, checked.stderr), (0, b"", b""))
+    page = written["feedback_001_Renée_Dubois.html"].decode("utf-8")
+    for pattern in (r"<script", r"<link", r"\ssrc=", r"\shref=", r"url\(", r"@import"):
+        if re.search(pattern, page, re.I):
+            raise Failure("the page is not self-contained: %s" % pattern)
+    if "<p class=\"total\">Total of the marks that are numbers (1 of 2): 7</p>" not in page:
+        raise Failure("the total of Renée's page: %r" % page)
+    if "<p class=\"total\">Total: 4.5</p>" not in written["feedback_001_Bob_Ng.html"].decode("utf-8"):
+        raise Failure("the total of Bob's page")
+
+    # The page as Chromium builds it: the heading, the answer, the comment
+    # of lesson syntax and markup-like text, all of it text.
+    dom = Dom()
+    dom.feed(chromium_dom(os.path.join(out, "feedback_002_Renée_Dubois.html")))
+    expect("Renée's page of assignment 002 in Chromium", dom.items,
+           [("h2", "Question 001 The second assignment's question"), ("text", ACCENTS), ("text", SYNTAX.strip())])
+    dom = Dom()
+    dom.feed(chromium_dom(os.path.join(out, "feedback_001_Renée_Dubois.html")))
+    expect("Renée's page of assignment 001 in Chromium", dom.items,
+           [("h2", "Question 001 What is 1/2 + 1/3?"), ("text", "5/6"),
+            ("h2", 'Question 002 Où est la différence?  Explain, "carefully".'), ("text", MULTI),
+            ("text", "Good, but:\nshow the steps.")])
+
+    hand_made_checks(binary, folder, qalesson)
+
+    # Refused, with status 2 and nothing written: a CSV, no workbook, an
+    # encrypted one, a zip of something else.
+    with open(os.path.join(folder, "answers.csv"), "wb") as f:
+        f.write(report(binary, folder, file_name(SEND_B)).stdout)
+    with open(os.path.join(folder, "locked.xlsx"), "wb") as f:
+        f.write(b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 600)
+    with open(os.path.join(folder, "text.xlsx"), "wb") as f:
+        f.write(b"not a workbook")
+    shutil.make_archive(os.path.join(folder, "other"), "zip", folder, "lo")
+    os.rename(os.path.join(folder, "other.zip"), os.path.join(folder, "other.ods"))
+    for name, reason in (
+            ("answers.csv", b"a CSV file keeps no cell's type (a mark of 5/6 becomes a date, 002 becomes 2); open "
+                            b"the workbook in your spreadsheet program and save it as .xlsx or .ods."),
+            ("locked.xlsx", b"it is encrypted, or an Excel 97-2003 workbook: save it as .xlsx or .ods, without a "
+                            b"password."),
+            ("text.xlsx", b"it is no workbook (no .xlsx or .ods file)."),
+            ("other.ods", b"it is no workbook (no .xlsx or .ods file)."),
+            ("missing.xlsx", b"it does not exist.")):
+        result = report(binary, folder, "--feedback", name, "--out", "refused")
+        expect("feedback from " + name, (result.returncode, result.stderr),
+               (2, b'qalesson-report: cannot read "' + name.encode() + b'": ' + reason + b"\n"))
+        if os.path.exists(os.path.join(folder, "refused")):
+            raise Failure("feedback written for " + name)
+    # A workbook with nothing marked: said, status 1, nothing written.
+    result = report(binary, folder, "--feedback", "answers.xlsx")
+    expect("a workbook with nothing marked", (result.returncode, result.stderr),
+           (1, b'qalesson-report: no row of "answers.xlsx" has a mark or a comment: no feedback written\n'))
+    for args in (["--feedback"], ["--feedback", "m.xlsx", "x.txt"], ["--out", "d", "x.txt"],
+                 ["--feedback", "m.xlsx", "--html"]):
+        result = report(binary, folder, *args)
+        if result.returncode != 2 or b"Usage: qalesson-report" not in result.stderr:
+            raise Failure("%r gave %r" % (args, result))
+
+
+def hand_made_checks(binary, folder, qalesson):
+    """What spreadsheet programs write beyond what openpyxl and LibreOffice
+    did above, written by hand into Bob's record: in .xlsx a formula's
+    cached text and number, shared strings of rich text runs (and a phonetic
+    run, which is no part of the text), a control character as _x000D_; in
+    .ods a cell's lines, runs of blanks (text:s), spans, a line break, a
+    cell's own comment (an annotation, no part of the text), repeated empty
+    columns and rows, a number, a date and a time."""
+    import zipfile
+    from xml.sax.saxutils import escape
+    raw = report(binary, folder, "--raw", file_name(SEND_B))
+    ids = []
+    row = parse_csv(raw.stdout, ids)[0]
+    cols = {name: SHEET.index(name) for name in SHEET}
+    letters = "ABCDEFGHIJKLMN"
+
+    def inline(col, text):
+        return '<c r="%s2" t="inlineStr"><is><t>%s</t></is></c>' % (letters[col], escape(text))
+    cells = [inline(cols[n], row[HEADER.index(n)]) for n in HEADER[:-1] if n not in ("date", "time")
+             and row[HEADER.index(n)]]
+    cells.append('<c r="F2" s="1"><v>46363</v></c><c r="G2"><v>0.66736111111111107</v></c>')  # 16:01:00
+    cells.append('<c r="L2" t="str"><f>"7/"&amp;"10"</f><v>7/10</v></c>')
+    cells.append('<c r="M2" t="s"><v>0</v></c>')
+    cells.append(inline(cols["id"], ids[0]))
+    header = "".join(inline(c, name).replace('2"', '1"', 1) for c, name in enumerate(SHEET))
+    sheet = ('<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/'
+             'spreadsheetml/2006/main"><sheetData><row r="1">%s</row><row r="2">%s</row>'
+             '<row r="3"><c r="A3"><f>1+1</f><v>2</v></c><c r="N3" t="inlineStr"><is><t>%s</t></is></c></row>'
+             '</sheetData></worksheet>' % (header, "".join(sorted(cells, key=lambda c: letters.index(c[6]))), ids[0]))
+    shared = ('<?xml version="1.0" encoding="UTF-8"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/'
+              '2006/main"><si><r><t>Good</t></r><r><rPr><b/></rPr><t xml:space="preserve"> work,_x000D_</t></r>'
+              '<r><t>\nnext</t></r><rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si></sst>')
+    workbook = ('<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/'
+                'spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/'
+                'relationships"><sheets><sheet name="records" sheetId="1" r:id="rId1"/></sheets></workbook>')
+    rels = ('<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/'
+            '2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/'
+            '2006/relationships/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="rId2" Type="http://'
+            'schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="/xl/'
+            'sharedStrings.xml"/></Relationships>')
+    with zipfile.ZipFile(os.path.join(folder, "hand.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("xl/workbook.xml", workbook)
+        z.writestr("xl/_rels/workbook.xml.rels", rels)
+        z.writestr("xl/worksheets/sheet1.xml", sheet)
+        z.writestr("xl/sharedStrings.xml", shared)
+
+    def ods_cell(text):
+        return '<table:table-cell office:value-type="string"><text:p>%s</text:p></table:table-cell>' % escape(text)
+    ods_cells = []
+    for name in SHEET:
+        if name == "date":
+            ods_cells.append('<table:table-cell office:value-type="date" office:date-value="2026-12-07"/>')
+        elif name == "time":
+            ods_cells.append('<table:table-cell office:value-type="time" office:time-value="PT16H01M00S"/>')
+        elif name == "mark":
+            ods_cells.append('<table:table-cell office:value-type="float" office:value="7.5"><text:p>7,5</text:p>'
+                             '</table:table-cell>')
+        elif name == "comment":
+            ods_cells.append(
+                '<table:table-cell office:value-type="string"><office:annotation><text:p>not this</text:p>'
+                '</office:annotation><text:p>first<text:s text:c="2"/><text:span text:style-name="T1">second'
+                '</text:span><text:line-break/>third</text:p><text:p>fourth</text:p></table:table-cell>'
+                '<table:table-cell table:number-columns-repeated="3"/>')
+        elif name == "id":
+            ods_cells.append(ods_cell(ids[0]))
+        else:
+            value = row[HEADER.index(name)]
+            ods_cells.append(ods_cell(value) if value else '<table:table-cell/>')
+    # The comment's repeated empty cells stand before the id: move the id's
+    # header along with them.
+    ods_header = [ods_cell(n) for n in SHEET[:-1]] + ['<table:table-cell table:number-columns-repeated="3"/>',
+                                                      ods_cell("id")]
+    content = ('<?xml version="1.0" encoding="UTF-8"?><office:document-content xmlns:office="urn:oasis:names:tc:'
+               'opendocument:xmlns:office:1.0" xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+               'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body><office:spreadsheet>'
+               '<table:table table:name="records"><table:table-row>%s</table:table-row><table:table-row>%s'
+               '</table:table-row><table:table-row table:number-rows-repeated="1048574"><table:table-cell '
+               'table:number-columns-repeated="1024"/></table:table-row></table:table></office:spreadsheet>'
+               '</office:body></office:document-content>' % ("".join(ods_header), "".join(ods_cells)))
+    with zipfile.ZipFile(os.path.join(folder, "hand.ods"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("mimetype", "application/vnd.oasis.opendocument.spreadsheet")
+        z.writestr("content.xml", content)
+    for name, mark, comment in (("hand.xlsx", "7/10", "Good work, / next"),
+                                ("hand.ods", "7.5", "first  second / third / fourth")):
+        out = os.path.join(folder, "out-" + name)
+        result = report(binary, folder, "--feedback", name, "--out", out)
+        expect("feedback from " + name, (result.returncode, result.stderr), (0, b""))
+        with open(os.path.join(out, "feedback_001_Bob_Ng.txt"), "rb") as f:
+            lesson = f.read().decode("cp1252")
+        line = ("`q001  What is 1/2 + 1/3?   Your answer (2026-12-07 16:01:00): =1+1   Mark: %s   Comment: %s   \r\n"
+                % (mark, comment))
+        if line not in lesson:
+            raise Failure("the lesson of %s:\n%r\n does not hold\n%r" % (name, lesson, line))
 
 
 def main():
@@ -413,7 +761,10 @@ def main():
         subprocess.run([writer, work], check=True, timeout=60)
         folder = os.path.join(work, "drovnel")
         try:
-            {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks}[mode](binary, folder)
+            if mode == "feedback":
+                feedback_checks(binary, folder, os.path.abspath(sys.argv[4]))
+            else:
+                {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks}[mode](binary, folder)
         except Failure as failure:
             print("FAIL: %s" % failure)
             return 1

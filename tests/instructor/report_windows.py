@@ -81,7 +81,30 @@ def main():
                 raise Failure("qalesson-report %r:\n Windows %r\n Linux   %r" % (args, got, expected))
             if expected[0] == 0 and not expected[1]:
                 raise Failure("qalesson-report %r printed nothing" % (args,))
-        print("report_windows: %d files written alike, %d reports alike" % (len(written_linux), len(cases)))
+        # The shell of Windows leaves send_*.txt to the program, which reads
+        # every file it matches (in the order of their names), as the Linux
+        # build reads what its shell expanded; run straight and from cmd.exe.
+        sends = sorted(n for n in names if n.startswith(b"send_"))
+        expected = run([report.encode()] + sends, folder)
+        windows_exe = b"Z:" + report_exe.encode().replace(b"/", b"\\")
+        for command in ([wine_run.encode(), report_exe.encode(), b"send_*.txt"],
+                        [wine_run.encode(), b"cmd", b"/c", windows_exe, b"send_*.txt"],
+                        [wine_run.encode(), report_exe.encode(), b"send_1207Ren?e_Dubois.txt", b"no_*.txt"]):
+            status, out, err = run(command, folder)
+            if command[-1] == b"no_*.txt":
+                renee = [n for n in sends if n.startswith(b"send_1207Ren")]
+                want = run([report.encode()] + renee + [b"no_*.txt"], folder)
+            else:
+                want = expected
+            got = (status, out, err.replace(b"\r\n", b"\n"))
+            if command[-1] == b"no_*.txt":
+                # A pattern that matches nothing is read as the name it is,
+                # which Windows calls invalid in its own words.
+                want = (want[0], want[1], want[2].replace(b"it does not exist.", b"Invalid name."))
+            if got != want or len(sends) < 2:
+                raise Failure("%r:\n Windows %r\n Linux   %r" % (command[1:], got[:1] + (got[2],), want[:1] + (want[2],)))
+        print("report_windows: %d files written alike, %d reports alike, wildcards expanded"
+              % (len(written_linux), len(cases)))
 
 
 if __name__ == "__main__":
