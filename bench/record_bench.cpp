@@ -5,6 +5,7 @@
 // 100 MB must cost what an empty one does. Display notes reads the whole
 // notes file, so its cost grows with the file, and should grow linearly.
 
+#include "DurableFloor.h"
 #include "fakes/FormOnFakes.h"
 #include "platform/FileTable.h"
 #include "run/LessonForm.h"
@@ -90,6 +91,39 @@ void BM_EnterResponseSideBySide(benchmark::State& state)
     state.counters["full_per_empty"] = seconds[1] / seconds[0];
 }
 BENCHMARK(BM_EnterResponseSideBySide)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+
+// A record against its floor, taking turns in one loop on the same file
+// system: the bare program's three durable steps (bench/DurableFloor.h) with
+// lines as long as the record's.
+void BM_EnterResponseAgainstFloor(benchmark::State& state)
+{
+    Run run;
+    bench::DurableFloor floor(run.drive.drovnel());
+    const std::string masterLines(435, 'm');
+    const std::string sendLines(407, 's');
+    double seconds[2] = {0, 0};
+    std::int64_t turn = 0;
+    for (auto _ : state) {
+        for (int k = 0; k < 2; ++k) {
+            const int which = (k + turn) % 2; // each goes first every other time
+            run.toolkit.answerBox = "The depth falls more slowly as the bottle empties.\r\nI expected a straight line.";
+            const auto start = std::chrono::steady_clock::now();
+            if (which == 0)
+                run.form.cmd_enter_response_Click();
+            else
+                floor.record(masterLines, sendLines);
+            seconds[which] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        }
+        ++turn;
+    }
+    if (!run.toolkit.messages.empty())
+        state.SkipWithError(run.toolkit.messages.front().c_str());
+    const double n = static_cast<double>(state.iterations());
+    state.counters["record_ms"] = 1000 * seconds[0] / n;
+    state.counters["floor_ms"] = 1000 * seconds[1] / n;
+    state.counters["record_per_floor"] = seconds[0] / seconds[1];
+}
+BENCHMARK(BM_EnterResponseAgainstFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
 // Argument: the notes file's size in bytes.
 void BM_DisplayNotes(benchmark::State& state)

@@ -67,7 +67,7 @@ Utf8Character decodeUtf8(std::string_view text, std::size_t at)
     char32_t code = lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
         const auto next = static_cast<unsigned char>(text[at + k]);
-        if ((next & 0xC0) != 0x80)
+        if (!isUtf8Continuation(next))
             return {};
         code = (code << 6) | (next & 0x3F);
     }
@@ -89,20 +89,23 @@ bool isUtf8(std::string_view text)
     return true;
 }
 
-std::string utf8ToCp1252(std::string_view utf8)
+std::string utf8ToCp1252(std::string_view utf8, const std::function<void(const Unheld&)>& unheld)
 {
     std::string out;
     out.reserve(utf8.size());
+    std::size_t column = 0;
     for (std::size_t i = 0; i < utf8.size();) {
         const Utf8Character c = decodeUtf8(utf8, i);
-        if (c.length == 0) {
+        ++column;
+        const int byte = c.length == 0 ? -1 : unicodeToCp1252(c.code);
+        if (byte < 0) {
             out += '?';
-            ++i;
-            continue;
+            if (unheld)
+                unheld({i, column, c});
+        } else {
+            out += static_cast<char>(byte);
         }
-        const int byte = unicodeToCp1252(c.code);
-        out += byte < 0 ? '?' : static_cast<char>(byte);
-        i += c.length;
+        i += c.length == 0 ? 1 : c.length;
     }
     return out;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,15 +28,32 @@ struct Utf8Character {
     std::size_t length = 0;
 };
 
+// True for a byte that goes on a UTF-8 sequence (10xxxxxx), never one that
+// starts a character: the one test for where a character may be cut.
+constexpr bool isUtf8Continuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
 // The character that starts at text[at] (at < text.size()).
 Utf8Character decodeUtf8(std::string_view text, std::size_t at);
 
 // True when the whole text is well-formed UTF-8.
 bool isUtf8(std::string_view text);
 
-// UTF-8 to Windows-1252; every character the code page lacks (and every
-// malformed sequence) becomes "?".
-std::string utf8ToCp1252(std::string_view utf8);
+// A character that UTF-8 to Windows-1252 could not carry over: where its
+// bytes start, its column (counted in characters from 1), and what was
+// decoded there (a length of 0 for bytes that are not UTF-8).
+struct Unheld {
+    std::size_t at = 0;
+    std::size_t column = 0;
+    Utf8Character character;
+};
+
+// UTF-8 to Windows-1252, the one conversion: every character the code page
+// lacks (and every malformed byte) becomes "?", and is told to unheld, if
+// given.
+std::string utf8ToCp1252(std::string_view utf8, const std::function<void(const Unheld&)>& unheld = {});
 
 // Windows-1252 to UTF-8.
 std::string cp1252ToUtf8(std::string_view bytes);

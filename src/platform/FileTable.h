@@ -45,7 +45,7 @@ namespace qal {
 //   it already.
 // - Before the first byte of a unit reaches any file, its rollback journal
 //   (see Journal.h) is written beside the unit's first file and flushed; it
-//   is emptied once every file of the unit is on the disk, or cut back, and
+//   is made void once every file of the unit is on the disk, or cut back, and
 //   removed at the run's end (endRun). A unit's first file
 //   opened with a journal of a writer that is gone beside it (a run killed or
 //   a machine that lost its power mid-unit) is put right first, under the
@@ -93,8 +93,8 @@ public:
     void closeQuietly(std::initializer_list<int> numbers) noexcept;
     void closeAllQuietly() noexcept;
     // At the end of the run: closes every number quietly, and removes the
-    // journals this table made (each only when empty and its first file's
-    // lock is free at once; one left stays for good, empty and harmless).
+    // journals this table wrote (each only when void and its first file's
+    // lock is free at once; one left stays for good, void and harmless).
     void endRun() noexcept;
     bool isOpen(int number) const;
 
@@ -110,7 +110,11 @@ public:
     void createFolder(std::string_view windowsPath);
 
     // The host every later call goes through (tests put a faulty one in).
-    void setHost(Host& host) { host_ = &host; }
+    void setHost(Host& host)
+    {
+        host_ = &host;
+        processId_ = 0;
+    }
     void setLockTimeoutMs(int ms) { lockTimeoutMs_ = ms; }
     // Told true when a lock has been waited for a moment (so the student can
     // be shown that the program is busy), and false when the wait is over.
@@ -145,17 +149,19 @@ private:
 
     Slot& slot(int number);
     const Slot* find(int number) const;
-    void flush(Slot& s);
-    void sync(Slot& s);
     void release(Slot& s) noexcept;
     void renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept;
-    std::vector<std::string> cutBack(const std::vector<int>& numbers) noexcept;
     void warn(const std::string& line);
+    // The unit (FileUnit.cpp): each file's lines in one write, each file
+    // flushed, and on a failure every file cut back.
+    void flush(Slot& s);
+    void sync(Slot& s);
+    std::vector<std::string> cutBack(const std::vector<int>& numbers) noexcept;
 
-    // The journal (FileTable.cpp): written before a unit, emptied after it;
+    // The journal (JournalRecovery.cpp): written before a unit, made void after it;
     // a journal left by a writer that is gone, put right.
     HostHandle writeJournal(const std::vector<int>& numbers);
-    void emptyJournal(HostHandle journal) noexcept;
+    void emptyJournal(HostHandle journal, std::uint64_t length) noexcept;
     void recoverLeftUnit(Slot& s);
     // Opens a file of a unit this table does not hold (to append, so it is
     // locked as a unit's file is) and takes its lock, into h, which release()
@@ -164,6 +170,7 @@ private:
     void removeJournals() noexcept; // endRun
     const std::string& machineId(); // asked once
     const std::string& machineName();
+    long long processId(); // asked once
     // Locking (FileLocking.cpp): the lock of a file, or the lock file that
     // stands in for it.
     void lock(Slot& s, bool shared);
@@ -178,9 +185,11 @@ private:
     int lockTimeoutMs_ = 10000;
     std::function<void(bool)> waitNotice_;
     std::function<void(const std::string&)> warning_;
-    std::vector<MadeJournal> journals_; // made by this table, removed at its end
+    std::vector<MadeJournal> journals_; // written by this table, removed at its end
+    std::uint64_t journalLength_ = 0;   // the length of the last journal written
     std::string machineId_;             // asked once
     std::string machineName_;           // asked once
+    long long processId_ = 0;           // asked once
     // The file system's clock less this machine's, as last measured, and
     // when (steady clock, in seconds): lock files are judged by it.
     std::time_t clockOffset_ = 0;

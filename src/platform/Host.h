@@ -14,6 +14,7 @@ enum class FileMode {
     Append, // created when missing, every write goes to the end
     Input,  // read from the start; the file must exist
     Output, // created, or emptied when it exists
+    Update, // created when missing, never emptied: written in place (writeAt)
 };
 
 // An open file of the host: a file descriptor on POSIX, a HANDLE on Windows.
@@ -58,14 +59,25 @@ public:
     // write that took only part of them. written is set once any byte has
     // reached the file, even when the write then fails.
     virtual void writeAll(HostHandle file, std::string_view bytes, bool& written) = 0;
+    // Writes the bytes whole at offset (an Update file), over what is there,
+    // the file's length growing only where they reach past its end. written
+    // as for writeAll.
+    virtual void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) = 0;
     // Reads up to size bytes into buffer; 0 at the end of the file.
     virtual std::size_t read(HostHandle file, char* buffer, std::size_t size) = 0;
     // Flushes what was written to the disk. A file that cannot be flushed by
     // its nature (a terminal, a device) is no failure.
     virtual void sync(HostHandle file) = 0;
+    // Flushes what was written to the disk, and of the file's own record only
+    // what reading it back needs (its length, not its times): for a file
+    // written in place at the same length, only its data (fdatasync).
+    virtual void syncData(HostHandle file) = 0;
     // Cuts the file back to length and, unless told not to, flushes it;
     // false when either failed.
     virtual bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept = 0;
+    // Overwrites the file's first length bytes with zeros in place, without
+    // flushing them (a journal made void); false when that failed.
+    virtual bool blank(HostHandle file, std::uint64_t length) noexcept = 0;
     // Asks the file system whether a write it accepted has failed since
     // (a network file system may report that only on close), while the file
     // is still open and locked.

@@ -3,14 +3,48 @@
 #include "platform/Host.h"
 #include "platform/WinPath.h"
 
+#include <array>
 #include <charconv>
 
 namespace qal {
 
 namespace {
 
-constexpr std::string_view firstLine = "qalesson journal 1\n";
-constexpr std::string_view lastLine = "whole\n";
+constexpr std::string_view firstLine = "qalesson journal 2\n";
+constexpr std::string_view checkWord = "check ";
+// The journal of the version before: truncated between units, closed by a
+// line that says it is whole.
+constexpr std::string_view firstLineBefore = "qalesson journal 1\n";
+constexpr std::string_view lastLineBefore = "whole\n";
+
+// CRC-32 (the polynomial of zip and PNG), from a table made at compile time.
+constexpr std::array<std::uint32_t, 256> crcTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}();
+
+std::uint32_t crc32(std::string_view bytes)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const char b : bytes)
+        c = crcTable[(c ^ static_cast<unsigned char>(b)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+std::string hex8(std::uint32_t value)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out(8, '0');
+    for (int i = 7; i >= 0; --i, value >>= 4)
+        out[static_cast<std::size_t>(i)] = digits[value & 0xF];
+    return out;
+}
 
 // Reads a number and the blank after it from the front of text.
 bool takeNumber(std::string_view& text, std::uint64_t& number)
@@ -52,16 +86,22 @@ std::string journalText(const Journal& journal)
         text += "file " + std::to_string(file.length) + " " + std::to_string(file.adding) + " " +
                 std::to_string(path.size()) + " " + path + "\n";
     }
-    text += lastLine;
+    text += std::string(checkWord) + hex8(crc32(text)) + "\n";
+    text.resize((text.size() + journalBlock - 1) / journalBlock * journalBlock, '\0');
     return text;
 }
 
-std::optional<Journal> parseJournal(std::string_view text)
+bool journalVoid(std::string_view text)
 {
-    if (!text.starts_with(firstLine) || !text.ends_with(lastLine))
-        return std::nullopt;
-    text.remove_prefix(firstLine.size());
-    text.remove_suffix(lastLine.size());
+    return text.empty() || text.front() == '\0';
+}
+
+namespace {
+
+// The owner line and the file lines of a journal, text holding them whole
+// (after the first line, before the last). isLast tells the closing line.
+std::optional<Journal> parseLines(std::string_view& text, bool (*isLast)(std::string_view))
+{
     Journal journal;
     if (!text.starts_with("owner "))
         return std::nullopt;
@@ -74,7 +114,7 @@ std::optional<Journal> parseJournal(std::string_view text)
         return std::nullopt;
     journal.owner.processId = static_cast<long long>(pid);
     text.remove_prefix(static_cast<std::size_t>(end - text.data()) + 1);
-    while (!text.empty()) {
+    while (!isLast(text)) {
         JournalFile file;
         std::uint64_t pathSize = 0;
         if (!text.starts_with("file "))
@@ -90,6 +130,37 @@ std::optional<Journal> parseJournal(std::string_view text)
     return journal;
 }
 
+} // namespace
+
+std::optional<Journal> parseJournal(std::string_view text)
+{
+    if (text.starts_with(firstLineBefore)) {
+        if (!text.ends_with(lastLineBefore))
+            return std::nullopt;
+        text.remove_prefix(firstLineBefore.size());
+        text.remove_suffix(lastLineBefore.size());
+        return parseLines(text, [](std::string_view rest) { return rest.empty(); });
+    }
+    if (!text.starts_with(firstLine))
+        return std::nullopt;
+    const std::string_view whole = text;
+    text.remove_prefix(firstLine.size());
+    std::optional<Journal> journal =
+        parseLines(text, [](std::string_view rest) { return rest.starts_with(checkWord); });
+    if (!journal)
+        return std::nullopt;
+    const std::string_view checked = whole.substr(0, whole.size() - text.size());
+    text.remove_prefix(checkWord.size());
+    if (text.size() < 9 || text.substr(0, 8) != hex8(crc32(checked)) || text[8] != '\n')
+        return std::nullopt;
+    return journal;
+}
+
+bool mayCutBack(std::uint64_t length, std::uint64_t adding, std::uint64_t now)
+{
+    return now > length && now <= length + adding;
+}
+
 std::vector<Recovery> recover(const std::vector<JournalFile>& files, const std::vector<std::uint64_t>& sizes)
 {
     bool wholeEverywhere = true;
@@ -101,7 +172,7 @@ std::vector<Recovery> recover(const std::vector<JournalFile>& files, const std::
         const std::uint64_t size = sizes[i];
         if (wholeEverywhere || size == length)
             out.push_back(Recovery::Keep);
-        else if (size > length && size <= length + files[i].adding)
+        else if (mayCutBack(length, files[i].adding, size))
             out.push_back(Recovery::CutBack);
         else
             out.push_back(Recovery::Leave);

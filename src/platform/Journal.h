@@ -42,12 +42,31 @@ struct Journal {
 // (as a lock file's is).
 std::filesystem::path journalPath(const std::filesystem::path& firstFile);
 
-// The journal as it is written: lines of text, closed by a line that says it
-// is whole.
+// The journal is written in place, over the one before it, at a fixed size
+// (a whole number of blocks, padded with zeros), so that its file keeps its
+// length from one unit to the next and a data-only flush puts it on the disk.
+constexpr std::size_t journalBlock = 4096;
+
+// The journal as it is written: lines of text, closed by a line holding the
+// checksum (CRC-32) of every byte before it, then zeros up to the fixed size.
 std::string journalText(const Journal& journal);
-// The journal in text; nothing when the text is empty or not whole (its
-// writer died while writing it, before any file of the unit was touched).
+// The journal in text; nothing when the text is empty, made void, or not
+// whole: its writer died while writing it (before any file of the unit was
+// touched), and what reached the disk may be part of it over part of the
+// one before, which the checksum tells. The journal an earlier version
+// wrote (its text closed by "whole", the file emptied between units) is
+// read too, so that a unit it left is put right after an update.
 std::optional<Journal> parseJournal(std::string_view text);
+// True for a journal that holds no unit: an empty file, or one made void
+// (zeros where its first line was) once its unit was on the disk.
+bool journalVoid(std::string_view text);
+
+// The cut-back rule: a file that was length bytes long before a unit that
+// adds `adding` to it, and is now bytes long, may be cut back to length only
+// while nothing but that unit can lie beyond length (another writer that
+// added to it since, after a lock was taken over, keeps its lines). A file
+// at length holds nothing of the unit and needs no cut.
+bool mayCutBack(std::uint64_t length, std::uint64_t adding, std::uint64_t now);
 
 // What recovery does to one file of a unit whose writer is gone.
 enum class Recovery {

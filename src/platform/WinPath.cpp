@@ -15,7 +15,7 @@ std::filesystem::path besideFile(const std::filesystem::path& file, std::string_
     std::string name = utf8FromHostPath(file.filename());
     if (prefix.size() + name.size() + suffix.size() > hostNameLimit) {
         std::size_t cut = hostNameLimit - prefix.size() - suffix.size();
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        while (cut > 0 && isUtf8Continuation(static_cast<unsigned char>(name[cut])))
             --cut;
         name.resize(cut);
     }
@@ -60,16 +60,9 @@ std::string folded(std::string_view cp1252)
 // UTF-8 or holds a character that the code page lacks.
 bool hostNameAsCp1252(std::string_view utf8, std::string& out)
 {
-    out.clear();
-    for (std::size_t i = 0; i < utf8.size();) {
-        const Utf8Character c = decodeUtf8(utf8, i);
-        const int byte = c.length == 0 ? -1 : unicodeToCp1252(c.code);
-        if (byte < 0)
-            return false;
-        out += static_cast<char>(byte);
-        i += c.length;
-    }
-    return true;
+    bool whole = true;
+    out = utf8ToCp1252(utf8, [&](const Unheld&) { whole = false; });
+    return whole;
 }
 
 fs::path driveRoot(char letter)

@@ -15,7 +15,7 @@ namespace {
 
 bool continuesUtf8Character(char c)
 {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    return isUtf8Continuation(static_cast<unsigned char>(c));
 }
 
 } // namespace
@@ -166,28 +166,16 @@ std::string hex(char32_t c)
 // named in a refusal added to unholdable.
 std::string fromUtf8(const std::string& line, std::size_t lineNumber, std::vector<LineRefusal>& unholdable)
 {
-    std::string out;
-    out.reserve(line.size());
-    std::size_t column = 0;
-    for (std::size_t i = 0; i < line.size();) {
-        // The line was checked with the same decoder, so every character
-        // decodes; a byte that did not would be refused, never skipped over.
-        const Utf8Character decoded = decodeUtf8(line, i);
-        ++column;
-        const int byte = decoded.length == 0 ? -1 : unicodeToCp1252(decoded.code);
-        if (byte < 0) {
-            const std::string where = "line " + std::to_string(lineNumber) + ", column " + std::to_string(column);
-            unholdable.push_back({lineNumber, decoded.length == 0
-                                                  ? where + " is not UTF-8"
-                                                  : where + " holds \"" + line.substr(i, decoded.length) + "\" (" +
-                                                        hex(decoded.code) + "), which Windows-1252 cannot hold"});
-            out.push_back('?');
-        } else {
-            out.push_back(static_cast<char>(byte));
-        }
-        i += std::max<std::size_t>(decoded.length, 1);
-    }
-    return out;
+    // The line was checked with the same decoder, so every character
+    // decodes; a byte that did not would be refused, never skipped over.
+    return utf8ToCp1252(line, [&](const Unheld& u) {
+        const std::string where = "line " + std::to_string(lineNumber) + ", column " + std::to_string(u.column);
+        const Utf8Character& decoded = u.character;
+        unholdable.push_back({lineNumber, decoded.length == 0
+                                              ? where + " is not UTF-8"
+                                              : where + " holds \"" + line.substr(u.at, decoded.length) + "\" (" +
+                                                    hex(decoded.code) + "), which Windows-1252 cannot hold"});
+    });
 }
 
 } // namespace

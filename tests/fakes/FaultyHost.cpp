@@ -37,24 +37,36 @@ Host::Opened FaultyHost::open(const std::filesystem::path& path, FileMode mode)
     return opened;
 }
 
-void FaultyHost::writeAll(HostHandle file, std::string_view bytes, bool& written)
+void FaultyHost::hookedWrite(HostHandle file, std::string_view bytes, bool& written,
+                             const std::function<void(std::string_view, bool&)>& write)
 {
     const int number = numberOf(file);
     std::size_t allowed = bytes.size();
     if (const int e = beforeFlush(number, allowed)) {
-        real_.writeAll(file, bytes.substr(0, std::min(allowed, bytes.size())), written);
+        write(bytes.substr(0, std::min(allowed, bytes.size())), written);
         throw RunError(e);
     }
     for (std::size_t start = 0; start < bytes.size();) {
         const std::size_t end = bytes.find("\r\n", start);
         const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 2;
         if (const int e = beforeWrite(number)) {
-            real_.writeAll(file, bytes.substr(0, start), written);
+            write(bytes.substr(0, start), written);
             throw RunError(e);
         }
         start = next;
     }
-    real_.writeAll(file, bytes, written);
+    write(bytes, written);
+}
+
+void FaultyHost::writeAll(HostHandle file, std::string_view bytes, bool& written)
+{
+    hookedWrite(file, bytes, written, [&](std::string_view part, bool& done) { real_.writeAll(file, part, done); });
+}
+
+void FaultyHost::writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written)
+{
+    hookedWrite(file, bytes, written,
+                [&](std::string_view part, bool& done) { real_.writeAt(file, offset, part, done); });
 }
 
 void FaultyHost::sync(HostHandle file)
@@ -62,6 +74,20 @@ void FaultyHost::sync(HostHandle file)
     if (const int e = beforeSync(numberOf(file)))
         throw RunError(e);
     real_.sync(file);
+}
+
+void FaultyHost::syncData(HostHandle file)
+{
+    if (const int e = beforeSync(numberOf(file)))
+        throw RunError(e);
+    real_.syncData(file);
+}
+
+bool FaultyHost::blank(HostHandle file, std::uint64_t length) noexcept
+{
+    if (beforeCutBack(numberOf(file)))
+        return false;
+    return real_.blank(file, length);
 }
 
 bool FaultyHost::truncate(HostHandle file, std::uint64_t length, bool flush) noexcept

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -35,7 +36,8 @@ public:
     // Asking the file system, before a unit's files are let go, whether a
     // write failed late (as closing a file on NFS does).
     virtual int beforeClose(int /*number*/) { return 0; }
-    // Cutting a file back to its length from before a failed unit.
+    // Cutting a file back to its length from before a failed unit, or
+    // making a journal void once its unit is on the disk.
     virtual int beforeCutBack(int /*number*/) { return 0; }
     // True for a file system that keeps no locks.
     virtual bool refusesLocks(int /*number*/) { return false; }
@@ -48,12 +50,15 @@ public:
     Opened open(const std::filesystem::path& path, FileMode mode) override;
     std::uint64_t size(HostHandle file) override { return real_.size(file); }
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
+    void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override;
     std::size_t read(HostHandle file, char* buffer, std::size_t size) override
     {
         return real_.read(file, buffer, size);
     }
     void sync(HostHandle file) override;
+    void syncData(HostHandle file) override;
     bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
+    bool blank(HostHandle file, std::uint64_t length) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
     LockAnswer tryLock(HostHandle file, bool shared) override;
@@ -83,6 +88,10 @@ public:
     void releaseTermination() override { real_.releaseTermination(); }
 
 private:
+    // The hooks of one write (beforeFlush, then beforeWrite line by line),
+    // then write itself with the bytes that may reach the file.
+    void hookedWrite(HostHandle file, std::string_view bytes, bool& written,
+                     const std::function<void(std::string_view, bool&)>& write);
     int numberOf(const std::filesystem::path& path) const;
     int numberOf(HostHandle file) const;
 

@@ -16,7 +16,9 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <optional>
 #include <csignal>
 #include <sstream>
 #include <ctime>
@@ -539,12 +541,17 @@ TEST_F(FileTableTest, ANewFileOrFolderIsMadeDurableWithItsFolder)
 // no process has any more.
 struct Death {};
 struct DiesAt : FaultyHost {
-    enum Step { JournalWrite, JournalSync, Flush, Sync, Close, EmptyJournal };
+    // TornJournal: a first unit is written whole but its journal cannot be
+    // made void; the second unit's journal, written over it in place, tears
+    // (its first bytes new, the rest still the first unit's).
+    enum Step { JournalWrite, JournalSync, Flush, Sync, Close, EmptyJournal, TornJournal };
     Step step;
     int number;           // the file (0 for the journal)
     std::size_t keep = 0; // bytes of the write that reach the file
     bool dead = false;
     long long pid = 0;
+    int journalWrites = 0;
+    bool voidRefused = false;
 
     DiesAt(Step s, int n, std::size_t k, long long gonePid) : step(s), number(n), keep(k), pid(gonePid) {}
 
@@ -559,7 +566,8 @@ struct DiesAt : FaultyHost {
     }
     int beforeFlush(int n, std::size_t& bytes) override
     {
-        if (!dead && (step == Flush || step == JournalWrite) && n == number) {
+        const bool torn = step == TornJournal && n == 0 && ++journalWrites == 2;
+        if (!dead && (((step == Flush || step == JournalWrite) && n == number) || torn)) {
             bytes = std::min(bytes, keep);
             return err::DeviceIOError; // the piece reaches the file, then...
         }
@@ -567,8 +575,20 @@ struct DiesAt : FaultyHost {
     }
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override
     {
+        dieOnFailure([&] { FaultyHost::writeAll(file, bytes, written); });
+    }
+    void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override
+    {
+        // The tear falls after the new journal's first file line, where the
+        // first unit's journal goes on with its second file and its checksum.
+        if (step == TornJournal)
+            keep = bytes.find("\nfile ", bytes.find("\nfile ") + 1) + 1;
+        dieOnFailure([&] { FaultyHost::writeAt(file, offset, bytes, written); });
+    }
+    template <typename Write> void dieOnFailure(Write write)
+    {
         try {
-            FaultyHost::writeAll(file, bytes, written);
+            write();
         } catch (const RunError&) {
             if (dead)
                 throw;
@@ -584,6 +604,10 @@ struct DiesAt : FaultyHost {
     {
         if (!dead && step == EmptyJournal && n == number)
             dead = true;
+        if (!dead && step == TornJournal && n == 0 && !voidRefused) {
+            voidRefused = true;
+            return err::DeviceIOError;
+        }
         return dead ? err::DeviceIOError : 0;
     }
     int beforeOpen(int, FileMode) override { return dead ? err::DeviceIOError : 0; }
@@ -648,6 +672,9 @@ TEST_F(JournalTest, ARunKilledAtAnyStepOfAUnitLeavesItWholeInEveryFileOrInNone)
         {"flushing the send file", DiesAt::Sync, 2, 0, true},
         {"asking for late failures", DiesAt::Close, 1, 0, true},
         {"emptying the journal", DiesAt::EmptyJournal, 0, 0, true},
+        // The first unit stays whole: the torn journal fails its checksum
+        // and is never taken for one that tells what to cut.
+        {"writing the journal over the last one, torn", DiesAt::TornJournal, 0, 0, true},
     };
     const pid_t gone = endedProcess();
     for (const auto& c : cases) {
@@ -659,6 +686,8 @@ TEST_F(JournalTest, ARunKilledAtAnyStepOfAUnitLeavesItWholeInEveryFileOrInNone)
             DiesAt dies(c.step, c.number, c.keep, gone);
             FileTable dying(dies);
             try {
+                if (c.step == DiesAt::TornJournal)
+                    writeUnit(dying);
                 writeUnit(dying);
             } catch (const Death&) {
             }
@@ -671,6 +700,48 @@ TEST_F(JournalTest, ARunKilledAtAnyStepOfAUnitLeavesItWholeInEveryFileOrInNone)
         EXPECT_EQ(warnings, std::vector<std::string>{});
         EXPECT_EQ(readBytes(journal), "") << "the journal, once used, is gone or empty";
     }
+}
+
+// A journal is read back as written, at its fixed size; any byte of it
+// changed (a write torn inside a block, over the journal before) fails its
+// checksum, even where every line still reads as a line of a journal.
+TEST(JournalText, ReadsBackAsWrittenAndATornOneReadsAsNone)
+{
+    const Journal written{{"vm", "boot/pid:[1]", 4242},
+                          {{"masterFile_Ann Lee.txt", 8, 300002}, {"send_1207Ann_Lee.txt", 13, 300002}}};
+    const std::string text = journalText(written);
+    EXPECT_EQ(text.size() % journalBlock, 0u);
+    const std::optional<Journal> read = parseJournal(text);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->owner.processId, 4242);
+    ASSERT_EQ(read->files.size(), 2u);
+    EXPECT_EQ(read->files[0].path, "masterFile_Ann Lee.txt");
+    EXPECT_EQ(read->files[1].length, 13u);
+    EXPECT_EQ(read->files[1].adding, 300002u);
+    const std::size_t digit = text.find("file 13 ") + 5;
+    const struct {
+        const char* what;
+        std::function<std::string(std::string)> tear;
+    } cases[] = {
+        {"a length's digit changed", [&](std::string t) { return t.replace(digit, 1, "9"); }},
+        {"a length's digits changed, the line as long", [&](std::string t) { return t.replace(digit, 2, "99"); }},
+        {"the checksum's last digit changed",
+         [](std::string t) {
+             const std::size_t end = t.find("\ncheck ") + 14;
+             t[end] = t[end] == '0' ? '1' : '0';
+             return t;
+         }},
+        {"cut inside the checksum", [](std::string t) { return t.substr(0, t.find("\ncheck ") + 10); }},
+        {"cut before the checksum", [](std::string t) { return t.substr(0, t.find("\ncheck ") + 1); }},
+        {"made void", [](std::string t) { return std::string(t.size(), '\0'); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(parseJournal(c.tear(text)));
+    }
+    EXPECT_TRUE(journalVoid(std::string(journalBlock, '\0')));
+    EXPECT_TRUE(journalVoid(""));
+    EXPECT_FALSE(journalVoid(text));
 }
 
 TEST_F(JournalTest, AFileChangedSinceIsLeftAloneWithAWarningAndALiveWriterIsLeftToFinish)

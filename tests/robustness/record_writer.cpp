@@ -187,5 +187,8 @@ int main(int argc, char** argv)
         // and the two runs would merely take turns by the hundred.
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
+    // As the program ends: its journal, made void after its last record,
+    // goes.
+    files.endRun();
     return 0;
 }

@@ -51,6 +51,9 @@ public:
         case FileMode::Output:
             flags |= O_WRONLY | O_TRUNC | O_NOFOLLOW;
             break;
+        case FileMode::Update:
+            flags |= O_WRONLY | O_NOFOLLOW;
+            break;
         }
         int fd = ::open(path.c_str(), flags, 0666);
         bool created = false;
@@ -108,21 +111,56 @@ public:
         }
     }
 
+    void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override
+    {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                ::pwrite(fdOf(file), bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw RunError(n < 0 ? writeErrorNumber(errno) : err::DiskFull);
+            done += static_cast<std::size_t>(n);
+            written = true;
+        }
+    }
+
     std::size_t read(HostHandle file, char* buffer, std::size_t size) override
     {
-        ssize_t n;
-        do {
-            n = ::read(fdOf(file), buffer, size);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0)
+        // The host's one read loop (readSome), with its failure as 57.
+        std::string reason;
+        const std::size_t got = readSome(file, buffer, size, reason);
+        if (!reason.empty())
             throw RunError(err::DeviceIOError);
-        return static_cast<std::size_t>(n);
+        return got;
     }
 
     void sync(HostHandle file) override
     {
         if (::fsync(fdOf(file)) != 0 && !cannotBeFlushed(errno))
             throw RunError(writeErrorNumber(errno));
+    }
+
+    void syncData(HostHandle file) override
+    {
+        if (::fdatasync(fdOf(file)) != 0 && !cannotBeFlushed(errno))
+            throw RunError(writeErrorNumber(errno));
+    }
+
+    bool blank(HostHandle file, std::uint64_t length) noexcept override
+    {
+        const std::string zeros(static_cast<std::size_t>(length), '\0');
+        std::size_t done = 0;
+        while (done < zeros.size()) {
+            const ssize_t n = ::pwrite(fdOf(file), zeros.data() + done, zeros.size() - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
     }
 
     bool truncate(HostHandle file, std::uint64_t length, bool flush) noexcept override
@@ -203,14 +241,9 @@ public:
             // that grew meanwhile from one that did not).
             bytes.resize(static_cast<std::size_t>(std::min<off_t>(st.st_size + 1, 1 << 16)));
             std::size_t got = 0;
-            for (;;) {
-                const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                got += static_cast<std::size_t>(n);
-            }
+            std::string reason;
+            for (std::size_t n = 1; n > 0 && got < bytes.size(); got += n)
+                n = readSome(fd, bytes.data() + got, bytes.size() - got, reason);
             bytes.resize(got);
         }
         ::close(fd);

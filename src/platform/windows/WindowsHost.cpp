@@ -137,6 +137,10 @@ Host::Opened WindowsHost::open(const fs::path& path, FileMode mode)
         access = GENERIC_READ | GENERIC_WRITE;
         disposition = CREATE_ALWAYS;
         break;
+    case FileMode::Update:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = OPEN_ALWAYS;
+        break;
     }
     // A file written to is never reached through a link (a symbolic link or
     // a junction in its place): the reparse point itself is opened, and
@@ -191,16 +195,58 @@ void WindowsHost::writeAll(HostHandle file, std::string_view bytes, bool& writte
     }
 }
 
+namespace {
+
+// Writes bytes whole at offset, as writeAll does at the file's end: an
+// OVERLAPPED offset on a handle opened for synchronous use.
+DWORD writeAtOffset(HANDLE file, std::uint64_t offset, std::string_view bytes, bool& written)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>((offset + done) & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+        DWORD wrote = 0;
+        const BOOL ok = WriteFile(file, bytes.data() + done, chunk, &wrote, &at);
+        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+        if (wrote > 0)
+            written = true;
+        if (!ok)
+            return error;
+        if (wrote == 0)
+            return ERROR_DISK_FULL;
+        done += wrote;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+void WindowsHost::writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written)
+{
+    if (const DWORD error = writeAtOffset(handleOf(file), offset, bytes, written); error != ERROR_SUCCESS)
+        throw RunError(windowsErrorNumber(error, HostCall::Write));
+}
+
+bool WindowsHost::blank(HostHandle file, std::uint64_t length) noexcept
+{
+    try {
+        const std::string zeros(static_cast<std::size_t>(length), '\0');
+        bool written = false;
+        return writeAtOffset(handleOf(file), 0, zeros, written) == ERROR_SUCCESS;
+    } catch (...) {
+        return false;
+    }
+}
+
 std::size_t WindowsHost::read(HostHandle file, char* buffer, std::size_t size)
 {
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    DWORD got = 0;
-    if (!ReadFile(handleOf(file), buffer, wanted, &got, nullptr)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE)
-            return 0;
+    // The host's one read loop (readSome), with its failure as 57.
+    std::string reason;
+    const std::size_t got = readSome(file, buffer, size, reason);
+    if (!reason.empty())
         throw RunError(err::DeviceIOError);
-    }
     return got;
 }
 

@@ -26,8 +26,11 @@ public:
     Opened open(const std::filesystem::path& path, FileMode mode) override;
     std::uint64_t size(HostHandle file) override;
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
+    void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override;
     std::size_t read(HostHandle file, char* buffer, std::size_t size) override;
     void sync(HostHandle file) override;
+    void syncData(HostHandle file) override { sync(file); }
+    bool blank(HostHandle file, std::uint64_t length) noexcept override;
     bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
