@@ -10,10 +10,12 @@ namespace qal {
 
 namespace {
 
-// The bytes that make a field need quotes: a comma, a quote, CR or LF. A
-// long field is searched for each with memchr, which looks at many bytes at
-// once; a short one byte by byte.
-constexpr std::string_view special = ",\"\r\n";
+// The bytes that make a field need quotes: a comma, a quote, CR or LF, and a
+// semicolon, which a spreadsheet set to a semicolon as its separator would
+// otherwise split the cell at (and "a;=1+2" would start a cell with a
+// formula). A long field is searched for each with memchr, which looks at
+// many bytes at once; a short one byte by byte.
+constexpr std::string_view special = ",\"\r\n;";
 
 constexpr std::array<bool, 256> isSpecial = [] {
     std::array<bool, 256> table{};
@@ -36,11 +38,14 @@ bool needsQuotes(std::string_view field)
     return false;
 }
 
+// A spreadsheet skips blanks before a formula's sign, so " =1+2" is a
+// formula as much as "=1+2" is.
 bool mayBeTakenForFormula(std::string_view field)
 {
-    if (field.empty())
+    const std::size_t first = field.find_first_not_of(' ');
+    if (first == std::string_view::npos)
         return false;
-    switch (field.front()) {
+    switch (field[first]) {
     case '=':
     case '+':
     case '-':

@@ -8,12 +8,14 @@ namespace qal {
 
 // The report as CSV (RFC 4180): UTF-8 with a byte order mark, so that
 // spreadsheet programs on Windows read the accents right, CR LF after each
-// row, a field quoted when it holds a comma, a quote or a line break. Line
+// row, a field quoted when it holds a comma, a quote, a line break or a
+// semicolon (the separator of spreadsheets set up for many languages). Line
 // breaks inside a field are LF, as a spreadsheet writes them within a cell.
 
 // How the cells are written. A spreadsheet program that opens a CSV file
-// takes a cell beginning with "=", "+", "-" or "@" for a formula (and a tab
-// or a carriage return may hide one), so by default such a cell gets an
+// takes a cell beginning with "=", "+", "-" or "@" for a formula, blanks
+// before it or not (and a tab or a carriage return may hide one), so by
+// default such a cell gets an
 // apostrophe in front, as the common advice for CSV files that spreadsheets
 // open has it; Raw writes every text exactly as it is.
 enum class CsvCells { SpreadsheetSafe, Raw };

@@ -246,14 +246,15 @@ std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines)
 std::string findingLine(const std::string& path, const Finding& finding)
 {
     return printable(path) + ":" + std::to_string(finding.line) +
-           (finding.severity == Severity::Error ? ": error: " : ": warning: ") + finding.text;
+           (finding.severity == Severity::Error ? ": error: " : ": warning: ") + printable(finding.text);
 }
 
 int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream& err)
 {
     const LessonFile lesson = readLessonFile(path);
     if (lesson.unreadable) {
-        err << "qalesson: cannot check the lesson file \"" << printable(path) << "\": " << lesson.refusal << ".\n";
+        err << "qalesson: cannot check the lesson file \"" << printable(path) << "\": " << printable(lesson.refusal)
+            << ".\n";
         return 2;
     }
     std::vector<Finding> findings;

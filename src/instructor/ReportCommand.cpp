@@ -404,12 +404,29 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
     for (const std::string& file : options.files)
         readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
             overview->add(record);
-            if (!workbook.add(record)) {
-                err << record.file << ":" << record.line << ": warning: a text of this record is longer than a "
+            if (workbook.add(record))
+                return;
+            const WorkbookReport::Added& added = workbook.lastAdded();
+            if (added.unholdable) {
+                err << printable(record.file) << ":" << record.line << ": warning: a text of this record holds a "
+                    << "character a workbook's cell cannot hold (NUL or another control character): shown as \\0 "
+                    << "or \\x and its code\n";
+                status.somethingSkipped();
+            }
+            if (added.cut) {
+                err << printable(record.file) << ":" << record.line
+                    << ": warning: a text of this record is longer than a "
                     << "workbook's cell holds (" << WorkbookReport::maxCellCharacters << " characters): cut there\n";
                 status.somethingSkipped();
             }
         });
+    // A file that could not be read leaves the report incomplete: an earlier
+    // workbook of the name stays as it was (this one's part file goes with it).
+    if (status.value() == 2) {
+        err << "qalesson-report: \"" << printable(options.workbook) << "\" is not written, as a file could not be "
+            << "read; any earlier workbook of that name is left as it was.\n";
+        return;
+    }
     workbook.addOverview(overview->rows());
     if (!workbook.close(reason)) {
         err << "qalesson-report: cannot write \"" << printable(options.workbook) << "\": " << reason << ".\n";
@@ -556,7 +573,7 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             options.workbook = arguments[++i];
         } else if (arg == "--feedback" || arg == "--out" || arg == "--lesson" || arg == "--roster") {
             if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-                err << "qalesson-report: " << arg << " needs a file's name\n" << usage;
+                err << "qalesson-report: " << printable(arg) << " needs a file's name\n" << usage;
                 return 2;
             }
             (arg == "--out"      ? options.out
@@ -570,7 +587,7 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Options& opt
             out << "qalesson-report " << QALESSON_VERSION << "\n";
             return 0;
         } else {
-            err << "qalesson-report: unknown option: " << arg << "\n" << usage;
+            err << "qalesson-report: unknown option: " << printable(arg) << "\n" << usage;
             return 2;
         }
     }

@@ -106,6 +106,39 @@ std::string_view firstCharacters(std::string_view text, std::size_t most, bool& 
     return text;
 }
 
+// The C0 controls but tab, line feed and carriage return: XML 1.0 holds no
+// such character, so a workbook cannot either (a NUL would end the cell's
+// text, the others come back as other characters or not at all).
+bool unholdable(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 && c != '\t' && c != '\n' && c != '\r';
+}
+
+// text with each character a cell cannot hold written visibly, as "\0" for
+// NUL and "\x1b" for the others; true when there was one.
+bool showUnholdable(std::string_view text, std::string& shown)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    shown.clear();
+    bool found = false;
+    for (const char c : text) {
+        if (!unholdable(c)) {
+            shown.push_back(c);
+            continue;
+        }
+        found = true;
+        if (c == '\0') {
+            shown.append("\\0");
+        } else {
+            shown.append("\\x");
+            shown.push_back(hex[static_cast<unsigned char>(c) >> 4]);
+            shown.push_back(hex[c & 0xF]);
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 class WorkbookReport::Impl {
@@ -175,10 +208,11 @@ public:
         return failure_.empty();
     }
 
-    bool add(const ReportRecord& r)
+    Added add(const ReportRecord& r)
     {
+        Added added;
         if (!failure_.empty())
-            return true;
+            return added;
         if (sheet_ == nullptr || row_ > rowsPerSheet)
             startSheet();
         const ReportRow texts = reportRow(r, id_);
@@ -188,7 +222,6 @@ public:
                                       linesOf(r.text, reportColumns[textColumn].width));
         if (lines > 1)
             check(worksheet_set_row(sheet_, row_, std::min(lines * lineHeight, maxRowHeight), nullptr));
-        bool cut = false;
         for (lxw_col_t column = 0; column <= lastColumn; ++column) {
             const ColumnKind kind = reportColumns[column].kind;
             lxw_datetime when{};
@@ -197,13 +230,13 @@ public:
             } else if (kind == ColumnKind::Time && timeOf(texts[column], when)) {
                 check(worksheet_write_datetime(sheet_, row_, column, &when, time_));
             } else if (!texts[column].empty()) {
-                cell_.assign(firstCharacters(texts[column], maxCellCharacters, cut));
+                cellText(texts[column], added);
                 lxw_format* format = kind == ColumnKind::Wrapped ? wrapped_ : text_;
                 check(worksheet_write_string(sheet_, row_, column, cell_.c_str(), format));
             }
         }
         ++row_;
-        return !cut;
+        return added;
     }
 
     void addOverview(const std::vector<OverviewRow>& rows)
@@ -239,8 +272,8 @@ public:
             const std::string* texts[] = {&r.student, &r.initials, &r.assignment, &r.lesson};
             for (lxw_col_t c = 0; c < 4; ++c)
                 if (!texts[c]->empty()) {
-                    bool cut = false;
-                    cell_.assign(firstCharacters(*texts[c], maxCellCharacters, cut));
+                    Added added; // said of the record that brought the text
+                    cellText(*texts[c], added);
                     check(worksheet_write_string(sheet, row, c, cell_.c_str(), text_));
                 }
             check(worksheet_write_number(sheet, row, 4, static_cast<double>(r.responses), number_));
@@ -288,6 +321,20 @@ public:
     }
 
 private:
+    // cell_ as the cell holds text: what it cannot hold shown visibly, then
+    // cut at the most characters a cell holds.
+    void cellText(std::string_view text, Added& added)
+    {
+        std::string_view holdable = text;
+        if (showUnholdable(text, shown_)) {
+            added.unholdable = true;
+            holdable = shown_;
+        }
+        bool cut = false;
+        cell_.assign(firstCharacters(holdable, maxCellCharacters, cut));
+        added.cut = added.cut || cut;
+    }
+
     void check(lxw_error error)
     {
         if (error != LXW_NO_ERROR && failure_.empty())
@@ -352,6 +399,7 @@ private:
     bool overviewAdded_ = false; // the class sheet is written, the records sheets finished
     lxw_row_t row_ = 0;          // the next row of the sheet
     std::string cell_;           // a text as the library takes it, ending in NUL
+    std::string shown_;          // a text with what a cell cannot hold shown visibly
     std::string id_;             // the identifier of the record being added
     std::string failure_;        // the first failure; empty while there is none
 };
@@ -372,7 +420,8 @@ bool WorkbookReport::writable(std::string& reason) const
 
 bool WorkbookReport::add(const ReportRecord& record)
 {
-    return impl_->add(record);
+    lastAdded_ = impl_->add(record);
+    return !lastAdded_.cut && !lastAdded_.unholdable;
 }
 
 bool WorkbookReport::close(std::string& reason)

@@ -36,9 +36,16 @@ public:
     // known at once, before any row.
     bool writable(std::string& reason) const;
 
-    // One row. False when a text was longer than a cell holds and was cut
-    // at maxCellCharacters.
+    // What adding a row did to its texts.
+    struct Added {
+        bool cut = false;        // a text longer than a cell holds, cut at maxCellCharacters
+        bool unholdable = false; // a NUL or another control character XML cannot hold, shown as "\0" or "\x1b"
+    };
+
+    // One row. False when a text could not go into its cell as it is;
+    // lastAdded() then says why.
     bool add(const ReportRecord& record);
+    const Added& lastAdded() const { return lastAdded_; }
 
     // The sheet "class" after the records sheets: the overview's rows, the
     // counts as numbers and the days as date cells.
@@ -51,6 +58,7 @@ public:
 private:
     class Impl;
     std::unique_ptr<Impl> impl_;
+    Added lastAdded_;
 };
 
 } // namespace qal

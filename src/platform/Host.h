@@ -107,8 +107,10 @@ public:
     // the file system that holds it (a file server's clock for a network
     // folder), never following a link; -1 when it cannot be told.
     virtual std::time_t modified(const std::filesystem::path& path) noexcept = 0;
-    // Sets the entry's time of change to the file system's time now, never
-    // following a link: a lock file's holder shows it is still there.
+    // Sets the plain file's time of change to the file system's time now by
+    // writing its first byte again, as it was (never a time this machine
+    // computed, never following a link): a lock file's holder shows it is
+    // still there. False for an empty file.
     virtual bool touch(const std::filesystem::path& path) noexcept = 0;
     // True when the two entries belong to the same user (never following a
     // link), or where the host cannot tell (Windows: folders shared by their

@@ -536,5 +536,44 @@ TEST(RecordIdTest, CsvEndsInTheId)
     EXPECT_EQ(row, "f.txt,Ann,,,,2026-12-07,14:05:10,response,,,\"'=1,\"\"2\"\"\"," + recordId(r) + "\r\n");
 }
 
+// A text's cell, to the byte, safe and raw: the apostrophe before a sign a
+// spreadsheet takes for a formula, blanks before it too, and quotes around
+// a separator of either kind.
+TEST(RecordIdTest, CsvCells)
+{
+    const struct {
+        const char* text;
+        const char* safe;
+        const char* raw;
+    } cases[] = {
+        {"plain", "plain", "plain"},
+        {"=1+2", "'=1+2", "=1+2"},
+        {" =1+2", "' =1+2", " =1+2"},
+        {"   +1", "'   +1", "   +1"},
+        {"  -5 degrees", "'  -5 degrees", "  -5 degrees"},
+        {" @home", "' @home", " @home"},
+        {"  ", "  ", "  "},
+        {" 1+2=3", " 1+2=3", " 1+2=3"},
+        {"a=1", "a=1", "a=1"},
+        {"\tx", "'\tx", "\tx"},
+        {"a;=1+2;b", "\"a;=1+2;b\"", "\"a;=1+2;b\""},
+        {" =1;2", "\"' =1;2\"", "\" =1;2\""},
+        {"=1,\"2\"", "\"'=1,\"\"2\"\"\"", "\"=1,\"\"2\"\"\""},
+        {"x\ny", "\"x\ny\"", "\"x\ny\""},
+    };
+    ReportRecord r;
+    r.file = "f.txt";
+    const std::string before = "f.txt,,,,,,,response,,,";
+    for (const auto& c : cases) {
+        r.text = c.text;
+        const std::string after = "," + recordId(r) + "\r\n";
+        std::string safe, raw;
+        appendCsvRow(safe, r);
+        appendCsvRow(raw, r, CsvCells::Raw);
+        EXPECT_EQ(safe, before + c.safe + after) << c.text;
+        EXPECT_EQ(raw, before + c.raw + after) << c.text;
+    }
+}
+
 } // namespace
 } // namespace qal

@@ -39,6 +39,12 @@ EXPECTED = [
     (9, "warning", "the header of assignment 101 inside assignment 002"),
 ]
 
+CONTROLS = [
+    (b"001.  Controls\r\n\r\n`q1  Weigh it.\r\n`routine gr\x1b[2J\x07\x81\r\n",
+     'unknown routine "gr\\x1b[2j\\x07\\u0081"'),
+    (b"001.  Controls\r\n\r\n`q1  Weigh it.\r\n`routine gr\xc2\x9b2J\r\n", "\\u009b"),
+]
+
 
 class Failure(Exception):
     pass
@@ -76,6 +82,17 @@ def main():
                 if not m or m["file"] != faulty or int(m["line"]) != line or m["severity"] != severity \
                         or part not in m["text"]:
                     raise Failure("expected line %d %s %r, got %r" % (line, severity, part, got))
+
+            # A routine name's control characters are shown escaped, ESC, BEL
+            # and the C1 ones (U+0081 from Windows-1252, U+009B from UTF-8)
+            # alike: (lesson bytes, the finding's text expected).
+            for text, expected in CONTROLS:
+                with open(faulty, "wb") as f:
+                    f.write(text)
+                result = run(binary, ["--check", faulty], home, drive)
+                found = result.stdout.decode("utf-8")
+                if result.returncode != 1 or expected not in found or re.search("[\x00-\x09\x0b-\x1f\x7f-\x9f]", found):
+                    raise Failure("control characters in a routine name: %r" % (result,))
 
             missing = os.path.join(work, "missing.txt")
             result = run(binary, ["--check", missing], home, drive)

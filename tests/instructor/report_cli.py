@@ -360,6 +360,10 @@ def html_checks(binary, folder):
     expect("headings and entries in Chromium", dom.items, expected)
 
 
+CANNOT_HOLD = (b"warning: a text of this record holds a character a workbook's cell cannot hold (NUL or another "
+               b"control character): shown as \\0 or \\x and its code\n")
+
+
 def xlsx_checks(binary, folder):
     import datetime
     import openpyxl  # Debian's python3-openpyxl
@@ -439,14 +443,54 @@ def xlsx_checks(binary, folder):
     # A text longer than a cell holds is cut there, with a warning.
     with open(os.path.join(folder.encode(), file_name(SEND_B)), "rb") as f:
         send = f.read()
-    with open(os.path.join(folder, "long.txt"), "wb") as f:
+    # The file's name is shown escaped in the warnings; its ESC is one a
+    # cell cannot hold either, so each row's file cell shows it as "\x1b".
+    with open(os.path.join(folder, "long\x1b[2J.txt"), "wb") as f:
         f.write(send.replace(b"\r\n=1+1\r\n", b"\r\n" + b"x" * 40000 + b"\r\n"))
-    result = report(binary, folder, "--xlsx", "long.xlsx", "long.txt")
+    result = report(binary, folder, "--xlsx", "long.xlsx", "long\x1b[2J.txt")
     expect("a text too long for a cell", (result.returncode, result.stderr),
-           (1, b"long.txt:7: warning: a text of this record is longer than a workbook's cell holds (32767 characters): "
-               b"cut there\n"))
+           (1, b"long\\x1b[2J.txt:7: " + CANNOT_HOLD +
+               b"long\\x1b[2J.txt:7: warning: a text of this record is longer than a workbook's cell holds "
+               b"(32767 characters): cut there\n"
+               b"long\\x1b[2J.txt:14: " + CANNOT_HOLD))
+    expect("the file's cell", openpyxl.load_workbook(os.path.join(folder, "long.xlsx"))["records"]["A2"].value,
+           "long\\x1b[2J.txt")
     expect("the cut text", openpyxl.load_workbook(os.path.join(folder, "long.xlsx"))["records"]["K2"].value,
            "x" * 32767)
+
+    # NUL and the other controls XML cannot hold are shown in the cell, in
+    # full, with a warning: (text in the file, the cell as read back).
+    unholdable = [(b"Eve\x00Null", "Eve\\0Null"),
+                  (b"\x1b[2J\x07bell\x0b\x0c\x1f", "\\x1b[2J\\x07bell\\x0b\\x0c\\x1f"),
+                  (b"tab\there", "tab\there"),
+                  (b"\x00" + b"y" * 32770, "\\0" + "y" * 32765)]
+    for n, (text, shown) in enumerate(unholdable):
+        with open(os.path.join(folder, "ctl.txt"), "wb") as f:
+            f.write(send.replace(b"\r\n=1+1\r\n", b"\r\n" + text + b"\r\n"))
+        result = report(binary, folder, "--xlsx", "ctl.xlsx", "ctl.txt")
+        warnings = []
+        if b"\x00" in text or b"\x1b" in text:
+            warnings.append(b"ctl.txt:7: " + CANNOT_HOLD)
+        if len(text) > 32767:
+            warnings.append(b"ctl.txt:7: warning: a text of this record is longer than a workbook's cell holds "
+                            b"(32767 characters): cut there\n")
+        expect("control characters %d" % n, (result.returncode, result.stderr), (1 if warnings else 0, b"".join(warnings)))
+        expect("the cell of control characters %d" % n,
+               unescape(openpyxl.load_workbook(os.path.join(folder, "ctl.xlsx"))["records"]["K2"].value), shown)
+
+    # A report that cannot read a file it is given leaves an earlier
+    # workbook of the name as it was, and no part file.
+    with open(os.path.join(folder, "answers.xlsx"), "rb") as f:
+        earlier = f.read()
+    result = report(binary, folder, "--xlsx", "answers.xlsx", "missing.txt", file_name(SEND_B))
+    expect("a workbook of a file that cannot be read", (result.returncode, result.stderr),
+           (2, b'qalesson-report: cannot read "missing.txt": it does not exist.\n'
+               b'qalesson-report: "answers.xlsx" is not written, as a file could not be read; any earlier workbook '
+               b'of that name is left as it was.\n'))
+    with open(os.path.join(folder, "answers.xlsx"), "rb") as f:
+        expect("the earlier workbook", f.read() == earlier, True)
+    if os.path.exists(os.path.join(folder, "answers.xlsx.part")):
+        raise Failure("the failed workbook's part file was left behind")
 
     # A workbook that cannot be written is said at once; nothing is left.
     result = report(binary, folder, "--xlsx", "no/such/folder.xlsx", file_name(SEND_B))

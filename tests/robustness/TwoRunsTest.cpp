@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <iostream>
 #include <thread>
 
@@ -43,10 +45,13 @@ const struct {
              {"notes_Ann_Lee.txt", RecordFileKind::Notes}};
 
 // How a writer is started: as it is, with its clock three minutes ahead of
-// the file system's (faketime; the file times stay the file system's own),
-// or in a process namespace of its own (unshare: the same host name, and
-// process numbers that mean nothing to the other run).
-enum class Started { AsItIs, ClockAhead, OwnProcessNamespace };
+// the file system's or behind it (libfaketime; the file times stay the file
+// system's own, but a time the run sets on a file is its own, as a cifs
+// client's is), or in a process namespace of its own (unshare: the same host
+// name, and process numbers that mean nothing to the other run).
+enum class Started { AsItIs, ClockAhead, ClockBehind, OwnProcessNamespace };
+
+const char* const fakeTimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
 
 // Starts record_writer with args; the child inherits QALESSON_DRIVE_C.
 std::unique_ptr<ChildProcess> startWriter(const std::vector<std::string>& args, Started how = Started::AsItIs)
@@ -58,6 +63,14 @@ std::unique_ptr<ChildProcess> startWriter(const std::vector<std::string>& args, 
 #endif
     if (how == Started::AsItIs)
         return std::make_unique<ChildProcess>(writer, args);
+    if (how == Started::ClockBehind) {
+        // The library itself, through env, which runs the writer in its own
+        // process (faketime would run it as a child): a signal reaches it.
+        std::vector<std::string> wrapped{std::string("LD_PRELOAD=") + fakeTimeLibrary, "FAKETIME=-180",
+                                         writer.string()};
+        wrapped.insert(wrapped.end(), args.begin(), args.end());
+        return std::make_unique<ChildProcess>("/usr/bin/env", wrapped);
+    }
     std::vector<std::string> wrapped = how == Started::ClockAhead ? std::vector<std::string>{"-f", "+180"}
                                                                   : std::vector<std::string>{"--pid", "--fork"};
     wrapped.push_back(writer.string());
@@ -222,6 +235,97 @@ TEST_F(TwoRunsTest, WhereLocksAreRefusedAClockAheadOrAnotherMachineOfTheSameName
         runTwo({{"A", 150, 7, 4, c.how}, {"B", 150, 5, 5}}, false, true);
         EXPECT_FALSE(fs::exists(file("masterFile_Ann_Lee.txt.lock")));
     }
+#endif
+}
+
+// One run's clock three minutes behind, where locks are refused: its lock
+// files' refreshes must stamp the file system's time, or the other run takes
+// a live lock for one left behind. That run is ended outright among its
+// records, three times over, while the other records; then a last run
+// records. Every record reported saved is in every one of its files once,
+// and no record is in a file twice.
+TEST_F(TwoRunsTest, WhereLocksAreRefusedARunWithItsClockBehindEndedOutrightCostsNoRecordSaved)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "libfaketime is for POSIX programs";
+#else
+    if (!fs::exists(fakeTimeLibrary)) {
+        std::cout << "skipped: needs " << fakeTimeLibrary << '\n';
+        return;
+    }
+    struct Run {
+        std::string label;
+        int notesEvery;
+        int failEvery; // every so many records fail once (and are cut back), and are clicked again
+        Started how;
+    };
+    std::vector<std::pair<Run, fs::path>> saved; // each run and the file of its records reported saved
+    for (int round = 0; round < 3; ++round) {
+        const fs::path go = drive.root() / ("go" + std::to_string(round));
+        const Run runs[] = {{"A" + std::to_string(round), 7, 4, Started::ClockBehind},
+                            {"B" + std::to_string(round), 5, 5, Started::AsItIs}};
+        std::vector<std::unique_ptr<ChildProcess>> writers;
+        for (const Run& run : runs) {
+            const fs::path savedFile = drive.root() / (run.label + ".saved");
+            saved.emplace_back(run, savedFile);
+            writers.push_back(startWriter({run.label, "400", "--notes-every", std::to_string(run.notesEvery), "--ready",
+                                           (drive.root() / (run.label + ".ready")).string(), "--go", go.string(),
+                                           "--no-locks", "--slow-flush", "--fail-every", std::to_string(run.failEvery),
+                                           "--saved", savedFile.string()},
+                                          run.how));
+            ASSERT_TRUE(writers.back()->started());
+        }
+        for (const Run& run : runs)
+            for (int i = 0; i < 30000 && !fs::exists(drive.root() / (run.label + ".ready")); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        writeBytes(go, "go\n");
+        // Ended once it has recorded a while, at a moment that differs
+        // from round to round.
+        const auto savedLines = [&](const fs::path& path) {
+            const std::string text = fs::exists(path) ? readBytes(path) : std::string();
+            return std::count(text.begin(), text.end(), '\n');
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (savedLines(saved[saved.size() - 2].second) < 40 + 17 * round &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ::kill(static_cast<pid_t>(writers[0]->pid()), SIGKILL);
+        EXPECT_EQ(writers[0]->wait(), 128 + SIGKILL) << runs[0].label << " ended before it was ended";
+        EXPECT_EQ(writers[1]->wait(), 0) << runs[1].label;
+    }
+    const auto last = startWriter({"Z", "3", "--notes-every", "3", "--no-locks"});
+    EXPECT_EQ(last->wait(), 0);
+
+    std::map<std::string, int> recorded[3]; // "R text" or "N text" -> how often, in each file
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i].name);
+        const RecordFile parsed = parseRecordFile(readBytes(file(files[i].name)), files[i].kind);
+        EXPECT_TRUE(parsed.whole()) << parsed.error;
+        for (const RecordBlock& b : parsed.blocks)
+            if (b.kind != RecordBlock::Header)
+                ++recorded[i][(b.kind == RecordBlock::Notes ? "N " : "R ") + b.text];
+        for (const auto& [text, times] : recorded[i])
+            EXPECT_EQ(times, 1) << text;
+        EXPECT_FALSE(fs::exists(file(std::string(files[i].name) + ".lock")));
+    }
+    // A record is in the master file and the send file or in neither, a
+    // note in the notes file too.
+    for (const auto& [text, times] : recorded[0]) {
+        EXPECT_EQ(recorded[1].count(text), 1u) << text;
+        EXPECT_EQ(recorded[2].count(text), text[0] == 'N' ? 1u : 0u) << text;
+    }
+    EXPECT_EQ(recorded[1].size(), recorded[0].size());
+    std::size_t reported = 0;
+    for (const auto& [run, path] : saved) {
+        std::istringstream lines(readBytes(path));
+        for (int k = 0; lines >> k; ++reported) {
+            const bool note = k % run.notesEvery == 0;
+            const std::string text = std::string(note ? "N" : "R") + " run " + run.label +
+                                     (note ? " note " : " record ") + std::to_string(k);
+            EXPECT_EQ(recorded[0].count(text), 1u) << "reported saved: " << text;
+        }
+    }
+    EXPECT_GT(reported, 6u * 40) << "the runs recorded too little to prove anything";
 #endif
 }
 

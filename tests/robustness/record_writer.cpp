@@ -3,7 +3,7 @@
 // files. The files go to drive C: as QALESSON_DRIVE_C names it.
 //
 //   record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow] [--slow-flush] [--no-locks]
-//                 [--fail-every K]
+//                 [--fail-every K] [--saved FILE]
 //
 // Record k (1..COUNT) answers the lesson line "question k": a response
 // "run LABEL record k", or every K-th one a note "run LABEL note k". With
@@ -17,7 +17,9 @@
 // does, so that lock files must keep the runs apart. --fail-every K fails
 // every K-th record's send file as it is flushed (57, after both files took
 // the record), so that the run cuts the record back out of both; the student
-// clicks again, and the record goes through the next time.
+// clicks again, and the record goes through the next time. --saved appends
+// "k" to FILE as a line once record k is reported saved (no message box), so
+// that a test that ends the run outright knows what the student was told.
 //
 // Exit status 0 when every command went through without a message box.
 
@@ -86,7 +88,7 @@ private:
 int usage()
 {
     std::cerr << "usage: record_writer LABEL COUNT [--notes-every K] [--ready FILE] [--go FILE] [--slow] "
-                 "[--slow-flush] [--no-locks] [--fail-every K]\n";
+                 "[--slow-flush] [--no-locks] [--fail-every K] [--saved FILE]\n";
     return 2;
 }
 
@@ -110,6 +112,7 @@ int main(int argc, char** argv)
     int notesEvery = 0;
     std::string readyFile;
     std::string goFile;
+    std::string savedFile;
     WriterFaults faults;
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -127,6 +130,8 @@ int main(int argc, char** argv)
             faults.noLocks = true;
         else if (arg == "--fail-every" && i + 1 < argc)
             faults.failEvery = std::atoi(argv[++i]);
+        else if (arg == "--saved" && i + 1 < argc)
+            savedFile = argv[++i];
         else
             return usage();
     }
@@ -162,6 +167,9 @@ int main(int argc, char** argv)
         }
     }
 
+    std::ofstream saved;
+    if (!savedFile.empty())
+        saved.open(savedFile, std::ios::app);
     faults.armed = true;
     for (int k = 1; k <= count; ++k) {
         form.cmdNextQuestion_Click();
@@ -182,6 +190,8 @@ int main(int argc, char** argv)
         }
         if (failed(toolkit, form, "record " + std::to_string(k)))
             return 1;
+        if (saved.is_open())
+            saved << k << std::endl;
         // A student takes a moment between two records; without it one run
         // could take its files back the instant it let them go, every time,
         // and the two runs would merely take turns by the hundred.

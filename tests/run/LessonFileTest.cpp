@@ -398,6 +398,11 @@ TEST(LessonFileRefusalLine, NamesFileAndReason)
         {"two\nlines.txt", "two\\nlines.txt"},
         {"cr\rtab\t.txt", "cr\\rtab\\t.txt"},
         {"del\x7f bell\x07.txt", "del\\x7f bell\\x07.txt"},
+        // The C1 controls as UTF-8; U+00A0 and U+00BF, a byte away, stay.
+        {"csi\xc2\x9b"
+         "2J nel\xc2\x85 pad\xc2\x80.txt",
+         "csi\\u009b2J nel\\u0085 pad\\u0080.txt"},
+        {"nbsp\xc2\xa0 \xc2\xbf end\xc2", "nbsp\xc2\xa0 \xc2\xbf end\xc2"},
         {"Ren\xc3\xa9"
          "e \\ c:\\x.txt",
          "Ren\xc3\xa9"

@@ -265,10 +265,19 @@ public:
 
     bool touch(const std::filesystem::path& path) noexcept override
     {
-        // UTIME_NOW: the file system's time (an NFS client asks the server
-        // to set its own), never this machine's clock.
-        const struct timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
-        return ::utimensat(AT_FDCWD, path.c_str(), now, AT_SYMLINK_NOFOLLOW) == 0;
+        // Its first byte written again, as it was: the file system stamps the
+        // write with its own time (the file server's, on a network folder).
+        // utimensat, UTIME_NOW or not, may set this machine's time: a cifs
+        // client sends its own, and a clock behind would make a live lock
+        // look old.
+        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        struct stat st {};
+        char first = 0;
+        const bool rewritten = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, &first, 1, 0) == 1 &&
+                               ::pwrite(fd, &first, 1, 0) == 1;
+        return ::close(fd) == 0 && rewritten;
     }
 
     bool remove(const std::filesystem::path& path) noexcept override
