@@ -1,6 +1,7 @@
 #include "instructor/LessonCheck.h"
 
 #include "paging/LessonLineText.h"
+#include "paging/LessonReader.h"
 #include "platform/CodePage.h"
 #include "platform/Numbers.h"
 #include "platform/Printable.h"
@@ -8,6 +9,8 @@
 #include "paging/LessonLimits.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -26,17 +29,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Three digits and a point: the form of an assignment header.
-bool isHeader(std::string_view line)
-{
-    return line.size() >= 4 && isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]) && line[3] == '.';
-}
-
-int headerNumber(std::string_view line)
-{
-    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-}
-
 std::string inQuotes(std::string_view cp1252)
 {
     std::string quoted = "\"";
@@ -46,9 +38,13 @@ std::string inQuotes(std::string_view cp1252)
 class Checker {
 public:
     explicit Checker(const std::vector<std::string>& lines)
-        : lines_(lines), last_(std::min(lines.size(), maxLessonLines))
+        : lines_(lines), last_(std::min(lines.size(), maxLessonLines)), slots_(maxLessonLines + 1)
     {
+        std::copy(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(last_), slots_.begin() + 1);
+        findHeaders();
     }
+
+    const std::vector<RunEnding>& endings() const { return endings_; }
 
     std::vector<Finding> run()
     {
@@ -78,6 +74,25 @@ private:
     // Slot i of the lesson line table: lines past the file's end are empty.
     std::string_view slot(std::size_t i) const { return i >= 1 && i <= last_ ? lines_[i - 1] : std::string_view(); }
 
+    // Every header start-up's search finds for an assignment number of three
+    // digits, the first of each number and those after it: each line that
+    // begins as such a header is one where the search, asked from the line
+    // before it, stops.
+    void findHeaders()
+    {
+        std::map<std::string, int, std::less<>> numbers; // "001." -> 1
+        for (int number = 0; number <= 999; ++number)
+            numbers.emplace(padAssignmentNumber(std::to_string(number)) + ".", number);
+        for (std::size_t i = 1; i <= last_; ++i) {
+            const auto number = numbers.find(slot(i).substr(0, 4));
+            if (number == numbers.end())
+                continue;
+            const HeaderSearch search = findHeader(slots_, number->first, static_cast<int>(i) - 1);
+            if (search.found && static_cast<std::size_t>(search.slot) == i)
+                headerAt_.emplace(i, number->second);
+        }
+    }
+
     void error(std::size_t line, std::string text) { found_.insert({Severity::Error, line, std::move(text)}); }
     void warning(std::size_t line, std::string text) { found_.insert({Severity::Warning, line, std::move(text)}); }
 
@@ -85,8 +100,8 @@ private:
     void checkLine(std::size_t i)
     {
         const std::string_view line = slot(i);
-        if (isHeader(line)) {
-            const int number = headerNumber(line);
+        if (const auto header = headerAt_.find(i); header != headerAt_.end()) {
+            const int number = header->second;
             const std::string digits(line.substr(0, 3));
             if (number > highestAssignment)
                 error(i, "assignment " + digits + " can never be opened: assignment numbers run from 000 to 100, " +
@@ -123,103 +138,105 @@ private:
         }
     }
 
-    // The next non-blank slot after i, as the question reader finds it, or 0
-    // when the reader runs off the table.
-    std::size_t nextNonBlank(std::size_t i) const
+    // The line the reader ended assignment `digits` on, by `end`.
+    void noteEnd(std::size_t i, RunEnd end, const std::string& digits, const std::string& next)
     {
-        for (std::size_t j = i + 1; j <= maxLessonLines; ++j)
-            if (!slot(j).empty())
-                return j;
-        return 0;
+        if (end == RunEnd::NextAssignment && headerAt_.count(i) == 0) {
+            std::string text = "this line begins with " + next + ", the number of the next assignment, so ";
+            text += "the student's run of assignment " + digits + " ends here before it is shown; write it ";
+            text += "another way, or with a point after the number (\"" + next + ".  Title\") if it starts ";
+            warning(i, text + "assignment " + next);
+        }
     }
 
-    // One line handed out by the reader in assignment `digits`. True when the
-    // reader ends the run on it.
-    bool endsRun(std::size_t i, const std::string& digits, const std::string& next)
+    // A line the reader hands out in assignment `digits` without ending the
+    // run.
+    void noteRead(std::size_t i, const std::string& digits, const std::string& next)
     {
-        const std::string_view line = slot(i);
-        if (line.substr(0, 3) == next) {
-            if (!(line.size() >= 4 && line[3] == '.')) {
-                std::string text = "this line begins with " + next + ", the number of the next assignment, so ";
-                text += "the student's run of assignment " + digits + " ends here before it is shown; write it ";
-                text += "another way, or with a point after the number (\"" + next + ".  Title\") if it starts ";
-                warning(i, text + "assignment " + next);
-            }
-            return true;
-        }
-        if (line.substr(0, endMarker.size()) == endMarker)
-            return true;
-        if (isHeader(line))
-            warning(i, "the header of assignment " + std::string(line.substr(0, 3)) + " inside assignment " + digits +
-                           ": only a line beginning with " + next + " ends assignment " + digits +
+        if (headerAt_.count(i) != 0)
+            warning(i, "the header of assignment " + std::string(slot(i).substr(0, 3)) + " inside assignment " +
+                           digits + ": only a line beginning with " + next + " ends assignment " + digits +
                            ", so the student is shown this header as a question and reads on");
-        return false;
     }
 
-    // next picture, clicked while line `shown` is the last one shown, runs
-    // the routine lines among the two after it (and after a picture routine
-    // found right after it, among the two after that one). When one of them
-    // is the exit routine, that click ends the student's run.
-    void checkNextPicture(std::size_t shown)
+    // next picture, clicked while line `shown` is the last one shown. When it
+    // runs the exit routine, that click ends the student's run; an unknown
+    // routine ends it too, but that is an error at its own line.
+    void checkNextPicture(std::size_t shown, bool header = false)
     {
-        std::size_t counter = shown;
-        for (std::size_t k = 1; k <= 2; ++k) {
-            const std::size_t i = counter + k;
-            if (i > maxLessonLines)
-                return; // next picture fails there before it reads a line
-            const std::string_view line = slot(i);
-            if (!startsWithRoutineMarker(line))
-                continue;
-            const std::string name = routineName(line);
-            if (name == exitRoutine) {
-                warning(shown, "next picture, clicked while this line is shown, runs the exit routine on line " +
-                                   std::to_string(i) +
-                                   " and ends the student's run; next picture looks at the two lines after the "
-                                   "one shown, so leave two blank lines before the exit routine");
-                return;
-            }
-            if (!isKnownRoutine(name))
-                return; // ends the run too: an error at its own line
-            counter += k;
-        }
+        const NextPictureClick click = nextPictureClick(slots_, static_cast<int>(shown));
+        if (click.end() != RunEnd::Routine)
+            return;
+        const std::size_t i = static_cast<std::size_t>(click.endSlot());
+        if (!walk_.ended)
+            endings_.push_back({walk_.assignment, walk_.clicks, true, i, RunEnd::Routine, click.counter});
+        // Clicked before the first question, it is one of the ways the run
+        // ends; the findings speak of the questions shown.
+        if (header)
+            return;
+        if (routineName(slot(i)) == exitRoutine)
+            warning(shown, "next picture, clicked while this line is shown, runs the exit routine on line " +
+                               std::to_string(i) +
+                               " and ends the student's run; next picture looks at the two lines after the "
+                               "one shown, so leave two blank lines before the exit routine");
     }
 
-    // Pages through the assignment as a student clicking Next Question would
-    // and notes how the run ends.
+    // The first end of the walk is the student's; after an unknown routine
+    // the walk reads on for findings only.
+    void noteRunEnd(const NextQuestionClick& click)
+    {
+        if (walk_.ended || click.end() == RunEnd::None)
+            return;
+        walk_.ended = true;
+        const int slot = click.endSlot();
+        endings_.push_back({walk_.assignment, walk_.clicks, false, static_cast<std::size_t>(slot), click.end(), slot});
+    }
+
+    // Pages through the assignment as a student clicking Next Question would,
+    // click by click, and notes how the run ends.
     void walkAssignment(int number, std::size_t header)
     {
         // The markers start-up makes of the number a student types.
         const std::string digits = padAssignmentNumber(std::to_string(number));
         const std::string next = padAssignmentNumber(std::to_string(number + 1));
         bool endedByUnknownRoutine = false;
-        for (std::size_t i = header;;) {
-            i = nextNonBlank(i);
-            if (i == 0)
+        walk_ = {number, 0, false};
+        checkNextPicture(header, true);
+        for (int counter = static_cast<int>(header);;) {
+            const NextQuestionClick click = nextQuestionClick(slots_, counter, next);
+            ++walk_.clicks;
+            noteRunEnd(click);
+            if (click.first.end == RunEnd::RanOff)
                 break;
-            if (endsRun(i, digits, next))
-                return;
-            if (!runByNextQuestion(slot(i))) {
-                checkNextPicture(i);
+            if (click.first.end != RunEnd::None)
+                return noteEnd(static_cast<std::size_t>(click.first.slot), click.first.end, digits, next);
+            noteRead(static_cast<std::size_t>(click.first.slot), digits, next);
+            if (!click.runsRoutine) {
+                checkNextPicture(static_cast<std::size_t>(click.first.slot));
+                counter = click.first.slot;
                 continue;
             }
             // The exit routine ends the run. So does an unknown name, but
             // that is an error of its own: read on as if it were mended, so
             // that one check finds what lies behind it too.
-            const std::string name = routineName(slot(i));
+            const std::string name = routineName(slot(static_cast<std::size_t>(click.first.slot)));
             if (name == exitRoutine)
                 return;
-            endedByUnknownRoutine = endedByUnknownRoutine || !isKnownRoutine(name);
+            endedByUnknownRoutine = endedByUnknownRoutine || click.routineEnds;
             // The same click reads the next line and shows it, even a
             // routine line.
-            i = nextNonBlank(i);
-            if (i == 0)
+            const LessonRead& read = click.second;
+            if (read.end == RunEnd::RanOff)
                 break;
-            if (endsRun(i, digits, next))
-                return;
-            if (runByNextQuestion(slot(i)))
-                warning(i, "a routine line right after another: the first runs, and this one is shown to the "
-                           "student as text");
-            checkNextPicture(i);
+            if (read.end != RunEnd::None)
+                return noteEnd(static_cast<std::size_t>(read.slot), read.end, digits, next);
+            noteRead(static_cast<std::size_t>(read.slot), digits, next);
+            if (runByNextQuestion(slot(static_cast<std::size_t>(read.slot))))
+                warning(static_cast<std::size_t>(read.slot),
+                        "a routine line right after another: the first runs, and this one is shown to the "
+                        "student as text");
+            checkNextPicture(static_cast<std::size_t>(read.slot));
+            counter = read.slot;
         }
         if (endedByUnknownRoutine)
             return;
@@ -232,8 +249,16 @@ private:
 
     const std::vector<std::string>& lines_;
     std::size_t last_;
+    LessonSlots slots_;                      // the lesson line table the program would hold
+    std::map<std::size_t, int> headerAt_;    // line -> assignment number of each header the search finds
     std::map<int, std::size_t> firstHeader_; // assignment number -> line of its first header
     std::set<Finding, Order> found_;
+    struct Walk {
+        int assignment = 0;
+        int clicks = 0;     // Next Question clicks so far
+        bool ended = false; // the student's run has ended
+    } walk_;
+    std::vector<RunEnding> endings_;
 };
 
 } // namespace
@@ -241,6 +266,13 @@ private:
 std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines)
 {
     return Checker(lines).run();
+}
+
+std::vector<RunEnding> lessonRunEndings(const std::vector<std::string>& lines)
+{
+    Checker checker(lines);
+    checker.run();
+    return checker.endings();
 }
 
 std::string findingLine(const std::string& path, const Finding& finding)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "paging/LessonReader.h"
+
 #include <cstddef>
 #include <iosfwd>
 #include <string>
@@ -24,6 +26,28 @@ struct Finding {
 // routine line and question-number line. Sorted by line; the same finding is
 // given once even when several assignments walk over its line.
 std::vector<Finding> checkLessonLines(const std::vector<std::string>& lines);
+
+// One way a student's run of an assignment ends, as the checker pages
+// through it: after `nextQuestionClicks` clicks of Next Question from the
+// header (and then one of next picture, when byNextPicture), the run ends on
+// `line` of the lesson for `reason`; on RanOff, line is the slot past the
+// table that the reader failed on. `counter` is the form's line counter as
+// the run ends.
+struct RunEnding {
+    int assignment = 0;
+    int nextQuestionClicks = 0;
+    bool byNextPicture = false;
+    std::size_t line = 0;
+    RunEnd reason = RunEnd::None;
+    int counter = 0;
+
+    bool operator==(const RunEnding&) const = default;
+};
+
+// Every way the checker finds a student's run ending, for each assignment it
+// walks: the one end Next Question comes to, and each click of next picture
+// on the way that ends the run. In the order of the assignments and clicks.
+std::vector<RunEnding> lessonRunEndings(const std::vector<std::string>& lines);
 
 // "LESSON:LINE: error: TEXT", the form compilers use, so editors can jump to
 // the line.

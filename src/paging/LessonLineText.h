@@ -8,8 +8,8 @@
 namespace qal {
 
 // The markers at the start of lesson lines and the rules for reading them,
-// shared by start-up, the question reader, Next Question, next picture and
-// the lesson checker, which asks these rather than restating them.
+// by which the lesson reader (LessonReader.h) pages for start-up, the
+// question reader, Next Question, next picture and the lesson checker.
 
 // The first n characters of text (all of it when shorter), lower-cased.
 // Lower-casing touches ASCII letters only: every marker and routine name that

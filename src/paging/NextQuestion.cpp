@@ -1,6 +1,7 @@
 #include "run/LessonForm.h"
 
 #include "paging/LessonLineText.h"
+#include "paging/LessonReader.h"
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
 #include "run/RunState.h"
@@ -11,14 +12,14 @@ void LessonForm::nextQuestion()
 {
     markCommandStart();
     try {
+        // What the click reads, as LessonReader.h tells it: a routine line is
+        // run instead of shown, and the line after it is read in its place.
+        // The reader hands Next Question its line in reading mode 1, the one
+        // start-up sets.
+        const NextQuestionClick click = nextQuestionClick(s_.lessonLines, s_.lineCounter, s_.nextAssignmentMarker);
         readNextQuestion();
-
-        // A routine line is run instead of shown, and the line after it is
-        // read in its place. Only one such check per click: a routine line
-        // that the second read hands out is shown as text. The bare marker
-        // (eight characters) is shown as text too.
-        if (runByNextQuestion(s_.nextBlock)) {
-            runRoutine(routineName(s_.nextBlock));
+        if (click.runsRoutine && s_.readingMode == 1) {
+            runRoutine(routineName(lessonSlot(click.first.slot)));
             s_.nextBlock.clear();
             readNextQuestion();
         }

@@ -1,6 +1,7 @@
 #include "run/LessonForm.h"
 
 #include "paging/LessonLineText.h"
+#include "paging/LessonReader.h"
 #include "platform/Numbers.h"
 #include "platform/RunError.h"
 #include "run/Toolkit.h"
@@ -24,17 +25,15 @@ void LessonForm::readNextQuestion()
         // Skip empty slots (a slot of blanks is not empty). Running past the
         // last slot fails with 9, which is how a lesson without an end
         // marker ends; lineCounter keeps the value that failed.
-        std::string line;
-        while (line.empty()) {
-            ++s_.lineCounter;
-            line = lessonSlot(s_.lineCounter);
-            if (!line.empty()) {
-                s_.questionText = line;
-                if (lowerPrefix(line, questionNumberMarker.size()) == questionNumberMarker)
-                    s_.questionNumber = numberText(lenientNumber(std::string_view(line).substr(2)));
-                s_.cumulativeText = s_.questionLabel + line + s_.cumulativeText;
-            }
-        }
+        const LessonRead read = readNextLine(s_.lessonLines, s_.lineCounter, s_.nextAssignmentMarker);
+        s_.lineCounter = read.slot;
+        if (read.end == RunEnd::RanOff)
+            throw RunError(err::SubscriptOutOfRange);
+        const std::string& line = lessonSlot(read.slot);
+        s_.questionText = line;
+        if (lowerPrefix(line, questionNumberMarker.size()) == questionNumberMarker)
+            s_.questionNumber = numberText(lenientNumber(std::string_view(line).substr(2)));
+        s_.cumulativeText = s_.questionLabel + line + s_.cumulativeText;
 
         if (!startsWithRoutineMarker(line))
             s_.resetAnswerBox = true;
@@ -43,9 +42,7 @@ void LessonForm::readNextQuestion()
 
         // The end tests come after the line has entered the run state, and
         // end before anything of it is shown or recorded.
-        if (line.substr(0, 3) == s_.nextAssignmentMarker)
-            endByLesson();
-        if (line.substr(0, endMarker.size()) == endMarker)
+        if (read.end != RunEnd::None)
             endByLesson();
     } catch (const RunError& e) {
         reportError(e);

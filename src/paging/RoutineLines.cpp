@@ -1,6 +1,7 @@
 #include "run/LessonForm.h"
 
 #include "paging/LessonLineText.h"
+#include "paging/LessonReader.h"
 #include "platform/RunError.h"
 #include "run/RunState.h"
 
@@ -22,13 +23,15 @@ void LessonForm::runRoutine(const std::string& routine)
 void LessonForm::nextPicture()
 {
     markCommandStart();
-    // Two passes over the slots after the current one. A pass that finds a
-    // routine line runs it and moves lineCounter on by the pass number, so
-    // after a find in pass 1 pass 2 looks three slots past the start.
-    for (int k = 1; k <= 2; ++k) {
-        const std::string& line = lessonSlot(s_.lineCounter + k);
-        if (startsWithRoutineMarker(line)) {
-            runRoutine(routineName(line));
+    // Two passes over the slots after the current one (LessonReader.h says
+    // which); each routine line found runs, and moves lineCounter on.
+    const NextPictureClick click = nextPictureClick(s_.lessonLines, s_.lineCounter);
+    for (int k = 1; k <= click.passCount; ++k) {
+        const PicturePass& pass = click.passes[static_cast<std::size_t>(k - 1)];
+        if (pass.pastTable)
+            throw RunError(err::SubscriptOutOfRange);
+        if (pass.routine) {
+            runRoutine(routineName(lessonSlot(pass.slot)));
             s_.lineCounter += k;
         }
     }

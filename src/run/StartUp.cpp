@@ -1,6 +1,7 @@
 #include "run/LessonForm.h"
 
 #include "paging/LessonLineText.h"
+#include "paging/LessonReader.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
@@ -123,15 +124,13 @@ void LessonForm::initProgram()
 void LessonForm::openAssignment()
 {
     try {
-        s_.lineCounter = 0;
-        std::string line;
-        const std::string header = s_.assignmentNumber + ".";
-        // Compares exactly four characters of the line, so a number of four or
-        // more characters never matches, and running off the table fails with 9.
-        while (line.substr(0, 4) != header) {
-            s_.lineCounter += 1;
-            line = lessonSlot(s_.lineCounter);
-        }
+        // The first header of the assignment; running off the table fails
+        // with 9.
+        const HeaderSearch search = findHeader(s_.lessonLines, s_.assignmentNumber + ".");
+        s_.lineCounter = search.slot;
+        if (!search.found)
+            throw RunError(err::SubscriptOutOfRange);
+        const std::string line = lessonSlot(search.slot);
 
         s_.readingMode = 1;
 
