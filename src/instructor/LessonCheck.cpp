@@ -281,14 +281,8 @@ std::string findingLine(const std::string& path, const Finding& finding)
            (finding.severity == Severity::Error ? ": error: " : ": warning: ") + printable(finding.text);
 }
 
-int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream& err)
+std::vector<Finding> lessonFileFindings(const LessonFile& lesson)
 {
-    const LessonFile lesson = readLessonFile(path);
-    if (lesson.unreadable) {
-        err << "qalesson: cannot check the lesson file \"" << printable(path) << "\": " << printable(lesson.refusal)
-            << ".\n";
-        return 2;
-    }
     std::vector<Finding> findings;
     const std::string refuses = "the program refuses this file: ";
     if (!lesson.unholdable.empty()) {
@@ -305,6 +299,18 @@ int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream&
     } else {
         findings = checkLessonLines(lesson.lines);
     }
+    return findings;
+}
+
+int checkLessonCommand(const std::string& path, std::ostream& out, std::ostream& err)
+{
+    const LessonFile lesson = readLessonFile(path);
+    if (lesson.unreadable) {
+        err << "qalesson: cannot check the lesson file \"" << printable(path) << "\": " << printable(lesson.refusal)
+            << ".\n";
+        return 2;
+    }
+    const std::vector<Finding> findings = lessonFileFindings(lesson);
     for (const Finding& finding : findings)
         out << findingLine(path, finding) << '\n';
     out.flush();

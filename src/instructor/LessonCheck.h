@@ -53,6 +53,14 @@ std::vector<RunEnding> lessonRunEndings(const std::vector<std::string>& lines);
 // the line.
 std::string findingLine(const std::string& path, const Finding& finding);
 
+struct LessonFile;
+
+// What --check finds in a lesson file that was read (readLessonFile) and is
+// not unreadable: its refusal as a finding at the line concerned, every
+// character the code page cannot hold, and what checkLessonLines finds.
+// Sorted by line.
+std::vector<Finding> lessonFileFindings(const LessonFile& lesson);
+
 // qalesson --check LESSON. Reads the file as --lesson does (its refusals are
 // findings at the line concerned), runs nothing and writes no file. Every
 // character the code page cannot hold is a finding of its own, and the lines

@@ -218,10 +218,20 @@ class Status {
 public:
     void somethingSkipped() { status_ = std::max(status_, 1); }
     void fileFailed() { status_ = 2; }
-    int value() const { return status_; }
+    int value() const { return stopped_ ? reportStopped : status_; }
+
+    // Asks the caller whether to go on; once it says no, the work stops.
+    bool goOn(const KeepGoing& keepGoing)
+    {
+        if (!stopped_ && keepGoing && !keepGoing())
+            stopped_ = true;
+        return !stopped_;
+    }
+    bool stopped() const { return stopped_; }
 
 private:
     int status_ = 0;
+    bool stopped_ = false;
 };
 
 using RecordUse = std::function<void(const ReportRecord&, const RecordReader&)>;
@@ -234,8 +244,11 @@ void cannotRead(const std::string& path, const std::string& reason, std::ostream
 
 // Hands every whole record of the file at path to use; each piece skipped
 // is a warning on err, and so is a file that cannot be read.
-void readAll(const std::string& path, std::ostream& err, Status& status, const RecordUse& use)
+void readAll(const std::string& path, std::ostream& err, Status& status, const RecordUse& use,
+             const KeepGoing& keepGoing = {})
 {
+    if (!status.goOn(keepGoing))
+        return;
     InputFile file;
     std::string reason;
     if (!file.open(path, reason)) {
@@ -247,8 +260,12 @@ void readAll(const std::string& path, std::ostream& err, Status& status, const R
         err << printable(name) << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
         status.somethingSkipped();
     });
-    while (const ReportRecord* record = reader.next())
+    std::size_t read = 0;
+    while (const ReportRecord* record = reader.next()) {
         use(*record, reader);
+        if (++read % 1000 == 0 && !status.goOn(keepGoing))
+            return;
+    }
     if (!file.failure().empty())
         cannotRead(path, file.failure(), err, status);
 }
@@ -262,13 +279,14 @@ void write(std::ostream& out, std::string& text)
 // The class overview of --xlsx and --html, with --lesson's questions and
 // --roster's students; empty, with the status at 2, when either cannot be
 // read.
-std::optional<ClassOverview> overviewOf(const Options& options, std::ostream& err, Status& status)
+std::optional<ClassOverview> overviewOf(const std::string& lessonPath, const std::string& rosterPath, std::ostream& err,
+                                        Status& status)
 {
     std::map<std::string, std::vector<std::string>> questions;
-    if (!options.lesson.empty()) {
-        const LessonFile lesson = readLessonFile(options.lesson);
+    if (!lessonPath.empty()) {
+        const LessonFile lesson = readLessonFile(lessonPath);
         if (!lesson.usable()) {
-            err << "qalesson-report: cannot use the lesson file \"" << printable(options.lesson)
+            err << "qalesson-report: cannot use the lesson file \"" << printable(lessonPath)
                 << "\": " << printable(lesson.refusal) << ".\n";
             status.fileFailed();
             return std::nullopt;
@@ -276,24 +294,24 @@ std::optional<ClassOverview> overviewOf(const Options& options, std::ostream& er
         questions = lessonQuestions(lesson.lines);
     }
     std::vector<RosterStudent> roster;
-    if (!options.roster.empty()) {
+    if (!rosterPath.empty()) {
         InputFile file;
         std::string reason, bytes;
-        if (!file.open(options.roster, reason)) {
-            cannotRead(options.roster, reason, err, status);
+        if (!file.open(rosterPath, reason)) {
+            cannotRead(rosterPath, reason, err, status);
             return std::nullopt;
         }
         char buffer[1 << 16];
         while (const std::size_t got = file.read(buffer, sizeof buffer))
             bytes.append(buffer, got);
         if (!file.failure().empty()) {
-            cannotRead(options.roster, file.failure(), err, status);
+            cannotRead(rosterPath, file.failure(), err, status);
             return std::nullopt;
         }
         std::vector<std::string> warnings;
         roster = readRoster(bytes, warnings);
         for (const std::string& warning : warnings) {
-            err << printable(reportName(options.roster)) << ":" << printable(warning) << "\n";
+            err << printable(reportName(rosterPath)) << ":" << printable(warning) << "\n";
             status.somethingSkipped();
         }
     }
@@ -326,7 +344,7 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
         std::uint64_t end;   // after the last record
         std::size_t records; // from the start on
     };
-    std::optional<ClassOverview> overview = overviewOf(options, err, status);
+    std::optional<ClassOverview> overview = overviewOf(options.lesson, options.roster, err, status);
     if (!overview)
         return;
     std::map<HtmlAssignmentKey, std::vector<Run>> assignments;
@@ -381,7 +399,8 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
     write(out, page);
 }
 
-void workbookReport(const Options& options, std::ostream& err, Status& status)
+void workbookReport(const WorkbookRequest& options, std::ostream& err, Status& status, const KeepGoing& keepGoing,
+                    std::vector<OverviewRow>* overviewRows)
 {
     // The ZIP64 form once the data may pass 4 GB; the rows take about one and
     // a half times the bytes of the files.
@@ -391,7 +410,7 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
         const std::uintmax_t size = std::filesystem::file_size(hostPathFromUtf8(file), ec);
         bytes += ec ? 0 : size;
     }
-    std::optional<ClassOverview> overview = overviewOf(options, err, status);
+    std::optional<ClassOverview> overview = overviewOf(options.lesson, options.roster, err, status);
     if (!overview)
         return;
     WorkbookReport workbook(options.workbook, bytes > (std::uintmax_t{2} << 30));
@@ -402,24 +421,31 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
         return;
     }
     for (const std::string& file : options.files)
-        readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
-            overview->add(record);
-            if (workbook.add(record))
-                return;
-            const WorkbookReport::Added& added = workbook.lastAdded();
-            if (added.unholdable) {
-                err << printable(record.file) << ":" << record.line << ": warning: a text of this record holds a "
-                    << "character a workbook's cell cannot hold (NUL or another control character): shown as \\0 "
-                    << "or \\x and its code\n";
-                status.somethingSkipped();
-            }
-            if (added.cut) {
-                err << printable(record.file) << ":" << record.line
-                    << ": warning: a text of this record is longer than a "
-                    << "workbook's cell holds (" << WorkbookReport::maxCellCharacters << " characters): cut there\n";
-                status.somethingSkipped();
-            }
-        });
+        readAll(
+            file, err, status,
+            [&](const ReportRecord& record, const RecordReader&) {
+                overview->add(record);
+                if (workbook.add(record))
+                    return;
+                const WorkbookReport::Added& added = workbook.lastAdded();
+                if (added.unholdable) {
+                    err << printable(record.file) << ":" << record.line << ": warning: a text of this record holds a "
+                        << "character a workbook's cell cannot hold (NUL or another control character): shown as \\0 "
+                        << "or \\x and its code\n";
+                    status.somethingSkipped();
+                }
+                if (added.cut) {
+                    err << printable(record.file) << ":" << record.line
+                        << ": warning: a text of this record is longer than a "
+                        << "workbook's cell holds (" << WorkbookReport::maxCellCharacters
+                        << " characters): cut there\n";
+                    status.somethingSkipped();
+                }
+            },
+            keepGoing);
+    // Stopped by the caller: the workbook goes unwritten, its part file with it.
+    if (status.stopped())
+        return;
     // A file that could not be read leaves the report incomplete: an earlier
     // workbook of the name stays as it was (this one's part file goes with it).
     if (status.value() == 2) {
@@ -427,7 +453,10 @@ void workbookReport(const Options& options, std::ostream& err, Status& status)
             << "read; any earlier workbook of that name is left as it was.\n";
         return;
     }
-    workbook.addOverview(overview->rows());
+    const std::vector<OverviewRow> rows = overview->rows();
+    workbook.addOverview(rows);
+    if (overviewRows != nullptr)
+        *overviewRows = rows;
     if (!workbook.close(reason)) {
         err << "qalesson-report: cannot write \"" << printable(options.workbook) << "\": " << reason << ".\n";
         status.fileFailed();
@@ -474,17 +503,16 @@ bool endsWithLowered(std::string_view text, std::string_view end)
     return true;
 }
 
-// The marked workbook's rows, matched by id, become each student's lesson
-// and page. A workbook that cannot be read leaves nothing written.
-void feedbackReport(const Options& options, std::ostream& err, Status& status)
+// The marked workbook's rows, matched by id, become each student's set. A
+// workbook that cannot be read gives none.
+std::map<std::string, FeedbackSet> markedSets(const std::string& path, std::ostream& err, Status& status)
 {
-    const std::string& path = options.marked;
     if (endsWithLowered(path, ".csv")) {
         err << "qalesson-report: cannot read \"" << printable(path)
             << "\": a CSV file keeps no cell's type (a mark of 5/6 becomes a date, 002 becomes 2); open the "
                "workbook in your spreadsheet program and save it as .xlsx or .ods.\n";
         status.fileFailed();
-        return;
+        return {};
     }
     const std::string name = reportName(path);
     FeedbackRows rows;
@@ -503,24 +531,30 @@ void feedbackReport(const Options& options, std::ostream& err, Status& status)
         refusal);
     if (!read) {
         cannotRead(path, refusal, err, status);
-        return;
+        return {};
     }
     if (!rows.sawRecords()) {
         cannotRead(path,
                    "it has no sheet of records (no column headed id): give the workbook that "
                    "qalesson-report --xlsx wrote",
                    err, status);
-        return;
+        return {};
     }
-    const std::map<std::string, FeedbackSet> sets = rows.takeSets();
+    std::map<std::string, FeedbackSet> sets = rows.takeSets();
     if (sets.empty()) {
         err << "qalesson-report: no row of \"" << printable(path)
             << "\" has a mark or a comment: no feedback written\n";
         status.somethingSkipped();
-        return;
     }
-    const std::filesystem::path folder =
-        options.out.empty() ? hostPathFromUtf8(path).parent_path() / "feedback" : hostPathFromUtf8(options.out);
+    return sets;
+}
+
+// Each set's lesson and page, written whole into folder (made when missing).
+void writeSets(const std::map<std::string, FeedbackSet>& sets, const std::string& marked, const std::string& out,
+               std::ostream& err, Status& status, const KeepGoing& keepGoing, std::vector<std::string>* written)
+{
+    const std::string name = reportName(marked);
+    const std::filesystem::path folder = hostPathFromUtf8(out.empty() ? defaultFeedbackFolder(marked) : out);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec || !std::filesystem::is_directory(folder, ec)) {
@@ -530,6 +564,8 @@ void feedbackReport(const Options& options, std::ostream& err, Status& status)
         return;
     }
     for (const auto& [stem, set] : sets) {
+        if (!status.goOn(keepGoing))
+            return;
         if (set.records.size() > maxFeedbackQuestions) {
             err << printable(name) << ": warning: " << printable(stem) << " has " << set.records.size()
                 << " marked records, more than a lesson holds: its lesson shows the first " << maxFeedbackQuestions
@@ -543,6 +579,8 @@ void feedbackReport(const Options& options, std::ostream& err, Status& status)
                 err << "qalesson-report: cannot write \"" << printable(utf8FromHostPath(file))
                     << "\": " << printable(reason) << ".\n";
                 status.fileFailed();
+            } else if (written != nullptr) {
+                written->push_back(utf8FromHostPath(file));
             }
         }
     }
@@ -640,17 +678,65 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
         htmlReport(options, out, err, status);
         break;
     case Form::Workbook:
-        workbookReport(options, err, status);
+        workbookReport({options.workbook, options.lesson, options.roster, options.files}, err, status, {}, nullptr);
         break;
-    case Form::Feedback:
-        feedbackReport(options, err, status);
+    case Form::Feedback: {
+        const std::map<std::string, FeedbackSet> sets = markedSets(options.marked, err, status);
+        if (!sets.empty())
+            writeSets(sets, options.marked, options.out, err, status, {}, nullptr);
         break;
+    }
     }
     out.flush();
     if (!out) {
         err << "qalesson-report: cannot write the report\n";
         return 2;
     }
+    return status.value();
+}
+
+int forEachRecord(const std::vector<std::string>& files, std::ostream& err, const KeepGoing& keepGoing,
+                  const std::function<void(const ReportRecord&)>& use)
+{
+    Status status;
+    for (const std::string& file : files)
+        readAll(
+            file, err, status, [&](const ReportRecord& record, const RecordReader&) { use(record); }, keepGoing);
+    return status.value();
+}
+
+std::optional<ClassOverview> classOverview(const std::string& lesson, const std::string& roster, std::ostream& err)
+{
+    Status status;
+    return overviewOf(lesson, roster, err, status);
+}
+
+int writeWorkbookReport(const WorkbookRequest& request, std::ostream& err, const KeepGoing& keepGoing,
+                        std::vector<OverviewRow>* overview)
+{
+    Status status;
+    workbookReport(request, err, status, keepGoing, overview);
+    return status.value();
+}
+
+int readMarkedWorkbook(const std::string& path, std::ostream& err, std::map<std::string, FeedbackSet>& sets)
+{
+    Status status;
+    sets = markedSets(path, err, status);
+    return status.value();
+}
+
+std::string defaultFeedbackFolder(const std::string& marked)
+{
+    return utf8FromHostPath(hostPathFromUtf8(marked).parent_path() / "feedback");
+}
+
+int writeFeedbackFiles(const std::map<std::string, FeedbackSet>& sets, const std::string& marked,
+                       const std::string& folder, std::ostream& err, const KeepGoing& keepGoing,
+                       std::vector<std::string>* written)
+{
+    Status status;
+    writeSets(sets, marked, folder, err, status, keepGoing, written);
     return status.value();
 }
 

@@ -31,7 +31,11 @@ CASES = [
     ("a fuzz target including the records", "fuzz/numbers_fuzz.cpp", '#include "recording/Records.h"', "",
      "includes recording/, which the row of fuzz/ does not name"),
     ("a Qt header in the core", "src/run/StartUp.cpp", "#include <QString>", "",
-     "src/run/StartUp.cpp: includes a Qt header outside window/ and main.cpp"),
+     "src/run/StartUp.cpp: includes a Qt header outside the window folders"),
+    ("a Qt header in the desk's logic", "src/desk/Collection.cpp", "#include <QString>", "",
+     "src/desk/Collection.cpp: includes a Qt header outside the window folders"),
+    ("the desk reaching into the records", "src/desk/window/DeskWindow.cpp", '#include "recording/Records.h"', "",
+     "includes recording/, which the row of desk/ does not name"),
 ]
 
 
