@@ -28,7 +28,9 @@ in plain text files (Windows-1252, CR LF) that the student mails to the
 instructor.
 
 The package holds the program, with its built-in lesson and a sample lesson
-file, and qalesson-report, which lists the responses and notes in the
-students' files as CSV, as an Excel workbook or as a web page.")
+file; qalesson-report, which lists the responses and notes in the
+students' files as CSV, as an Excel workbook or as a web page; and
+qalesson-desk, the instructor's window for checking a lesson, trying it,
+collecting the answers and returning feedback.")
 
 include(CPack)

@@ -1,8 +1,8 @@
 # The Windows installer and zip, made by CPack from these install rules
-# (scripts/package-windows): the two programs, the sample lesson and a short
+# (scripts/package-windows): the three programs, the sample lesson and a short
 # read-me, in one folder. Qt, the C and C++ runtimes are linked into the
 # programs, so nothing else is needed at run time.
-install(TARGETS qalesson qalesson-report RUNTIME DESTINATION .)
+install(TARGETS qalesson qalesson-report qalesson-desk RUNTIME DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/lessons/sample.txt DESTINATION .)
 # Notepad shows CR LF text on every Windows.
 configure_file(${PROJECT_SOURCE_DIR}/data/windows/README.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
@@ -33,7 +33,8 @@ set(CPACK_NSIS_DISPLAY_NAME "qalesson ${PROJECT_VERSION}")
 set(CPACK_NSIS_INSTALLED_ICON_NAME qalesson.exe)
 set(CPACK_NSIS_MUI_ICON ${QALESSON_ICON_DIR}/qalesson.ico)
 set(CPACK_NSIS_MUI_UNIICON ${QALESSON_ICON_DIR}/qalesson.ico)
-set(CPACK_PACKAGE_EXECUTABLES qalesson qalesson)
+# The Start menu's entries: the lesson program, and the instructor's desk.
+set(CPACK_PACKAGE_EXECUTABLES qalesson qalesson qalesson-desk "qalesson desk")
 set(CPACK_NSIS_MENU_LINKS README.txt "qalesson read-me")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # "Open with" offers qalesson for a lesson file (.txt), which it starts as

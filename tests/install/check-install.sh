@@ -33,16 +33,34 @@ fi
 ls "$prefix/$datadir"/metainfo/*.metainfo.xml >/dev/null || fail "no AppStream metadata"
 [ -s "$prefix/$datadir/doc/qalesson/copyright" ] || fail "no copyright file"
 
-if [ -n "$validate" ]; then
-  "$validate" "$entry" || fail "desktop entry does not validate"
-else
-  echo "desktop-file-validate not found; entry not validated"
+# Each program's desktop entry validates, names the program and its icon,
+# and is in the menu's Education; the desk takes no file type for "Open
+# with" (a spreadsheet stays with its own program).
+check_entry() { # ENTRY PROGRAM ICON CATEGORIES
+  local entry=$1 program=$2 icon=$3
+  if [ -n "$validate" ]; then
+    "$validate" "$entry" || fail "$entry does not validate"
+  else
+    echo "desktop-file-validate not found; $entry not validated"
+  fi
+  value() { sed -n "s/^$1=//p" "$entry"; }
+  [ "$(value Exec | cut -d' ' -f1)" = "$(basename "$program")" ] || fail "$entry: Exec does not name the program"
+  [ "$(value Icon)" = "$(basename "$icon" .svg)" ] || fail "$entry: Icon does not name the icon"
+  [ "$(value Categories)" = "$4" ] || fail "$entry: Categories is $(value Categories)"
+  grep -q '<svg' "$icon" || fail "$icon is not SVG"
+}
+check_entry "$entry" "$program" "$icon" "Education;"
+if [ -x "$build/qalesson-desk" ]; then
+  desk=$prefix/$bindir/qalesson-desk
+  [ -x "$desk" ] || fail "qalesson-desk not installed"
+  desk_entry=$prefix/$datadir/applications/qalesson-desk.desktop
+  desk_icon=$prefix/$datadir/icons/hicolor/scalable/apps/qalesson-desk.svg
+  [ -f "$desk_entry" ] || fail "no desktop entry of the desk"
+  [ -s "$desk_icon" ] || fail "no icon of the desk"
+  gzip -t "$prefix/$datadir/man/man1/qalesson-desk.1.gz" || fail "no manual page of qalesson-desk"
+  check_entry "$desk_entry" "$desk" "$desk_icon" "Education;"
+  ! grep -q '^MimeType=' "$desk_entry" || fail "the desk's entry takes file types"
 fi
-
-value() { sed -n "s/^$1=//p" "$entry"; }
-[ "$(value Exec | cut -d' ' -f1)" = "$(basename "$program")" ] || fail "Exec does not name the program"
-[ "$(value Icon)" = "$(basename "$icon" .svg)" ] || fail "Icon does not name the icon"
-grep -q '<svg' "$icon" || fail "icon is not SVG"
 
 # The installed program runs on its own: it answers --version without a display.
 "$program" --version | grep -q '^qalesson [0-9]' || fail "installed program does not run"

@@ -38,6 +38,10 @@ done
 if [ -e "$tree/qalesson-report" ]; then
   expected+=(usr/bin/qalesson-report usr/share/man/man1/qalesson-report.1.gz)
 fi
+if [ -e "$tree/qalesson-desk" ]; then
+  expected+=(usr/bin/qalesson-desk usr/share/applications/qalesson-desk.desktop
+             usr/share/icons/hicolor/scalable/apps/qalesson-desk.svg usr/share/man/man1/qalesson-desk.1.gz)
+fi
 dpkg-deb --contents "$deb" > "$work/contents"
 # Lines: mode owner/group size date time path.
 awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' "$work/contents" | sort > "$work/files"
@@ -54,6 +58,13 @@ root=$work/root
 dpkg-deb --extract "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/qalesson.desktop" || fail "desktop entry does not validate"
 grep -qx 'Exec=qalesson %f' "$root/usr/share/applications/qalesson.desktop" || fail "desktop entry does not pass the file"
+if [ -e "$tree/qalesson-desk" ]; then
+  desk_entry=$root/usr/share/applications/qalesson-desk.desktop
+  desktop-file-validate "$desk_entry" || fail "the desk's desktop entry does not validate"
+  grep -qx 'Exec=qalesson-desk' "$desk_entry" && grep -qx 'Categories=Education;' "$desk_entry" ||
+    fail "the desk's entry does not start it from the menu's Education"
+  ! grep -q '^MimeType=' "$desk_entry" || fail "the desk's entry takes file types"
+fi
 appstreamcli validate --no-net "$root/usr/share/metainfo/example.qalesson.qalesson.metainfo.xml" ||
   fail "AppStream metadata does not validate"
 grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/example.qalesson.qalesson.metainfo.xml" ||

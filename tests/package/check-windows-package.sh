@@ -73,7 +73,7 @@ open_with=(
 (cd "$work" && mkdir zip && cd zip && cmake -E tar xf "$zip")
 expected=$(cd "$work/zip" && find . -type f | sort)
 [ -n "$expected" ] || fail "the zip is empty"
-for file in ./qalesson.exe ./qalesson-report.exe ./sample.txt ./README.txt; do
+for file in ./qalesson.exe ./qalesson-report.exe ./qalesson-desk.exe ./sample.txt ./README.txt; do
   grep -qxF "$file" <<<"$expected" || fail "$file is not in the zip"
 done
 
@@ -96,6 +96,9 @@ $(diff <(echo "$want") <(echo "$installed"))"
   [ -d "$menu" ] || menu=$menu_of_user
   [ -f "$menu/qalesson.lnk" ] || fail "$installer: no Start-menu entry qalesson.lnk"
   grep -aqF 'qalesson.exe' "$menu/qalesson.lnk" || fail "$installer: qalesson.lnk does not start qalesson.exe"
+  [ -f "$menu/qalesson desk.lnk" ] || fail "$installer: no Start-menu entry \"qalesson desk.lnk\""
+  grep -aqF 'qalesson-desk.exe' "$menu/qalesson desk.lnk" ||
+    fail "$installer: \"qalesson desk.lnk\" does not start qalesson-desk.exe"
   for entry in "${open_with[@]}"; do
     reg_key "${entry%%|*}" | grep -qxF -- "${entry#*|}" ||
       fail "$installer: no \"Open with\" entry ${entry%%|*}: ${entry#*|} (it holds: $(reg_key "${entry%%|*}"))"
