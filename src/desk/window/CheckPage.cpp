@@ -87,8 +87,9 @@ void CheckPage::checkLesson(const QString& path)
         return;
     }
     const std::size_t n = review_.findings.size();
-    summary_->setText(n == 0 ? tr("Nothing found: the program reads this lesson as it stands.")
-                             : tr("%n finding(s): select one to see its line.", nullptr, static_cast<int>(n)));
+    summary_->setText(n == 0   ? tr("Nothing found: the program reads this lesson as it stands.")
+                      : n == 1 ? tr("1 finding: select it to see its line.")
+                               : tr("%1 findings: select one to see its line.").arg(n));
     for (const Finding& finding : review_.findings) {
         auto* item = new QTreeWidgetItem(findings_, {QString::number(finding.line),
                                                      QString::fromLatin1(findingKind(finding)), textOf(finding.text)});

@@ -37,12 +37,10 @@ DeskWindow::DeskWindow(QWidget* parent) : QMainWindow(parent)
     }
     setCentralWidget(tabs_);
     resize(900, 640);
-    // A lesson checked is the lesson to try, and the one the answers answer.
+    // A lesson checked is the lesson to try. (Not the one the answers
+    // answer: that is the instructor's to say, or the overview would call
+    // every question of another lesson unanswered.)
     connect(check_, &CheckPage::lessonChosen, try_, &TryPage::setLesson);
-    connect(check_, &CheckPage::lessonChosen, collect_, [this](const QString& path) {
-        if (collect_->files().isEmpty())
-            collect_->setLesson(path);
-    });
 }
 
 void DeskWindow::takeDropped(const QStringList& paths)

@@ -42,7 +42,7 @@ FeedbackPage::FeedbackPage(QWidget* parent) : QWidget(parent), work_(new Backgro
     skipped_->setAccessibleName(tr("Skipped rows"));
     skipped_->setAccessibleDescription(tr("Each row left out and why"));
     skippedLabel->setBuddy(skipped_);
-    auto* mailingLabel = new QLabel(tr("What to mail to &whom:"), this);
+    auto* mailingLabel = new QLabel(tr("What to mail to w&hom:"), this);
     mailing_ = new QListWidget(this);
     mailing_->setObjectName("mailing");
     mailing_->setAccessibleName(tr("What to mail to whom"));

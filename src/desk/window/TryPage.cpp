@@ -139,13 +139,11 @@ void TryPage::ended()
     const QStringList files = textsOf(filesUnder(utf8Of(drive_)));
     files_->addItems(files);
     const bool crashed = process_->exitStatus() == QProcess::CrashExit;
-    status_->setText(crashed ? tr("qalesson ended abnormally; it wrote %n file(s) on drive C: (%1).", nullptr,
-                                  static_cast<int>(files.size()))
-                                   .arg(shownPath(drive_))
-                             : tr("The run ended (status %1); it wrote %n file(s) on drive C: (%2).", nullptr,
-                                  static_cast<int>(files.size()))
-                                   .arg(process_->exitCode())
-                                   .arg(shownPath(drive_)));
+    const QString wrote = files.size() == 1
+                              ? tr("it wrote 1 file on drive C: (%1).").arg(shownPath(drive_))
+                              : tr("it wrote %1 files on drive C: (%2).").arg(files.size()).arg(shownPath(drive_));
+    status_->setText(crashed ? tr("qalesson ended abnormally; %1").arg(wrote)
+                             : tr("The run ended (status %1); %2").arg(process_->exitCode()).arg(wrote));
     if (!files.isEmpty())
         files_->setCurrentRow(0);
 }
