@@ -2,6 +2,7 @@
 
 #include "desk/Collection.h"
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -24,6 +25,13 @@ std::size_t feedbackStudents(const FeedbackPreview& preview)
     for (const auto& [stem, set] : preview.sets)
         students.emplace(set.student, set.initials);
     return students.size();
+}
+
+std::size_t skippedRows(const FeedbackPreview& preview)
+{
+    return static_cast<std::size_t>(
+        std::count_if(preview.messages.begin(), preview.messages.end(),
+                      [](const std::string& line) { return line.find(": warning: ") != std::string::npos; }));
 }
 
 std::vector<std::string> mailingLines(const FeedbackPreview& preview)

@@ -25,6 +25,9 @@ FeedbackPreview previewFeedback(const std::string& marked);
 // assignments they get it for.
 std::size_t feedbackStudents(const FeedbackPreview& preview);
 
+// The rows skipped: the warnings among the messages, "ROW: warning: ...".
+std::size_t skippedRows(const FeedbackPreview& preview);
+
 // What to mail to whom, a line a set:
 // "feedback_001_Ann_Lee.txt and .html to Ann Lee (AL): 2 marked records".
 std::vector<std::string> mailingLines(const FeedbackPreview& preview);

@@ -240,6 +240,8 @@ TEST(FeedbackReturnTest, MailingLinesNameFileAndStudent)
               (std::vector<std::string>{"feedback_001_Ann_Lee.txt and .html to Ann Lee (AL): 2 marked records",
                                         "feedback_002_Bob.txt and .html to Bob (BN): 1 marked record"}));
     EXPECT_EQ(feedbackStudents(preview), 2u);
+    preview.messages = {"marked.xlsx:7: warning: its id names no record", "no row of \"x\" has a mark"};
+    EXPECT_EQ(skippedRows(preview), 1u);
     preview.sets.emplace("feedback_002_Ann_Lee", FeedbackSet{"002", "Springs", "Ann_Lee", "Ann Lee", "AL", {}});
     EXPECT_EQ(feedbackStudents(preview), 2u); // Ann twice is one student
 }

@@ -248,7 +248,7 @@ void DeskWindowTest::feedbackPreviewedThenWrittenAsTheCommandWrites()
     qal::FeedbackPage& page = window_->feedbackPage();
     page.takeWorkbook(QString::fromStdString(marked));
     QCOMPARE(text(page, "feedbackSummary"),
-             QString("2 students get feedback, 2 files each a lesson and a page; 1 rows skipped."));
+             QString("2 students get feedback in 2 lessons and pages; 1 row skipped, below."));
     auto* skipped = child<QListWidget>(page, "skippedRows");
     QCOMPARE(skipped->count(), 1);
     QVERIFY2(skipped->item(0)->text().contains("warning"), qPrintable(skipped->item(0)->text()));

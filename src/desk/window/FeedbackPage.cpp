@@ -131,11 +131,14 @@ void FeedbackPage::takeWorkbook(const QString& path)
         return;
     }
     setProblem({});
-    const std::size_t students = feedbackStudents(preview_);
-    summary_->setText(tr("%1 students get feedback, %2 files each a lesson and a page; %3 rows skipped.")
-                          .arg(students)
-                          .arg(preview_.sets.size())
-                          .arg(preview_.status == 0 ? 0 : static_cast<qsizetype>(preview_.messages.size())));
+    const std::size_t students = feedbackStudents(preview_), sets = preview_.sets.size(),
+                      skipped = skippedRows(preview_);
+    summary_->setText(tr("%1 get feedback in %2; %3.")
+                          .arg(students == 1 ? tr("1 student") : tr("%1 students").arg(students))
+                          .arg(sets == 1 ? tr("1 lesson and page") : tr("%1 lessons and pages").arg(sets))
+                          .arg(skipped == 0   ? tr("no row skipped")
+                               : skipped == 1 ? tr("1 row skipped, below")
+                                              : tr("%1 rows skipped, below").arg(skipped)));
     if (preview_.sets.empty())
         setProblem(tr("No row has a mark or a comment: there is no feedback to write."));
 }
