@@ -8,6 +8,7 @@
 #include "instructor/LessonCheck.h"
 #include "instructor/ReportScenario.h"
 #include "instructor/SpreadsheetReader.h"
+#include "platform/Host.h"
 
 #include <gtest/gtest.h>
 
@@ -160,8 +161,9 @@ TEST_F(ScenarioTest, CountsRecordsStudentsAndAssignments)
 TEST_F(ScenarioTest, TornFileIsAWarningAndTheRestIsCounted)
 {
     const CollectionSummary whole = summarizeCollection(files, "", "");
-    std::string bytes = readBytes(files.back());
-    writeBytes(files.back(), bytes + "#### a record cut short\r\n");
+    // The files' names are UTF-8 ("Zoë"), a path of this host only through hostPathFromUtf8.
+    const fs::path last = hostPathFromUtf8(files.back());
+    writeBytes(last, readBytes(last) + "#### a record cut short\r\n");
     const CollectionSummary torn = summarizeCollection(files, "", "");
     EXPECT_EQ(torn.status, 1);
     EXPECT_EQ(torn.records, whole.records);
