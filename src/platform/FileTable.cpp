@@ -82,20 +82,6 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
         renameToUtf8(s, utf8Form);
 }
 
-void FileTable::renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept
-{
-    // Only under the file's own lock: a lock file is tied to the name, so a
-    // run opening the new name would not wait for it.
-    if (!s.lockFile.empty())
-        return;
-    // Never over a file of that name (another run may have renamed it
-    // first); a rename refused leaves the old name in use, as before.
-    if (!host_->renameNoReplace(s.path, utf8Form))
-        return;
-    s.path = utf8Form;
-    host_->syncFolder(utf8Form.parent_path());
-}
-
 void FileTable::release(Slot& s) noexcept
 {
     if (s.file == noHandle)

@@ -150,6 +150,8 @@ private:
     Slot& slot(int number);
     const Slot* find(int number) const;
     void release(Slot& s) noexcept;
+    // A file found under its older byte-form name takes its UTF-8 one
+    // (ByteFormRenaming.cpp).
     void renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept;
     void warn(const std::string& line);
     // The unit (FileUnit.cpp): each file's lines in one write, each file
