@@ -51,7 +51,7 @@ public:
     std::string readSmallFile(const std::filesystem::path& path) noexcept override;
     std::time_t modified(const std::filesystem::path& path) noexcept override;
     bool touch(const std::filesystem::path& path) noexcept override;
-    bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept override;
+    Entry entry(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
     std::string machineName() override;

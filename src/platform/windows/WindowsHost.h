@@ -60,7 +60,7 @@ public:
     std::string readSmallFile(const std::filesystem::path& path) noexcept override;
     std::time_t modified(const std::filesystem::path& path) noexcept override;
     bool touch(const std::filesystem::path& path) noexcept override;
-    bool sameOwner(const std::filesystem::path&, const std::filesystem::path&) noexcept override { return true; }
+    Entry entry(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
     std::string machineName() override;
