@@ -39,10 +39,10 @@ long long steadySeconds()
 
 } // namespace
 
-std::filesystem::path FileTable::lockFilePath(const std::filesystem::path& hostPath)
+std::filesystem::path FileTable::lockFilePath(const std::filesystem::path& hostPath, std::size_t choice)
 {
     // Two files cut to the same lock file only wait for each other.
-    return besideFile(hostPath, "", ".lock");
+    return besideFile(hostPath, "", choice == 0 ? ".lock" : ".lock-" + std::to_string(choice + 1));
 }
 
 void FileTable::lock(Slot& s, bool shared)
@@ -93,7 +93,32 @@ void FileTable::lock(Slot& s, bool shared)
 
 bool FileTable::takeLockFile(Slot& s)
 {
-    const std::filesystem::path lockPath = lockFilePath(s.path);
+    // The lock file's names are the program's own: whatever stands at one
+    // that is no plain file of this user's (another user's file, which a
+    // classmate could keep fresh for ever, a link, a folder) is no run of
+    // this student's holding the file; every run of the student steps
+    // around it alike, to the same next name.
+    for (std::size_t choice = 0; choice < lockFileNames; ++choice) {
+        const std::filesystem::path lockPath = lockFilePath(s.path, choice);
+        const Host::Entry there = host_->entry(lockPath);
+        if (there.kind == Host::Entry::Other || (!there.otherOwner.empty() && ownersTold(lockPath.parent_path()))) {
+            warnOnce(lockPath, "the lock file \"" + utf8FromHostPath(lockPath) + "\" is not this program's (" +
+                                   (there.otherOwner.empty() ? std::string("a link or a folder")
+                                                             : "a file of " + there.otherOwner) +
+                                   "); it is left as it is, and the one beside it is used.");
+            continue;
+        }
+        return takeLockFile(s, lockPath);
+    }
+    // Every name is taken by something not the program's: the file is
+    // written with no lock file, as a student's runs rarely overlap, rather
+    // than never.
+    warnOnce(s.path, "no lock file can be made for \"" + utf8FromHostPath(s.path) + "\"; it is written without one.");
+    return true;
+}
+
+bool FileTable::takeLockFile(Slot& s, const std::filesystem::path& lockPath)
+{
     // Who holds it, for a waiter to tell whether it was left behind: the
     // machine's name, the process, this machine's time (for people to read;
     // no waiter goes by it) and what tells this machine from another of the

@@ -4,6 +4,7 @@
 #include "platform/RunError.h"
 #include "platform/WinPath.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -47,7 +48,17 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
         throw RunError(err::FileAlreadyOpen);
     std::filesystem::path utf8Form;
     const std::filesystem::path path = hostPath(windowsPath, PathKind::File, &utf8Form);
+    // Nothing of the student's goes into another user's file (who could read
+    // or change it): an Output file is asked before it is emptied, an Append
+    // file once it is open, before anything is written (and after a
+    // classmate could have made it in the moment before).
+    if (mode == FileMode::Output && !foreignOwner(path).empty())
+        throw RunError(err::PathFileAccessError);
     const Host::Opened opened = host_->open(path, mode);
+    if (mode != FileMode::Input && !opened.created && !foreignOwner(path).empty()) {
+        host_->close(opened.handle);
+        throw RunError(err::PathFileAccessError);
+    }
     if (opened.created)
         host_->syncFolder(path.parent_path());
     Slot fresh;
@@ -73,6 +84,7 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
             // The length the unit cuts the file back to should it fail;
             // under the lock, so no other run's lines lie beyond it.
             s.length = host_->size(s.file);
+            s.unitLength = s.length;
         }
     } catch (...) {
         release(s);
@@ -80,20 +92,6 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
     }
     if (mode == FileMode::Append && !utf8Form.empty())
         renameToUtf8(s, utf8Form);
-}
-
-void FileTable::renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept
-{
-    // Only under the file's own lock: a lock file is tied to the name, so a
-    // run opening the new name would not wait for it.
-    if (!s.lockFile.empty())
-        return;
-    // Never over a file of that name (another run may have renamed it
-    // first); a rename refused leaves the old name in use, as before.
-    if (!host_->renameNoReplace(s.path, utf8Form))
-        return;
-    s.path = utf8Form;
-    host_->syncFolder(utf8Form.parent_path());
 }
 
 void FileTable::release(Slot& s) noexcept
@@ -198,6 +196,50 @@ void FileTable::createFolder(std::string_view windowsPath)
     host_->makeFolder(path);
     // The new folder's entry in its parent, durable like the files made in it.
     host_->syncFolder(path.parent_path());
+}
+
+std::string FileTable::otherOwner(std::string_view windowsPath)
+{
+    try {
+        return foreignOwner(hostPath(windowsPath, PathKind::File));
+    } catch (const RunError&) {
+        return {}; // no such place: nothing there is anyone's
+    }
+}
+
+std::string FileTable::foreignOwner(const std::filesystem::path& path)
+{
+    std::string owner = host_->entry(path).otherOwner;
+    if (!owner.empty() && !ownersTold(path.parent_path()))
+        owner.clear();
+    return owner;
+}
+
+bool FileTable::ownersTold(const std::filesystem::path& folder)
+{
+    // Asked only once another owner is seen, which is rare: a file made here
+    // and removed at once.
+    const std::filesystem::path probe =
+        folder / hostPathFromUtf8(".qalesson-owner-" + std::to_string(host_->processId()));
+    host_->remove(probe);
+    bool told = true;
+    try {
+        if (host_->createExclusive(probe, "")) {
+            told = host_->entry(probe).otherOwner.empty();
+            host_->remove(probe);
+        }
+    } catch (const RunError&) {
+        // Nothing can be made there: the owner seen stands.
+    }
+    return told;
+}
+
+void FileTable::warnOnce(const std::filesystem::path& about, const std::string& line)
+{
+    if (std::find(warned_.begin(), warned_.end(), about) != warned_.end())
+        return;
+    warned_.push_back(about);
+    warn(line);
 }
 
 void FileTable::warn(const std::string& line)

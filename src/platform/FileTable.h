@@ -2,6 +2,7 @@
 
 #include "platform/Host.h"
 #include "platform/LineReader.h"
+#include "platform/RunError.h"
 
 #include <array>
 #include <cstdint>
@@ -40,9 +41,12 @@ namespace qal {
 //   then the failure is thrown. A file is cut back only while its length
 //   is still at most its noted length plus what the unit writes to it (no
 //   other writer has added to it since). When cutting back fails or is not
-//   safe, the RunError names the files that may now end in part of the
-//   unit. A file the unit made stays, empty: another run may be waiting for
-//   it already.
+//   safe, the RunError tells what each file of the unit now holds of it
+//   (unitFiles: whole, part, none, or changed by someone else), and the
+//   table keeps the unit: the same unit closed again with Finish::Unfinished
+//   is finished with the same bytes where they are missing, and is never
+//   written twice where they are whole. A file the unit made stays, empty:
+//   another run may be waiting for it already.
 // - Before the first byte of a unit reaches any file, its rollback journal
 //   (see Journal.h) is written beside the unit's first file and flushed; it
 //   is made void once every file of the unit is on the disk, or cut back, and
@@ -54,8 +58,13 @@ namespace qal {
 //   a file changed since by someone else is left as it is and named in a
 //   warning.
 // - Append and Output never follow a symbolic link at the file's name, and
-//   refuse anything but a plain file there (75); nor does any lock file or
-//   journal. A FIFO in a file's place is refused, never waited on.
+//   refuse anything but a plain file there (75), and a file another user
+//   owns (75: in a folder every student may write to, a classmate may make
+//   a student's file first). A FIFO in a file's place is refused, never
+//   waited on. The journal's and the lock files' names are the program's
+//   own: something else at one (another user's file, a link, a folder, a
+//   read-only file) is left as it is, told of in a warning, and the next of
+//   the names is used (see journalPath, lockFilePath).
 // - While an Append file is open, the host holds termination back (the
 //   POSIX signals SIGTERM, SIGHUP, SIGINT on this thread): it takes effect
 //   once the unit is closed.
@@ -100,7 +109,11 @@ public:
 
     // Writes, flushes and closes the Append files numbers as one unit (see
     // above). Every number is closed afterwards, whether or not it failed.
-    void closeUnit(const std::vector<int>& numbers);
+    enum class Finish {
+        New,        // a unit of its own
+        Unfinished, // the last unit that failed and stays in its files, tried again
+    };
+    void closeUnit(const std::vector<int>& numbers, Finish finish = Finish::New);
     // Gives up a unit: whatever reached the files is cut back, nothing held
     // in memory is written, and every number is closed. Throws only when a
     // file could not be cut back (with the number given).
@@ -108,6 +121,10 @@ public:
 
     // Creates one folder; fails with 75 when it exists, 76 when its parent does not.
     void createFolder(std::string_view windowsPath);
+    // The user name of the owner of the file at windowsPath where that is
+    // another user, whose file this run never writes; empty when the file
+    // is this user's, is missing, or its owner cannot be told.
+    std::string otherOwner(std::string_view windowsPath);
 
     // The host every later call goes through (tests put a faulty one in).
     void setHost(Host& host)
@@ -126,8 +143,11 @@ public:
     void setWarning(std::function<void(const std::string& line)> warning) { warning_ = std::move(warning); }
 
     // The lock file that stands in for the lock of the file at hostPath: its
-    // name with ".lock" added, the name cut where that would be too long.
-    static std::filesystem::path lockFilePath(const std::filesystem::path& hostPath);
+    // name with ".lock" added, the name cut where that would be too long;
+    // choice 1 and on, ".lock-2" and on, stand in where something that is no
+    // lock file of this user's stands at the name before.
+    static constexpr std::size_t lockFileNames = 3;
+    static std::filesystem::path lockFilePath(const std::filesystem::path& hostPath, std::size_t choice = 0);
 
 private:
     struct Slot {
@@ -141,6 +161,14 @@ private:
         std::string pending;            // Append: lines not yet written
         std::uint64_t adding = 0;       // Append: the bytes the unit writes
         std::filesystem::path lockFile; // Append: the lock file held, if any
+        std::uint64_t unitLength = 0;   // Append: where the unit starts in it (an earlier try's start)
+        std::string unitText;           // Append: the unit's bytes, once written
+    };
+    // What a failed unit left in one file, for the same unit tried again.
+    struct UnfinishedFile {
+        std::filesystem::path path;
+        std::uint64_t length = 0; // where it starts
+        std::string text;         // its bytes
     };
     struct MadeJournal {
         std::filesystem::path journal;
@@ -150,19 +178,38 @@ private:
     Slot& slot(int number);
     const Slot* find(int number) const;
     void release(Slot& s) noexcept;
+    // A file found under its older byte-form name takes its UTF-8 one
+    // (ByteFormRenaming.cpp).
     void renameToUtf8(Slot& s, const std::filesystem::path& utf8Form) noexcept;
     void warn(const std::string& line);
+    // The warning, only the first time in this run that it is about that path.
+    void warnOnce(const std::filesystem::path& about, const std::string& line);
+    // The owner's name where another user owns the entry at path and the
+    // folder tells owners truly (ownersTold); empty otherwise.
+    std::string foreignOwner(const std::filesystem::path& path);
+    // False where a file this run makes in the folder shows another owner
+    // (a network share mounted for one user gives every file one owner):
+    // owners there tell nothing.
+    bool ownersTold(const std::filesystem::path& folder);
     // The unit (FileUnit.cpp): each file's lines in one write, each file
     // flushed, and on a failure every file cut back.
     void flush(Slot& s);
     void sync(Slot& s);
-    std::vector<std::string> cutBack(const std::vector<int>& numbers) noexcept;
+    std::vector<UnitFileHeld> cutBack(const std::vector<int>& numbers) noexcept;
+    // The last failed unit tried again: each file's unit put back as it
+    // was, to be written only where it is missing.
+    void takeUpUnfinished(const std::vector<int>& numbers, const std::vector<UnfinishedFile>& last);
+    void keepUnfinished(const std::vector<int>& numbers);
 
     // The journal (JournalRecovery.cpp): written before a unit, made void after it;
     // a journal left by a writer that is gone, put right.
     HostHandle writeJournal(const std::vector<int>& numbers);
     void emptyJournal(HostHandle journal, std::uint64_t length) noexcept;
     void recoverLeftUnit(Slot& s);
+    void recoverLeftUnit(Slot& s, const std::filesystem::path& journal);
+    // The first of the journal's names this run can write its own journal
+    // at, into path; no handle when none.
+    Host::Opened openJournal(const std::filesystem::path& firstFile, std::filesystem::path& path);
     // Opens a file of a unit this table does not hold (to append, so it is
     // locked as a unit's file is) and takes its lock, into h, which release()
     // lets go of, whatever happened here.
@@ -175,6 +222,7 @@ private:
     // stands in for it.
     void lock(Slot& s, bool shared);
     bool takeLockFile(Slot& s);
+    bool takeLockFile(Slot& s, const std::filesystem::path& lockPath);
     void takeOverIfLeft(const std::filesystem::path& lockPath);
     bool lockFileLeft(const std::filesystem::path& lockPath, const std::string& holder);
     std::time_t fileSystemNow(const std::filesystem::path& folder);
@@ -185,11 +233,13 @@ private:
     int lockTimeoutMs_ = 10000;
     std::function<void(bool)> waitNotice_;
     std::function<void(const std::string&)> warning_;
-    std::vector<MadeJournal> journals_; // written by this table, removed at its end
-    std::uint64_t journalLength_ = 0;   // the length of the last journal written
-    std::string machineId_;             // asked once
-    std::string machineName_;           // asked once
-    long long processId_ = 0;           // asked once
+    std::vector<MadeJournal> journals_;         // written by this table, removed at its end
+    std::vector<UnfinishedFile> unfinished_;    // the last failed unit that stays in its files
+    std::vector<std::filesystem::path> warned_; // what a warning was given about (warnOnce)
+    std::uint64_t journalLength_ = 0;           // the length of the last journal written
+    std::string machineId_;                     // asked once
+    std::string machineName_;                   // asked once
+    long long processId_ = 0;                   // asked once
     // The file system's clock less this machine's, as last measured, and
     // when (steady clock, in seconds): lock files are judged by it.
     std::time_t clockOffset_ = 0;

@@ -112,11 +112,17 @@ public:
     // computed, never following a link): a lock file's holder shows it is
     // still there. False for an empty file.
     virtual bool touch(const std::filesystem::path& path) noexcept = 0;
-    // True when the two entries belong to the same user (never following a
-    // link), or where the host cannot tell (Windows: folders shared by their
-    // access lists, not by owners): a journal another user put beside a
-    // student's file is not the student's to follow.
-    virtual bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept = 0;
+    // What stands at path, never following a link: nothing, a plain file or
+    // anything else (a link, a folder, a FIFO, a device); and the user name
+    // of its owner where that is another user than the one this run is, so
+    // that nothing of a student goes into a classmate's file and no
+    // classmate's journal or lock file is obeyed (empty where the host
+    // tells no owner: see WindowsHost::entry).
+    struct Entry {
+        enum Kind { Missing, PlainFile, Other } kind = Missing;
+        std::string otherOwner;
+    };
+    virtual Entry entry(const std::filesystem::path& path) noexcept = 0;
     virtual bool remove(const std::filesystem::path& path) noexcept = 0;
     // Renames from to to, failing (false) rather than replacing anything at to.
     virtual bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept = 0;

@@ -69,9 +69,9 @@ std::string takeWord(std::string_view& text)
 
 } // namespace
 
-std::filesystem::path journalPath(const std::filesystem::path& firstFile)
+std::filesystem::path journalPath(const std::filesystem::path& firstFile, std::size_t choice)
 {
-    return besideFile(firstFile, ".", "-journal");
+    return besideFile(firstFile, ".", choice == 0 ? "-journal" : "-journal-" + std::to_string(choice + 1));
 }
 
 std::string journalText(const Journal& journal)
@@ -159,6 +159,15 @@ std::optional<Journal> parseJournal(std::string_view text)
 bool mayCutBack(std::uint64_t length, std::uint64_t adding, std::uint64_t now)
 {
     return now > length && now <= length + adding;
+}
+
+UnitHeld unitHeld(std::uint64_t length, std::uint64_t adding, std::uint64_t now)
+{
+    if (now == length)
+        return UnitHeld::None;
+    if (now == length + adding)
+        return UnitHeld::Whole;
+    return mayCutBack(length, adding, now) ? UnitHeld::Part : UnitHeld::Changed;
 }
 
 std::vector<Recovery> recover(const std::vector<JournalFile>& files, const std::vector<std::uint64_t>& sizes)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/RunError.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -39,8 +41,13 @@ struct Journal {
 };
 
 // ".<name>-journal" beside the file, the name cut where it would be too long
-// (as a lock file's is).
-std::filesystem::path journalPath(const std::filesystem::path& firstFile);
+// (as a lock file's is). The program's own name, so that something another
+// user (or nobody) put there is never obeyed and never blocks the student:
+// the unit takes the first of journalNames names (choice 0, then
+// ".<name>-journal-2" and on) where nothing foreign or unusable stands, and
+// recovery looks at every one.
+constexpr std::size_t journalNames = 3;
+std::filesystem::path journalPath(const std::filesystem::path& firstFile, std::size_t choice = 0);
 
 // The journal is written in place, over the one before it, at a fixed size
 // (a whole number of blocks, padded with zeros), so that its file keeps its
@@ -67,6 +74,12 @@ bool journalVoid(std::string_view text);
 // added to it since, after a lock was taken over, keeps its lines). A file
 // at length holds nothing of the unit and needs no cut.
 bool mayCutBack(std::uint64_t length, std::uint64_t adding, std::uint64_t now);
+
+// What a file holds of a unit that adds `adding` to its length bytes, told
+// by its length now: the unit whole (length + adding), part of it (between
+// the two), none of it (length), or something else since (shorter than
+// length or longer than length + adding: another writer changed it).
+UnitHeld unitHeld(std::uint64_t length, std::uint64_t adding, std::uint64_t now);
 
 // What recovery does to one file of a unit whose writer is gone.
 enum class Recovery {

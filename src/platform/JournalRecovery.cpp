@@ -35,8 +35,10 @@ HostHandle FileTable::writeJournal(const std::vector<int>& numbers)
     if (journal.files.empty())
         return noHandle;
     journal.owner = {machineName(), machineId(), processId()};
-    const std::filesystem::path path = journalPath(first);
-    const Host::Opened opened = host_->open(path, FileMode::Update);
+    std::filesystem::path path;
+    const Host::Opened opened = openJournal(first, path);
+    if (opened.handle == noHandle)
+        return noHandle;
     if (opened.created)
         host_->syncFolder(path.parent_path());
     // Removed at the run's end, made here or not: a journal made void stays
@@ -60,6 +62,45 @@ HostHandle FileTable::writeJournal(const std::vector<int>& numbers)
     return opened.handle;
 }
 
+Host::Opened FileTable::openJournal(const std::filesystem::path& first, std::filesystem::path& path)
+{
+    // The journal's names are the program's own: whatever stands at one
+    // that this run cannot use as its own plain file (another user's file,
+    // a link, a folder, a read-only file) is stepped around and told of,
+    // never written to, never followed and never a reason to fail.
+    for (std::size_t choice = 0; choice < journalNames; ++choice) {
+        path = journalPath(first, choice);
+        const std::string name = utf8FromHostPath(path);
+        const auto othersJournal = [&](const std::string& owner) {
+            warnOnce(path, "the journal \"" + name + "\" belongs to " + owner + ", not to you; it is left as it is.");
+        };
+        if (const std::string owner = foreignOwner(path); !owner.empty()) {
+            othersJournal(owner);
+            continue;
+        }
+        try {
+            Host::Opened opened = host_->open(path, FileMode::Update);
+            // Made by someone else in the moment since (a folder anyone may
+            // write to): not this run's to write its unit's lengths into.
+            if (const std::string owner = foreignOwner(path); !owner.empty()) {
+                host_->close(opened.handle);
+                othersJournal(owner);
+                continue;
+            }
+            return opened;
+        } catch (const RunError& e) {
+            if (e.number() != err::PathFileAccessError)
+                throw;
+            warnOnce(path, "the journal \"" + name + "\" cannot be written (it is read-only, a link or a folder); " +
+                               "it is left as it is.");
+        }
+    }
+    warnOnce(first, "no journal can be written beside \"" + utf8FromHostPath(first) +
+                        "\"; records are written without one, so a run killed while writing one may leave it cut " +
+                        "short.");
+    return {};
+}
+
 void FileTable::emptyJournal(HostHandle journal, std::uint64_t length) noexcept
 {
     if (journal == noHandle)
@@ -74,22 +115,37 @@ void FileTable::emptyJournal(HostHandle journal, std::uint64_t length) noexcept
 
 void FileTable::recoverLeftUnit(Slot& s)
 {
-    const std::filesystem::path at = journalPath(s.path);
+    // The unit may have taken any of the journal's names.
+    for (std::size_t choice = 0; choice < journalNames; ++choice)
+        recoverLeftUnit(s, journalPath(s.path, choice));
+}
+
+void FileTable::recoverLeftUnit(Slot& s, const std::filesystem::path& at)
+{
     const std::string text = host_->readSmallFile(at);
     if (journalVoid(text))
         return;
-    // Only a journal of the student's own, naming files of its own folder:
-    // one that another user put there (in a folder every student of a class
-    // may write to), or that names a file elsewhere, is never followed to
-    // cut a file.
+    // Only a journal of this user's own, naming files of its own folder
+    // that are this user's own: one that another user put there (in a
+    // folder every student of a class may write to), or that names a file
+    // elsewhere or someone else's, is never followed to cut a file.
     std::optional<Journal> journal = parseJournal(text);
-    if (journal && !host_->sameOwner(at, s.path)) {
-        warn("the journal \"" + utf8FromHostPath(at) + "\" belongs to another user; it is left as it is.");
+    if (const std::string owner = foreignOwner(at); !owner.empty()) {
+        warnOnce(at, "the journal \"" + utf8FromHostPath(at) + "\" belongs to " + owner + ", not to you; it is " +
+                         "left as it is.");
         return;
     }
     for (std::size_t i = 0; journal && i < journal->files.size(); ++i)
         if (journal->files[i].path.has_parent_path() || journal->files[i].path.is_absolute())
             journal.reset();
+    for (std::size_t i = 0; journal && i < journal->files.size(); ++i) {
+        const std::filesystem::path path = at.parent_path() / journal->files[i].path;
+        if (const std::string owner = foreignOwner(path); !owner.empty()) {
+            warnOnce(at, "the journal \"" + utf8FromHostPath(at) + "\" names \"" + utf8FromHostPath(path) +
+                             "\", a file of " + owner + "; it is left as it is.");
+            return;
+        }
+    }
     if (journal) {
         // A run of this very machine that still runs may still be writing
         // (it lost its lock file to a run that judged it left): its unit

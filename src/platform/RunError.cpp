@@ -49,9 +49,17 @@ std::string runTimeErrorMessage(int number)
 
 RunError::RunError(int number) : std::runtime_error(runTimeErrorMessage(number)), number_(number) {}
 
-RunError::RunError(int number, std::vector<std::string> partialFiles) : RunError(number)
+RunError::RunError(int number, std::vector<UnitFileHeld> unitFiles) : RunError(number)
 {
-    partialFiles_ = std::move(partialFiles);
+    unitFiles_ = std::move(unitFiles);
+}
+
+bool RunError::leftInFiles() const noexcept
+{
+    for (const UnitFileHeld& file : unitFiles_)
+        if (file.held != UnitHeld::None)
+            return true;
+    return false;
 }
 
 } // namespace qal

@@ -36,19 +36,36 @@ std::string errorText(int number);
 // (lines broken by CR LF). Also the RunError's what().
 std::string runTimeErrorMessage(int number);
 
+// What one file holds of a header block or record that failed and could
+// not be taken back out of every file (Journal.h's unitHeld tells it).
+enum class UnitHeld {
+    Whole,   // the whole of it
+    Part,    // the start of it, cut short
+    None,    // nothing of it
+    Changed, // someone else changed the file since: it may hold part of it
+};
+struct UnitFileHeld {
+    std::string path; // the Windows path, as the program names the file
+    UnitHeld held = UnitHeld::None;
+    bool operator==(const UnitFileHeld&) const = default;
+};
+
 // A run-time failure with its platform error number.
 class RunError : public std::runtime_error {
 public:
     explicit RunError(int number);
     // A failed header block or record that could not be taken back out of
-    // some of its files: they may now end in part of it (Windows paths).
-    RunError(int number, std::vector<std::string> partialFiles);
+    // every one of its files: what each of them holds of it now, in the
+    // unit's order.
+    RunError(int number, std::vector<UnitFileHeld> unitFiles);
     int number() const noexcept { return number_; }
-    const std::vector<std::string>& partialFiles() const noexcept { return partialFiles_; }
+    const std::vector<UnitFileHeld>& unitFiles() const noexcept { return unitFiles_; }
+    // True when some file holds something of the failed unit.
+    bool leftInFiles() const noexcept;
 
 private:
     int number_;
-    std::vector<std::string> partialFiles_;
+    std::vector<UnitFileHeld> unitFiles_;
 };
 
 // Thrown to end the program at once: it unwinds out of whatever command is

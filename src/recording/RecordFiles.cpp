@@ -24,11 +24,11 @@ RecordFiles::~RecordFiles()
         abandonQuietly();
 }
 
-void RecordFiles::close()
+void RecordFiles::close(bool finishing)
 {
     // Whatever happens, the unit is over: closeUnit leaves no number open.
     closed_ = true;
-    files_.closeUnit(numbers_);
+    files_.closeUnit(numbers_, finishing ? FileTable::Finish::Unfinished : FileTable::Finish::New);
 }
 
 void RecordFiles::abandonQuietly() noexcept

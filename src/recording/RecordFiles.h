@@ -50,8 +50,10 @@ public:
         }
     }
 
-    // Writes, flushes and closes every file of the unit.
-    void close();
+    // Writes, flushes and closes every file of the unit. finishing: the unit
+    // is the same one the table's last failed unit was (the same record tried
+    // again), to be finished where it is missing (FileTable::closeUnit).
+    void close(bool finishing = false);
 
 private:
     void abandonQuietly() noexcept;

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Numbers.h"
+#include "platform/RunError.h"
 #include "recording/RecordFiles.h"
 #include "recording/RecordLayout.h"
 #include "run/Toolkit.h"
@@ -28,7 +29,27 @@ std::string recordNumberLine(const RunState& s)
     return std::string(questionNumberMarker) + (number < 0 ? "-" : " ") + numberText(std::fabs(number)) + " ";
 }
 
+// What tells one record from another when it is tried again: its kind, its
+// question and its text.
+std::string recordKey(char kind, const std::string& question, const std::string& text)
+{
+    return std::string(1, kind) + question + '\0' + text;
+}
+
 } // namespace
+
+void LessonForm::closeRecord(RecordFiles& record, const std::string& key)
+{
+    try {
+        record.close(key == unfinishedRecord_);
+    } catch (const RunError& e) {
+        // Kept for the next try only where the files hold something of it;
+        // a record that reached no file is simply written again.
+        unfinishedRecord_ = e.leftInFiles() ? key : std::string();
+        throw;
+    }
+    unfinishedRecord_.clear();
+}
 
 void LessonForm::enterResponse()
 {
@@ -52,7 +73,7 @@ void LessonForm::enterResponse()
                 return code(answer, s_.codeNumber);
             }
         });
-        record.close();
+        closeRecord(record, recordKey('r', s_.questionText, answer));
 
         s_.cumulativeText = s_.answerLabel + toolkit_.answerBoxText() + s_.cumulativeText;
     }
@@ -86,7 +107,7 @@ void LessonForm::saveAsNotes()
                 return code(s_.workingText, s_.codeNumber);
             }
         });
-        record.close();
+        closeRecord(record, recordKey('n', s_.questionText, s_.workingText));
 
         s_.cumulativeText = s_.answerLabel + s_.workingText + s_.cumulativeText;
     }

@@ -16,13 +16,31 @@ const char* const LessonForm::generalErrorMessage =
 namespace {
 
 // Added to the message of a failure after which a header block or a record
-// could not be taken back out of some files, so that it never reads as if
-// nothing had been written.
-std::string partialNote(const RunError& e)
+// could not be taken back out of every file: what each file of it holds now,
+// so that it never reads as if nothing had been written, nor as if a whole
+// one were cut short.
+std::string unitNote(const RunError& e, const std::string& what)
 {
     std::string note;
-    for (const std::string& path : e.partialFiles())
-        note += "\r\n\r\nThe file " + path + " may now hold a partial record.";
+    if (!e.leftInFiles())
+        return note;
+    for (const UnitFileHeld& file : e.unitFiles()) {
+        note += "\r\n\r\nThe file " + file.path;
+        switch (file.held) {
+        case UnitHeld::Whole:
+            note += " holds the whole " + what + ".";
+            break;
+        case UnitHeld::Part:
+            note += " holds only part of the " + what + ".";
+            break;
+        case UnitHeld::None:
+            note += " does not hold the " + what + ".";
+            break;
+        case UnitHeld::Changed:
+            note += " was changed by another program and may now hold a partial " + what + ".";
+            break;
+        }
+    }
     return note;
 }
 
@@ -60,7 +78,8 @@ void LessonForm::reportError(const RunError& e)
         toolkit_.messageBox(invalidAssignmentMessage);
         endByLesson();
     }
-    toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + partialNote(e));
+    // The one unit start-up writes is the header block.
+    toolkit_.messageBox(generalErrorMessage + std::to_string(e.number()) + unitNote(e, "header"));
 }
 
 void LessonForm::throwEndProgram()
@@ -110,7 +129,13 @@ void LessonForm::runCommand(void (LessonForm::*command)())
 
 void LessonForm::reportRunTimeError(const RunError& e)
 {
-    toolkit_.messageBox(runTimeErrorMessage(e.number()) + partialNote(e));
+    std::string note = unitNote(e, "record");
+    // Records.cpp finishes the same record where it is missing when it is
+    // tried again, so the student may do just that.
+    if (!note.empty())
+        note += "\r\n\r\nRecording the same answer again completes the record where it is missing, and "
+                "never writes it twice.";
+    toolkit_.messageBox(runTimeErrorMessage(e.number()) + note);
 }
 
 // The event table: the window connects each control named here to its

@@ -12,6 +12,7 @@ namespace qal {
 class Clock;
 class FileTable;
 class Random;
+class RecordFiles;
 class RunError;
 class Toolkit;
 class LessonForm;
@@ -130,6 +131,9 @@ private:
     void nextPicture();
     void enterResponse();
     void saveAsNotes();
+    // Closes a record's unit, finishing the unfinished one when key names
+    // it, and notes what stays unfinished after a failure.
+    void closeRecord(RecordFiles& record, const std::string& key);
     void displayNotes();
     void displayEverything();
     void clearBox();
@@ -213,6 +217,10 @@ private:
     bool closedWhileRunning_ = false;             // the window was closed meanwhile
     std::string answerBoxSet_;                    // what the program last put into the answer box
     std::optional<ReadingPosition> commandStart_; // see markCommandStart
+    // A record that failed and stays in some of its files (whole or in
+    // part): its kind, question and answer, so that recording the same again
+    // finishes it rather than writing it twice (Records.cpp).
+    std::string unfinishedRecord_;
 };
 
 } // namespace qal

@@ -62,6 +62,16 @@ std::string fitFileName(const std::string& name)
     return name;
 }
 
+// What the student is told when a file the run records in belongs to
+// someone else: whose it is, why nothing goes into it, and what to do.
+std::string foreignFileMessage(const std::string& path, const std::string& owner)
+{
+    return "The file " + path + " belongs to " + utf8ToCp1252(owner) +
+           ", not to you. Nothing of yours is written to it, as its owner could read or change it.\r\n\r\n" +
+           "Ask your instructor to move that file out of the folder (your own files stay as they are), then " +
+           "start the program again.";
+}
+
 } // namespace
 
 void LessonForm::initProgram()
@@ -133,6 +143,18 @@ void LessonForm::openAssignment()
         const std::string line = lessonSlot(search.slot);
 
         s_.readingMode = 1;
+
+        // The student's files are the student's own: one that another user
+        // made first (in a folder every student of a class may write to)
+        // would take the student's answers for its owner to read or change.
+        // Refused before anything is written, and the run ends, as nothing
+        // could be recorded.
+        for (const std::string* path : {&s_.masterFilePath, &s_.sendFilePath, &s_.notesFilePath}) {
+            if (const std::string owner = files_.otherOwner(*path); !owner.empty()) {
+                toolkit_.messageBox(foreignFileMessage(*path, owner));
+                throwEndProgram();
+            }
+        }
 
         // Make sure the master file exists.
         files_.close(1);

@@ -71,10 +71,7 @@ public:
     std::string readSmallFile(const std::filesystem::path& path) noexcept override { return real_.readSmallFile(path); }
     std::time_t modified(const std::filesystem::path& path) noexcept override { return real_.modified(path); }
     bool touch(const std::filesystem::path& path) noexcept override { return real_.touch(path); }
-    bool sameOwner(const std::filesystem::path& a, const std::filesystem::path& b) noexcept override
-    {
-        return real_.sameOwner(a, b);
-    }
+    Entry entry(const std::filesystem::path& path) noexcept override { return real_.entry(path); }
     bool remove(const std::filesystem::path& path) noexcept override { return real_.remove(path); }
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override
     {

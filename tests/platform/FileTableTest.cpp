@@ -350,11 +350,10 @@ TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
          false},
         {"not yet written", Text, "", 0, 0, false},
         {"garbage, three minutes old", Text, "\x01\x02 garbage", 180, 0, true},
+        // No lock file of the program's: stepped around, whatever its age.
         {"a link to a file, just made", Link, "", 0, 0, false},
-        {"a link to a file, three minutes old", Link, "", 180, 0, true},
-        {"a dangling link, just made", DanglingLink, "", 0, 0, false},
-        {"a dangling link, three minutes old", DanglingLink, "", 180, 0, true},
-        {"a folder, three minutes old", Folder, "", 180, 0, true},
+        {"a dangling link, three minutes old", DanglingLink, "", 180, 0, false},
+        {"a folder, just made", Folder, "", 0, 0, false},
     };
     // A fresh file a link may point to; it must never change.
     const fs::path outside = drive.root() / "outside.txt";
@@ -382,8 +381,16 @@ TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
         }
         if (c.ageSeconds)
             age(lock, c.ageSeconds);
+        files.setWarning([](const std::string&) {});
         const int failure = errorOf([&] { files.open(1, "c:\\drovnel\\a.txt", FileMode::Append); });
-        if (c.takenOver) {
+        const bool steppedAround = c.kind != Text;
+        if (steppedAround) {
+            EXPECT_EQ(failure, 0);
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "a.txt.lock-2")));
+            files.close(1);
+            EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "a.txt.lock-2")));
+            EXPECT_TRUE(fs::exists(fs::symlink_status(lock)));
+        } else if (c.takenOver) {
             EXPECT_EQ(failure, 0);
             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(lock)));
             files.close(1);
@@ -404,6 +411,7 @@ TEST_F(FileTableTest, ALockFileLeftBehindIsTakenOverAndALiveOneWaitedFor)
             ++entries;
         EXPECT_EQ(entries, c.takenOver ? 1u : 2u);
         fs::remove(lock);
+        fs::remove(dir / "a.txt");
     }
 }
 
@@ -744,6 +752,21 @@ TEST(JournalText, ReadsBackAsWrittenAndATornOneReadsAsNone)
     EXPECT_FALSE(journalVoid(text));
 }
 
+// What a file holds of a unit of 10 bytes after its first 100, by its length.
+TEST(JournalText, AFileHoldsAUnitWholeInPartNotAtAllOrWasChanged)
+{
+    const struct {
+        std::uint64_t now;
+        UnitHeld held;
+    } cases[] = {
+        {100, UnitHeld::None},    {101, UnitHeld::Part},   {109, UnitHeld::Part},  {110, UnitHeld::Whole},
+        {111, UnitHeld::Changed}, {99, UnitHeld::Changed}, {0, UnitHeld::Changed},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(unitHeld(100, 10, c.now), c.held) << c.now;
+    EXPECT_EQ(unitHeld(100, 0, 100), UnitHeld::None);
+}
+
 TEST_F(JournalTest, AFileChangedSinceIsLeftAloneWithAWarningAndALiveWriterIsLeftToFinish)
 {
     const pid_t gone = endedProcess();
@@ -832,7 +855,8 @@ TEST_F(JournalTest, AFailedUnitCutsBackOnlyWhatItWrote)
 {
     // Another writer (one that took a lock over) adds to the master file
     // while this unit's send file fails: its record stays, and the master
-    // file is named as one that may hold part of this unit.
+    // file is named as one changed by someone else, that may hold part of
+    // this unit.
     struct OtherWriterMeanwhile : FaultyHost {
         fs::path master;
         int beforeSync(int number) override
@@ -853,7 +877,9 @@ TEST_F(JournalTest, AFailedUnitCutsBackOnlyWhatItWrote)
         failure = e;
     }
     EXPECT_EQ(failure.number(), err::DeviceIOError);
-    EXPECT_EQ(failure.partialFiles(), std::vector<std::string>{"c:\\drovnel\\masterFile_Ann_Lee.txt"});
+    EXPECT_EQ(failure.unitFiles(),
+              (std::vector<UnitFileHeld>{{"c:\\drovnel\\masterFile_Ann_Lee.txt", UnitHeld::Changed},
+                                         {"c:\\drovnel\\send_1207Ann_Lee.txt", UnitHeld::None}}));
     EXPECT_EQ(readBytes(master), "header\r\n" + unitLines + "\r\nother run\r\n");
     EXPECT_EQ(readBytes(send), "");
 }
@@ -885,10 +911,10 @@ TEST_F(FileTableTest, NoLinkOrSpecialFileInAFilesPlaceIsWrittenThrough)
         {"a dangling link at a query file", Dangling, "masterFile_Ann_Lee.txt", FileMode::Output,
          err::PathFileAccessError},
         {"a FIFO", Fifo, "masterFile_Ann_Lee.txt", FileMode::Append, err::PathFileAccessError},
-        {"a link at the journal's name", JournalLink, ".masterFile_Ann_Lee.txt-journal", FileMode::Append,
-         err::PathFileAccessError},
-        {"a dangling link at the lock file's name", LockFileLink, "masterFile_Ann_Lee.txt.lock", FileMode::Append,
-         err::PermissionDenied},
+        // The journal's and the lock file's names are the program's own: a
+        // link there is stepped around, and the line goes to Ann's file.
+        {"a link at the journal's name", JournalLink, ".masterFile_Ann_Lee.txt-journal", FileMode::Append, 0},
+        {"a dangling link at the lock file's name", LockFileLink, "masterFile_Ann_Lee.txt.lock", FileMode::Append, 0},
     };
     NoLocks noLocks;
     for (const auto& c : cases) {
@@ -915,6 +941,7 @@ TEST_F(FileTableTest, NoLinkOrSpecialFileInAFilesPlaceIsWrittenThrough)
         }
         FileTable table(c.kind == LockFileLink ? static_cast<Host&>(noLocks) : systemHost());
         table.setLockTimeoutMs(100);
+        table.setWarning([](const std::string&) {});
         const std::string file = c.kind == Dangling && c.mode == FileMode::Append ? "notes_Ann_Lee.txt"
                                  : c.kind == LinkToOther                          ? "send_1207Ann_Lee.txt"
                                                                                   : "masterFile_Ann_Lee.txt";
@@ -925,17 +952,263 @@ TEST_F(FileTableTest, NoLinkOrSpecialFileInAFilesPlaceIsWrittenThrough)
         });
         EXPECT_EQ(failure, c.failure);
         EXPECT_FALSE(table.isOpen(1));
+        table.endRun();
         EXPECT_EQ(readBytes(outside), "outside\r\n");
         EXPECT_EQ(readBytes(other), "Bob's\r\n");
         EXPECT_FALSE(fs::exists(nowhere));
         EXPECT_TRUE(fs::exists(fs::symlink_status(planted)));
         // Ann's own file, where the journal or the lock file was the link,
-        // holds nothing of the line.
+        // holds the line.
         if (c.kind == JournalLink || c.kind == LockFileLink) {
-            EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), "");
+            EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), "Ann's line\r\n");
         }
         for (const auto& entry : fs::directory_iterator(dir))
             fs::remove(entry.path());
+    }
+}
+
+// A classmate who may write to the folder (every student of a class may
+// create files in it, none remove another's) owns a file under one of Ann's
+// names: nothing of Ann's is ever appended to it, and a journal beside it is
+// never followed. Only root can give a file to another user.
+TEST_F(JournalTest, AFileOfAnotherUserIsNeverAppendedToNorItsJournalFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    const pid_t gone = endedProcess();
+    const std::string annsSend(832, 's');
+    const struct {
+        const char* what;
+        const char* foreign; // the file another user owns
+        bool journalToo;     // ... and a journal of theirs beside it, cutting Ann's send file
+    } cases[] = {
+        {"the master file", "masterFile_Ann_Lee.txt", false},
+        {"the send file", "send_1207Ann_Lee.txt", false},
+        {"the notes file", "notes_Ann_Lee.txt", false},
+        {"the master file, with a journal naming the send file", "masterFile_Ann_Lee.txt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& entry : fs::directory_iterator(dir))
+            fs::remove(entry.path());
+        writeBytes(send, annsSend);
+        const fs::path foreign = dir / c.foreign;
+        if (foreign != send)
+            writeBytes(foreign, "Eve's\r\n");
+        ASSERT_EQ(::chmod(foreign.c_str(), 0666), 0);
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+        const std::string foreignBefore = readBytes(foreign);
+        if (c.journalToo) {
+            const Journal forged{{"eve", "-", gone}, {{"send_1207Ann_Lee.txt", 0, annsSend.size()}}};
+            writeBytes(journal, journalText(forged));
+            ASSERT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
+        }
+        std::vector<std::string> warnings;
+        FileTable run;
+        run.setWarning([&](const std::string& line) { warnings.push_back(line); });
+        EXPECT_EQ(errorOf([&] { run.open(1, "c:\\drovnel\\" + std::string(c.foreign), FileMode::Append); }),
+                  err::PathFileAccessError);
+        EXPECT_FALSE(run.isOpen(1));
+        EXPECT_EQ(run.otherOwner("c:\\drovnel\\" + std::string(c.foreign)), "nobody");
+        EXPECT_EQ(run.otherOwner("c:\\drovnel\\nothing_there.txt"), "");
+        EXPECT_EQ(readBytes(foreign), foreignBefore);
+        // Ann's own send file, where it is hers, keeps every byte and takes
+        // her next record.
+        if (foreign != send) {
+            run.open(2, "c:\\drovnel\\send_1207Ann_Lee.txt", FileMode::Append);
+            run.writeLine(2, "Ann's record");
+            run.closeUnit({2});
+            EXPECT_EQ(readBytes(send), annsSend + "Ann's record\r\n");
+        }
+        EXPECT_EQ(warnings, std::vector<std::string>{});
+    }
+}
+
+// The student's own journal that names a file of another user is not
+// followed either: it would cut that user's file.
+TEST_F(JournalTest, AJournalNamingAnotherUsersFileIsLeftAsItIs)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    const pid_t gone = endedProcess();
+    const fs::path bobs = dir / "notes_Bob_Roe.txt";
+    writeBytes(bobs, "Bob's notes\r\n");
+    ASSERT_EQ(::chown(bobs.c_str(), 65534, 65534), 0);
+    writeBytes(master, "header\r\n");
+    const Journal left{{"vm", "-", gone}, {{"masterFile_Ann_Lee.txt", 8, 0}, {"notes_Bob_Roe.txt", 0, 13}}};
+    writeBytes(journal, journalText(left));
+    std::vector<std::string> warnings;
+    nextRun(&warnings);
+    EXPECT_EQ(readBytes(bobs), "Bob's notes\r\n");
+    EXPECT_EQ(readBytes(master), "header\r\n");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("notes_Bob_Roe.txt\", a file of nobody"), std::string::npos) << warnings[0];
+}
+
+// Something put at the journal's name (by another user, or a link, a folder,
+// a read-only file) is stepped around and told of: the record goes in, the
+// thing planted keeps every byte, and the journal beside it is the one a
+// killed run's successor follows.
+TEST_F(JournalTest, SomethingPlantedAtTheJournalsNameIsSteppedAround)
+{
+    const pid_t gone = endedProcess();
+    const fs::path outside = drive.root() / "outside.txt";
+    enum Kind { OtherUsers, Link, Folder, ReadOnly, AllNames };
+    const struct {
+        const char* what;
+        Kind kind;
+    } cases[] = {
+        {"another user's file, writable by all", OtherUsers},
+        {"a link out of the folder", Link},
+        {"a folder", Folder},
+        {"a read-only file", ReadOnly},
+        {"every name the journal may take", AllNames},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if ((c.kind == OtherUsers || c.kind == AllNames) && ::geteuid() != 0) {
+            std::cout << "skipped: " << c.what << ": only root can give a file to another user\n";
+            continue;
+        }
+        if (c.kind == ReadOnly && ::geteuid() == 0) {
+            std::cout << "skipped: " << c.what << ": root writes read-only files (tests/unprivileged.sh runs it)\n";
+            continue;
+        }
+        for (const auto& entry : fs::directory_iterator(dir))
+            fs::remove_all(entry.path());
+        writeBytes(outside, "outside\r\n");
+        writeBytes(master, "header\r\n");
+        writeBytes(send, "send header\r\n");
+        const std::size_t planted = c.kind == AllNames ? journalNames : 1;
+        const std::string plantedBytes = c.kind == ReadOnly ? std::string(journalBlock, '\0') : "Eve's\r\n";
+        for (std::size_t choice = 0; choice < planted; ++choice) {
+            const fs::path at = journalPath(master, choice);
+            switch (c.kind) {
+            case OtherUsers:
+            case AllNames:
+                writeBytes(at, "Eve's\r\n");
+                ASSERT_EQ(::chmod(at.c_str(), 0666), 0);
+                ASSERT_EQ(::chown(at.c_str(), 65534, 65534), 0);
+                break;
+            case Link:
+                fs::create_symlink(outside, at);
+                break;
+            case Folder:
+                fs::create_directory(at);
+                break;
+            case ReadOnly:
+                // A journal of the student's own, void, made read-only (a
+                // copy from a read-only medium): followed by no one, and
+                // left as it is.
+                writeBytes(at, plantedBytes);
+                ASSERT_EQ(::chmod(at.c_str(), 0444), 0);
+                break;
+            }
+        }
+        const auto plantedStays = [&] {
+            for (std::size_t choice = 0; choice < planted; ++choice) {
+                const fs::path at = journalPath(master, choice);
+                if (c.kind == Folder)
+                    EXPECT_TRUE(fs::is_directory(fs::symlink_status(at)));
+                else if (c.kind == Link)
+                    EXPECT_TRUE(fs::is_symlink(at));
+                else
+                    EXPECT_EQ(readBytes(at), plantedBytes);
+            }
+            EXPECT_EQ(readBytes(outside), "outside\r\n");
+        };
+        // A record goes in whole, with a warning that names the thing planted.
+        {
+            std::vector<std::string> warnings;
+            FileTable run;
+            run.setWarning([&](const std::string& line) { warnings.push_back(line); });
+            writeUnit(run);
+            writeUnit(run); // told once a run
+            EXPECT_EQ(readBytes(master), "header\r\n" + unitLines + "\r\n" + unitLines + "\r\n");
+            EXPECT_EQ(readBytes(send), "send header\r\n" + unitLines + "\r\n" + unitLines + "\r\n");
+            ASSERT_EQ(warnings.size(), c.kind == AllNames ? journalNames + 1 : 1u);
+            EXPECT_NE(warnings[0].find(journalPath(master).filename().string()), std::string::npos) << warnings[0];
+            plantedStays();
+            run.endRun();
+        }
+        if (c.kind == AllNames)
+            continue; // no journal: nothing to take a killed run's unit back by
+        // A run killed mid-unit: the next run takes the unit back out by the
+        // journal beside the planted one.
+        writeBytes(master, "header\r\n");
+        writeBytes(send, "send header\r\n");
+        {
+            DiesAt dies(DiesAt::Flush, 2, 1000, gone);
+            FileTable dying(dies);
+            dying.setWarning([](const std::string&) {});
+            EXPECT_THROW(writeUnit(dying), Death);
+        }
+        EXPECT_GT(readBytes(master).size(), std::string("header\r\n").size());
+        std::vector<std::string> warnings;
+        nextRun(&warnings);
+        EXPECT_EQ(readBytes(master), "header\r\n");
+        EXPECT_EQ(readBytes(send), "send header\r\n");
+        plantedStays();
+    }
+}
+
+// Where the file system keeps no locks, something put at the lock file's
+// name (another user's file kept fresh, a link, a folder) is stepped around:
+// the record goes in, and the thing planted stays as it was.
+TEST_F(FileTableTest, SomethingPlantedAtTheLockFilesNameIsSteppedAround)
+{
+    const fs::path outside = drive.root() / "outside.txt";
+    enum Kind { OtherUsers, Link, Folder };
+    const struct {
+        const char* what;
+        Kind kind;
+    } cases[] = {
+        {"another user's file, fresh", OtherUsers},
+        {"a dangling link", Link},
+        {"a folder", Folder},
+    };
+    NoLocks noLocks;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.kind == OtherUsers && ::geteuid() != 0) {
+            std::cout << "skipped: " << c.what << ": only root can give a file to another user\n";
+            continue;
+        }
+        for (const auto& entry : fs::directory_iterator(dir))
+            fs::remove_all(entry.path());
+        const fs::path lock = FileTable::lockFilePath(dir / "masterFile_Ann_Lee.txt");
+        switch (c.kind) {
+        case OtherUsers:
+            writeBytes(lock, "eve 1 0 -\n");
+            ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+            break;
+        case Link:
+            fs::create_symlink(drive.root() / "nowhere.txt", lock);
+            break;
+        case Folder:
+            fs::create_directory(lock);
+            break;
+        }
+        std::vector<std::string> warnings;
+        FileTable table(noLocks);
+        table.setWarning([&](const std::string& line) { warnings.push_back(line); });
+        table.setLockTimeoutMs(2000);
+        for (const char* line : {"Ann's line", "Ann's next line"}) {
+            table.open(1, "c:\\drovnel\\masterFile_Ann_Lee.txt", FileMode::Append);
+            EXPECT_TRUE(fs::exists(FileTable::lockFilePath(dir / "masterFile_Ann_Lee.txt", 1)));
+            table.writeLine(1, line);
+            table.close(1);
+        }
+        EXPECT_EQ(readBytes(dir / "masterFile_Ann_Lee.txt"), "Ann's line\r\nAnn's next line\r\n");
+        EXPECT_FALSE(fs::exists(FileTable::lockFilePath(dir / "masterFile_Ann_Lee.txt", 1)));
+        EXPECT_EQ(warnings.size(), 1u);
+        if (c.kind == OtherUsers)
+            EXPECT_EQ(readBytes(lock), "eve 1 0 -\n");
+        else if (c.kind == Link)
+            EXPECT_TRUE(fs::is_symlink(lock));
+        else
+            EXPECT_TRUE(fs::is_directory(fs::symlink_status(lock)));
+        EXPECT_FALSE(fs::exists(drive.root() / "nowhere.txt"));
     }
 }
 

@@ -344,8 +344,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, RecordFaultTest,
     caseName);
 // clang-format on
 
-// When a file cannot be cut back after a failure, the message says that it
-// may hold a partial record: the failure never reads as if nothing was written.
+// When a file cannot be cut back after a failure, the message says what each
+// file holds: the failure never reads as if nothing was written.
 TEST_F(RecordsTest, FileThatCannotBeCutBackIsNamedInTheMessage)
 {
     writeBytes(masterPath(), "H\r\n");
@@ -356,9 +356,11 @@ TEST_F(RecordsTest, FileThatCannotBeCutBackIsNamedInTheMessage)
     files.setHost(fault);
     form.cmd_enter_response_Click();
     ASSERT_EQ(toolkit.messages.size(), 1u);
-    EXPECT_EQ(toolkit.messages[0], runtimeError(57, "Device I/O error") +
-                                       "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now hold a partial "
-                                       "record.");
+    EXPECT_EQ(toolkit.messages[0],
+              runtimeError(57, "Device I/O error") +
+                  "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt holds the whole record.\r\n\r\nThe file "
+                  "c:\\drovnel\\send_1207Ann_Lee.txt does not hold the record.\r\n\r\nRecording the same answer "
+                  "again completes the record where it is missing, and never writes it twice.");
     EXPECT_EQ(fault.cutBacks, 2);
     EXPECT_EQ(master(), "H\r\n" + responseInMaster("Q", "`questionNumber 10000 ", "A"));
     EXPECT_EQ(send(), "");

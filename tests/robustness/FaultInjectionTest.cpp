@@ -195,22 +195,86 @@ TEST_F(FaultInjectionTest, StartUpFaultsShowTheGeneralMessageWriteNoHeaderLineAn
     }
 }
 
+// A failed record that could not be cut back out of every file: the
+// message says what each file holds (by its length against where the record
+// starts and ends), and recording the same answer again finishes it where it
+// is missing: in the end every file holds it exactly once.
 TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSuccess)
 {
-    // The send file fails to flush; the master file, written whole, cannot
-    // be cut back either: the message names it.
-    const auto before = contents();
-    toolkit.answerBox = "half there";
-    StepFault fault(StepFault::Sync, 2, 57);
-    fault.cutBackFailsFor = 1;
-    files.setHost(fault);
-    form.cmd_enter_response_Click();
-    EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(57, "Device I/O error") +
-                                                         "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt "
-                                                         "may now hold a partial record."});
-    EXPECT_EQ(toolkit.answerBox, "half there");
-    EXPECT_EQ(readBytes(file(1)), before[1]);
+    const std::string master = "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt";
+    const std::string send = "\r\n\r\nThe file c:\\drovnel\\send_1207Ann_Lee.txt";
+    const std::string notes = "\r\n\r\nThe file c:\\drovnel\\notes_Ann_Lee.txt";
+    const std::string whole = " holds the whole record.";
+    const std::string part = " holds only part of the record.";
+    const std::string none = " does not hold the record.";
+    const std::string again =
+        "\r\n\r\nRecording the same answer again completes the record where it is missing, and never writes it "
+        "twice.";
+    const struct {
+        const char* name;
+        bool notes;
+        StepFault::Step step;
+        int file;
+        int number;
+        std::size_t shortBytes;
+        int cutBackFailsFor;
+        std::string held;  // what the message says each file holds
+        bool retryFailing; // the first retry meets a cut-back that fails again
+    } cases[] = {
+        {"send fails to flush, neither cut back", false, StepFault::Sync, 2, 57, 0, 0, master + whole + send + whole,
+         false},
+        {"send fails to flush, master not cut back", false, StepFault::Sync, 2, 57, 0, 1, master + whole + send + none,
+         false},
+        {"send cut short, neither cut back", false, StepFault::Flush, 2, 61, 20, 0, master + whole + send + part,
+         false},
+        {"send cut short, and its cut-back fails on the first retry too", false, StepFault::Flush, 2, 61, 20, 0,
+         master + whole + send + part, true},
+        {"master cut short, send never written", false, StepFault::Flush, 1, 61, 30, 0, master + part + send + none,
+         false},
+        {"notes file fails to flush, none cut back", true, StepFault::Sync, 3, 57, 0, 0,
+         master + whole + send + whole + notes + whole, false},
+        {"notes file fails to close, send not cut back", true, StepFault::Close, 3, 57, 0, 2,
+         master + none + send + whole + notes + none, false},
+    };
+    int answer = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = contents();
+        const std::string text = "half there " + std::to_string(++answer);
+        toolkit.messages.clear();
+        toolkit.answerBox = text;
+        StepFault fault(c.step, c.file, c.number, 1, c.shortBytes);
+        fault.cutBackFailsFor = c.cutBackFailsFor;
+        files.setHost(fault);
+        click(c.notes);
+        const std::string failed =
+            runtimeError(c.number, c.number == 57 ? "Device I/O error" : "Disk full") + c.held + again;
+        EXPECT_EQ(toolkit.messages, std::vector<std::string>{failed});
+        EXPECT_EQ(toolkit.answerBox, text);
+        if (c.retryFailing) {
+            // The part left in the send file still cannot be cut: the retry
+            // fails as the first try did, and says so again.
+            click(c.notes);
+            EXPECT_EQ(toolkit.messages,
+                      (std::vector<std::string>{failed, runtimeError(57, "Device I/O error") + c.held + again}));
+        }
+        files.setHost(systemHost());
+        const std::size_t shown = toolkit.messages.size();
+        click(c.notes);
+        EXPECT_EQ(toolkit.messages.size(), shown) << toolkit.messages.back();
+        EXPECT_EQ(toolkit.answerBox, "");
+        expectRecordedLast(c.notes, text);
+        expectNothingLost(before, 0);
+        for (std::size_t i = 0; i < fileNames.size(); ++i) {
+            const RecordFile old = parseRecordFile(before[i], fileKinds[i]);
+            const RecordFile now = parseRecordFile(readBytes(file(i)), fileKinds[i]);
+            EXPECT_EQ(now.blocks.size(), old.blocks.size() + (i < 2 || c.notes ? 1 : 0)) << fileNames[i];
+        }
+    }
+}
 
+TEST_F(FaultInjectionTest, AHeaderBlockThatCannotBeCutBackIsNamedAtStartUp)
+{
     // At start-up the general message says it the same way.
     FormOnCurrentDrive again;
     StepFault headerFault(StepFault::Flush, 2, 61, 1, 20);
@@ -219,10 +283,9 @@ TEST_F(FaultInjectionTest, FileThatCannotBeCutBackIsNamedAndNothingReadsAsSucces
     again.startUp(annLee());
     EXPECT_EQ(again.toolkit.messages,
               std::vector<std::string>{LessonForm::generalErrorMessage + std::string("61") +
-                                       "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt may now "
-                                       "hold a partial record.\r\n\r\nThe file "
-                                       "c:\\drovnel\\send_1207Ann_Lee.txt may now hold a partial "
-                                       "record."});
+                                       "\r\n\r\nThe file c:\\drovnel\\masterFile_Ann_Lee.txt holds the "
+                                       "whole header.\r\n\r\nThe file c:\\drovnel\\send_1207Ann_Lee.txt holds "
+                                       "only part of the header."});
     EXPECT_FALSE(again.form.ended());
 }
 

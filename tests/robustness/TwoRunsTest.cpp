@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -326,6 +327,126 @@ TEST_F(TwoRunsTest, WhereLocksAreRefusedARunWithItsClockBehindEndedOutrightCosts
         }
     }
     EXPECT_GT(reported, 6u * 40) << "the runs recorded too little to prove anything";
+#endif
+}
+
+// Where locks are refused, a run that holds the master file's lock file
+// while it waits for the send file's (held here, as by a third run) keeps
+// it fresh by the file system's clock, whatever its own clock says: the
+// other run, waiting for the master file all the while, never takes it over.
+// The holder is then ended outright among its records. Every record reported
+// saved is in every one of its files once, with the clock three minutes
+// behind and three minutes ahead.
+TEST_F(TwoRunsTest, WhereLocksAreRefusedARunThatWaitsHoldingALockKeepsItWhateverItsClock)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "libfaketime is for POSIX programs";
+#else
+    if (!fs::exists(fakeTimeLibrary)) {
+        std::cout << "skipped: needs " << fakeTimeLibrary << '\n';
+        return;
+    }
+    const fs::path masterLock = FileTable::lockFilePath(file("masterFile_Ann_Lee.txt"));
+    const fs::path sendLock = FileTable::lockFilePath(file("send_1207Ann_Lee.txt"));
+    std::vector<std::pair<std::string, fs::path>> saved; // each run's label and its records reported saved
+    for (const char* skew : {"-180", "+180"}) {
+        SCOPED_TRACE(std::string("the holder's clock ") + skew + " s");
+        const std::string a = std::string("A") + (skew[0] == '-' ? "behind" : "ahead");
+        const std::string b = std::string("B") + (skew[0] == '-' ? "behind" : "ahead");
+        const auto ready = [&](const std::string& label) { return drive.root() / (label + ".ready"); };
+        const auto go = [&](const std::string& label) { return drive.root() / (label + ".go"); };
+        const auto args = [&](const std::string& label) {
+            saved.emplace_back(label, drive.root() / (label + ".saved"));
+            return std::vector<std::string>{label,
+                                            "200",
+                                            "--notes-every",
+                                            "6",
+                                            "--ready",
+                                            ready(label).string(),
+                                            "--go",
+                                            go(label).string(),
+                                            "--no-locks",
+                                            "--saved",
+                                            saved.back().second.string()};
+        };
+        // The holder runs on the library itself, through env, so that the
+        // signal reaches the writer, not a parent of it.
+        std::vector<std::string> skewed{std::string("LD_PRELOAD=") + fakeTimeLibrary, std::string("FAKETIME=") + skew,
+                                        QALESSON_RECORD_WRITER};
+        const std::vector<std::string> aArgs = args(a);
+        skewed.insert(skewed.end(), aArgs.begin(), aArgs.end());
+        ChildProcess holder("/usr/bin/env", skewed);
+        const auto other = startWriter(args(b));
+        ASSERT_TRUE(holder.started());
+        ASSERT_TRUE(other->started());
+        for (const std::string& label : {a, b})
+            for (int i = 0; i < 30000 && !fs::exists(ready(label)); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Both have written their headers. The send file's lock file is
+        // held here; the holder takes the master file's and waits.
+        writeBytes(sendLock, "held by the test\n");
+        writeBytes(go(a), "go\n");
+        std::string holding;
+        for (int i = 0; i < 10000 && holding.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            holding = fs::exists(masterLock) ? readBytes(masterLock) : "";
+        }
+        ASSERT_FALSE(holding.empty()) << "the holder never took the master file's lock";
+        writeBytes(go(b), "go\n");
+        // Four seconds of refreshes, each of which a client-set time would
+        // make look three minutes old to the other run.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+        while (std::chrono::steady_clock::now() < until) {
+            EXPECT_EQ(readBytes(masterLock), holding) << "the other run took over a live lock";
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        const auto age = std::chrono::duration_cast<std::chrono::seconds>(fs::file_time_type::clock::now() -
+                                                                          fs::last_write_time(masterLock));
+        EXPECT_LE(std::abs(age.count()), 3) << "the lock file was not kept fresh by the file system's clock";
+        fs::remove(sendLock);
+        // Ended outright among its records, once it recorded a few more.
+        const auto savedLines = [&](const fs::path& path) {
+            const std::string text = fs::exists(path) ? readBytes(path) : std::string();
+            return std::count(text.begin(), text.end(), '\n');
+        };
+        const fs::path& holderSaved = saved[saved.size() - 2].second;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (savedLines(holderSaved) < 30 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ::kill(static_cast<pid_t>(holder.pid()), SIGKILL);
+        EXPECT_EQ(holder.wait(), 128 + SIGKILL) << "the holder ended before it was ended";
+        EXPECT_EQ(other->wait(), 0) << b;
+    }
+    const auto last = startWriter({"Z", "3", "--notes-every", "3", "--no-locks"});
+    EXPECT_EQ(last->wait(), 0);
+
+    std::map<std::string, int> recorded[3]; // "R text" or "N text" -> how often, in each file
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(files[i].name);
+        const RecordFile parsed = parseRecordFile(readBytes(file(files[i].name)), files[i].kind);
+        EXPECT_TRUE(parsed.whole()) << parsed.error;
+        for (const RecordBlock& block : parsed.blocks)
+            if (block.kind != RecordBlock::Header)
+                ++recorded[i][(block.kind == RecordBlock::Notes ? "N " : "R ") + block.text];
+        for (const auto& [text, times] : recorded[i])
+            EXPECT_EQ(times, 1) << text;
+    }
+    for (const auto& [text, times] : recorded[0]) {
+        EXPECT_EQ(recorded[1].count(text), 1u) << text;
+        EXPECT_EQ(recorded[2].count(text), text[0] == 'N' ? 1u : 0u) << text;
+    }
+    EXPECT_EQ(recorded[1].size(), recorded[0].size());
+    std::size_t reported = 0;
+    for (const auto& [label, path] : saved) {
+        std::istringstream lines(readBytes(path));
+        for (int k = 0; lines >> k; ++reported) {
+            const bool note = k % 6 == 0;
+            const std::string text =
+                std::string(note ? "N" : "R") + " run " + label + (note ? " note " : " record ") + std::to_string(k);
+            EXPECT_EQ(recorded[0].count(text), 1u) << "reported saved: " << text;
+        }
+    }
+    EXPECT_GE(reported, 2u * (30 + 200)) << "the runs recorded too little to prove anything";
 #endif
 }
 

@@ -12,6 +12,11 @@
 #include <cstdlib>
 #include <regex>
 
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace qal {
 namespace {
 
@@ -21,6 +26,15 @@ using test::FaultyHost;
 using test::FormOnCurrentDrive;
 using test::FormOnFakes;
 using test::readBytes;
+
+#ifndef _WIN32
+// The user name of uid, as the system tells it; the number where it has none.
+std::string ownerName(uid_t uid)
+{
+    const passwd* entry = ::getpwuid(uid);
+    return entry ? entry->pw_name : "user " + std::to_string(uid);
+}
+#endif
 
 // The random values make a known code line: 19 passes (0.0 -> 19), then every
 // pass draws r1 = 0.5 (no low character) and r3 = 0.5 (137 * 0.5 + 118 = 186.5 -> 186).
@@ -133,6 +147,60 @@ TEST_F(OpenAssignmentTest, FailureHalfWayWritesNoHeaderLineAndClosesTheFiles)
     EXPECT_EQ(readBytes(dir / "send_1207Ann_Lee.txt"), "");
     EXPECT_FALSE(files.isOpen(1));
     EXPECT_FALSE(files.isOpen(2));
+}
+
+// A classmate who may write to the folder makes one of Ann's files before
+// her first run: the run refuses it before anything is written, says whose
+// it is and what to do, and ends; every file keeps every byte.
+TEST_F(OpenAssignmentTest, AFileAnotherUserMadeFirstIsRefusedBeforeAnythingIsWritten)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "no second owner here: the Windows host tells no owner (see WindowsHost::entry)";
+#else
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user (tests/unprivileged.sh runs the rest)";
+    const struct {
+        const char* file;
+        const char* windowsPath;
+    } cases[] = {
+        {"masterFile_Ann_Lee.txt", "c:\\drovnel\\masterFile_Ann_Lee.txt"},
+        {"send_1207Ann_Lee.txt", "c:\\drovnel\\send_1207Ann_Lee.txt"},
+        {"notes_Ann_Lee.txt", "c:\\drovnel\\notes_Ann_Lee.txt"},
+    };
+    const std::string names[] = {"masterFile_Ann_Lee.txt", "send_1207Ann_Lee.txt", "notes_Ann_Lee.txt"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        fs::create_directories(dir);
+        for (const std::string& name : names)
+            fs::remove(dir / name);
+        const fs::path planted = dir / c.file;
+        test::writeBytes(planted, "Eve's\r\n");
+        ASSERT_EQ(::chown(planted.c_str(), 65534, 65534), 0);
+        FormOnCurrentDrive run;
+        run.random.values = {0.0f, 0.5f};
+        run.startUp(annLee());
+        EXPECT_TRUE(run.form.ended());
+        EXPECT_EQ(run.toolkit.messages,
+                  std::vector<std::string>{std::string("The file ") + c.windowsPath + " belongs to " +
+                                           ownerName(65534) +
+                                           ", not to you. Nothing of yours is written to it, as its owner could "
+                                           "read or change it.\r\n\r\nAsk your instructor to move that file "
+                                           "out of the folder (your own files stay as they are), then start the "
+                                           "program again."});
+        EXPECT_EQ(readBytes(planted), "Eve's\r\n");
+        for (const std::string& name : names)
+            if (name != c.file) {
+                EXPECT_FALSE(fs::exists(dir / name)) << name;
+            }
+        // Once the instructor moved it away, the student records as before.
+        fs::remove(planted);
+        FormOnCurrentDrive after;
+        after.startUp(annLee());
+        EXPECT_FALSE(after.form.ended());
+        EXPECT_EQ(after.toolkit.messages, std::vector<std::string>{});
+        EXPECT_NE(readBytes(dir / "send_1207Ann_Lee.txt").find("Student Name:  Ann Lee\r\n"), std::string::npos);
+    }
+#endif
 }
 
 TEST_F(OpenAssignmentTest, EmptyAssignmentMatchesOnlyALonePointLine)

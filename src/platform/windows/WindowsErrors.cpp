@@ -1,6 +1,7 @@
 #include "platform/windows/WindowsErrors.h"
 
 #include "platform/RunError.h"
+#include "platform/windows/WideText.h"
 
 #include <windows.h>
 
@@ -77,6 +78,18 @@ int windowsErrorNumber(unsigned long error, HostCall call)
     default:
         return opening ? err::PathFileAccessError : err::DeviceIOError;
     }
+}
+
+std::string systemMessage(unsigned long error)
+{
+    wchar_t text[512];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                        text, sizeof text / sizeof text[0], nullptr);
+    std::string message = utf8FromWide(std::wstring_view(text, length));
+    while (!message.empty() &&
+           (message.back() == '.' || message.back() == ' ' || message.back() == '\r' || message.back() == '\n'))
+        message.pop_back();
+    return message.empty() ? "system error " + std::to_string(error) : message;
 }
 
 } // namespace qal

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace qal {
 
 // What the program was doing when a Windows call failed: the same error
@@ -16,5 +18,9 @@ enum class HostCall {
 // the original's runtime reported it on Windows and as the POSIX host maps
 // the same failures: one table for the whole Windows host.
 int windowsErrorNumber(unsigned long error, HostCall call);
+
+// The system's words for an error, without the closing point and line end
+// ("Access is denied"), for the lesson and report readers' messages.
+std::string systemMessage(unsigned long error);
 
 } // namespace qal

@@ -21,6 +21,20 @@ std::wstring extendedPath(const std::filesystem::path& path);
 // another run of the program (or the instructor's report, an editor, a
 // backup) can open the same file at the same time, as on POSIX; the lock
 // alone keeps two runs' records apart.
+//
+// Its calls are defined by their part, each in a file of its own, as in the
+// POSIX host:
+//   WindowsFiles.cpp     files by handle: open, write, read, flush, cut back,
+//                        and the readers' openToRead, readSome
+//   WindowsLocks.cpp     the lock on a unit's files (no signal to hold back)
+//   WindowsLockFiles.cpp the lock files' calls, and who holds one (machine,
+//                        process)
+//   WindowsPaths.cpp     the long form of a path, folders, drives, host paths
+//                        and local time
+//   WindowsErrors.cpp    GetLastError to the program's error numbers, and
+//                        the system's words for an error
+//   WindowsHost.cpp      the one host object
+// WindowsHandles.h holds what the parts share about handles.
 class WindowsHost final : public Host {
 public:
     Opened open(const std::filesystem::path& path, FileMode mode) override;
@@ -34,7 +48,10 @@ public:
     bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
+
     LockAnswer tryLock(HostHandle file, bool shared) override;
+    void holdTermination() override;
+    void releaseTermination() override;
 
     void makeFolder(const std::filesystem::path& path) override;
     void syncFolder(const std::filesystem::path& folder) noexcept override;
@@ -43,16 +60,13 @@ public:
     std::string readSmallFile(const std::filesystem::path& path) noexcept override;
     std::time_t modified(const std::filesystem::path& path) noexcept override;
     bool touch(const std::filesystem::path& path) noexcept override;
-    bool sameOwner(const std::filesystem::path&, const std::filesystem::path&) noexcept override { return true; }
+    Entry entry(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
     std::string machineName() override;
     std::string machineId() override;
     long long processId() override;
     bool processGone(long long pid) override;
-
-    void holdTermination() override;
-    void releaseTermination() override;
 };
 
 } // namespace qal

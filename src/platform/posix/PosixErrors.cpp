@@ -1,4 +1,4 @@
-#include "platform/posix/HostErrors.h"
+#include "platform/posix/PosixErrors.h"
 
 #include "platform/RunError.h"
 
