@@ -13,6 +13,8 @@
 #include "instructor/ReportScenario.h"
 #include "instructor/SpreadsheetReader.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -120,6 +122,10 @@ void DeskWindowTest::findingsListedAndTheirLineShown()
         findings->setCurrentItem(item);
         const QString view = child<QPlainTextEdit>(page, "lessonView")->toPlainText();
         QVERIFY2(view.contains(QString(">%1  ").arg(finding.line, 6)), qPrintable(view));
+        // Ctrl+C copies it as --check prints it.
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(findings, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(qal::findingLine(lesson.string(), finding)));
     }
 }
 

@@ -2,7 +2,10 @@
 
 #include "desk/window/DeskText.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -40,6 +43,15 @@ CheckPage::CheckPage(QWidget* parent) : QWidget(parent)
     findings_->setRootIsDecorated(false);
     findings_->setUniformRowHeights(true);
     findings_->header()->setStretchLastSection(true);
+    // Ctrl+C, or Copy from the list's menu, copies the selected finding as
+    // qalesson --check prints it ("FILE:LINE: error: ..."), to paste into a
+    // mail or beside the lesson in an editor.
+    auto* copy = new QAction(tr("&Copy"), findings_);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    findings_->addAction(copy);
+    findings_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(copy, &QAction::triggered, this, &CheckPage::copyFinding);
     view_ = new QPlainTextEdit(this);
     view_->setObjectName("lessonView");
     view_->setAccessibleName(tr("Lesson lines"));
@@ -97,11 +109,22 @@ void CheckPage::checkLesson(const QString& path)
     }
     findings_->resizeColumnToContents(0);
     findings_->resizeColumnToContents(1);
-    if (findings_->topLevelItemCount() > 0)
+    if (findings_->topLevelItemCount() > 0) {
         findings_->setCurrentItem(findings_->topLevelItem(std::clamp(before, 0, findings_->topLevelItemCount() - 1)));
-    else
+        // The keyboard goes to the findings, to walk them with the arrows
+        // (and a screen reader reads the one selected).
+        findings_->setFocus(Qt::OtherFocusReason);
+    } else
         view_->setPlainText(textOf(excerptAround(review_.lines, 1)));
     emit lessonChosen(path);
+}
+
+void CheckPage::copyFinding()
+{
+    const int row = findings_->indexOfTopLevelItem(findings_->currentItem());
+    if (row >= 0 && static_cast<std::size_t>(row) < review_.findings.size())
+        QGuiApplication::clipboard()->setText(
+            textOf(findingLine(review_.path, review_.findings[static_cast<std::size_t>(row)])));
 }
 
 void CheckPage::showFinding()

@@ -13,7 +13,8 @@ namespace qal {
 
 // "Check a lesson": what --check finds in a lesson file, a row a finding
 // (line, kind, text); the selected finding's line and its neighbours in a
-// read-only view; "Check again" reads the file anew after an edit.
+// read-only view; "Check again" reads the file anew after an edit. The
+// selected finding copies as --check prints it.
 class CheckPage : public QWidget {
     Q_OBJECT
 public:
@@ -29,6 +30,7 @@ signals:
 private:
     void chooseLesson();
     void showFinding();
+    void copyFinding();
 
     QString path_;
     LessonReview review_;
