@@ -14,6 +14,7 @@
 #include "instructor/SpreadsheetReader.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,7 +126,8 @@ void DeskWindowTest::findingsListedAndTheirLineShown()
         // Ctrl+C copies it as --check prints it.
         QGuiApplication::clipboard()->clear();
         QTest::keyClick(findings, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(qal::findingLine(lesson.string(), finding)));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromStdString(qal::findingLine(lesson.string(), finding)));
     }
 }
 
@@ -301,7 +303,7 @@ void DeskWindowTest::trialRunsWithDriveCOfItsOwn()
     QTRY_COMPARE(page.process().state(), QProcess::NotRunning);
     auto* files = child<QListWidget>(page, "trialFiles");
     QTRY_COMPARE(files->count(), 1);
-    QCOMPARE(files->item(0)->text(), QString("drovnel/send_1208Ann.txt"));
+    QCOMPARE(files->item(0)->text(), QDir::toNativeSeparators("drovnel/send_1208Ann.txt"));
     const fs::path scratch = page.scratchDrive().toStdString();
     QVERIFY(scratch != drive_->root());
     QCOMPARE(readBytes(scratch / "drovnel" / "send_1208Ann.txt"), "--lesson\n" + lesson.string() + "\n");

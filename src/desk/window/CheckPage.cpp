@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QFontDatabase>
@@ -88,7 +89,9 @@ void CheckPage::checkLesson(const QString& path)
 {
     const bool same = path == path_;
     path_ = path;
-    review_ = reviewLesson(utf8Of(path));
+    // The findings name the file as the system does (on Windows with
+    // backslashes), as the label above them shows it.
+    review_ = reviewLesson(utf8Of(QDir::toNativeSeparators(path)));
     fileLabel_->setText(tr("Lesson: %1").arg(shownPath(path)));
     checkAgain_->setEnabled(true);
     const int before = same ? findings_->indexOfTopLevelItem(findings_->currentItem()) : -1;

@@ -162,12 +162,15 @@ void CollectPage::takeFiles(const QStringList& paths)
 {
     if (work_->busy())
         return;
+    // Each file is named as the system names it (on Windows with
+    // backslashes, not the dialog's slashes), as the workbook's file column
+    // and the warnings show it.
     QStringList files;
     for (const QString& path : paths) {
         if (QFileInfo(path).isDir())
-            files += textsOf(recordFilesIn(utf8Of(path)));
+            files += textsOf(recordFilesIn(utf8Of(QDir::toNativeSeparators(path))));
         else
-            files += path;
+            files += QDir::toNativeSeparators(path);
     }
     files_ = files;
     open_->setEnabled(false);

@@ -73,7 +73,8 @@ TryPage::TryPage(QWidget* parent)
     connect(start_, &QPushButton::clicked, this, &TryPage::start);
     auto openFile = [this] {
         if (QListWidgetItem* item = files_->currentItem())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(drive_).filePath(item->text())));
+            QDesktopServices::openUrl(
+                QUrl::fromLocalFile(QDir(drive_).filePath(QDir::fromNativeSeparators(item->text()))));
     };
     connect(open_, &QPushButton::clicked, this, openFile);
     connect(files_, &QListWidget::itemActivated, this, openFile);
@@ -137,7 +138,8 @@ void TryPage::ended()
 {
     start_->setEnabled(!lesson_.isEmpty());
     const QStringList files = textsOf(filesUnder(utf8Of(drive_)));
-    files_->addItems(files);
+    for (const QString& file : files)
+        files_->addItem(shownPath(file)); // drovnel\masterFile_... on Windows
     const bool crashed = process_->exitStatus() == QProcess::CrashExit;
     const QString wrote = files.size() == 1
                               ? tr("it wrote 1 file on drive C: (%1).").arg(shownPath(drive_))
