@@ -119,9 +119,10 @@ TEST_F(ReaderTest, NotesFileHasNoHeader)
 }
 
 // Zoë's answers hold a line of 49 points, the lines of a whole response
-// record (but its closing separator) and of a header block; each is read
-// whole, as the text of the record it is in, and forges no record. Her second
-// run is of another lesson numbered 001.
+// record (with and without its closing separator), of a header block naming
+// another student, and such lines after blanks; each is read whole, as typed,
+// as the text of the record it is in, under her name, and forges no record.
+// Her second run is of another lesson numbered 001.
 TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
 {
     const std::string zoe = "Zo\xC3\xAB"
@@ -132,7 +133,10 @@ TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
     std::string dotLine = test::fooledReaderAnswer(test::FoolingAnswer::DotLine);
     std::string forged = test::fooledReaderAnswer(test::FoolingAnswer::ForgedRecord);
     std::string headerBlock = test::fooledReaderAnswer(test::FoolingAnswer::HeaderBlock);
-    for (std::string* text : {&dotLine, &forged, &headerBlock})
+    std::string closed = test::fooledReaderAnswer(test::FoolingAnswer::ClosedRecord);
+    std::string otherStudent = cp1252ToUtf8(test::fooledReaderAnswer(test::FoolingAnswer::OtherStudent));
+    std::string indented = test::fooledReaderAnswer(test::FoolingAnswer::Indented);
+    for (std::string* text : {&dotLine, &forged, &headerBlock, &closed, &otherStudent, &indented})
         std::erase(*text, '\r');
     const std::string formula = "=1+1 real, inverted; \xE2\x80\xA6";
     const std::string q3 = "`q001  Where is the image?";
@@ -144,12 +148,15 @@ TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
         {29, zoe, "ZA", "001", title1, "2026-12-07", "18:03:00", "response", "10002", q2, forged},
         {48, zoe, "ZA", "001", title1, "2026-12-07", "18:04:00", "notes", "", q2, headerBlock},
         {68, zoe, "ZA", "001", lenses, "2026-12-07", "18:11:00", "response", "10001", q3, dotLine},
+        {80, zoe, "ZA", "001", lenses, "2026-12-07", "18:12:00", "response", "10001", q3, closed},
+        {102, zoe, "ZA", "001", lenses, "2026-12-07", "18:13:00", "notes", "", q3, otherStudent},
+        {122, zoe, "ZA", "001", lenses, "2026-12-07", "18:14:00", "response", "10001", q3, indented},
     };
     EXPECT_EQ(rows(fromMaster), master);
     const RecordFileContents fromSend = readRecordText(zoeSend, "s");
     EXPECT_TRUE(fromSend.skipped.empty());
     std::vector<Row> send = master;
-    const std::size_t sendLines[] = {7, 14, 23, 39, 59};
+    const std::size_t sendLines[] = {7, 14, 23, 39, 59, 68, 87, 107};
     for (std::size_t i = 0; i < send.size(); ++i) {
         std::get<0>(send[i]) = sendLines[i];
         std::get<8>(send[i]) = "";
