@@ -390,6 +390,25 @@ TEST(ReaderTextTest, AnswersAreReadWhole)
     }
 }
 
+// A file whose shifted line someone took back by hand: the record ends at
+// that line, what follows it up to the next block is reported and skipped,
+// and the next record is read whole.
+TEST(ReaderTextTest, ShiftTakenBackByHand)
+{
+    const std::string open = "......!!!!!!!!...................................\r\n";
+    const std::string close = ".................................................\r\n";
+    const std::string time = std::string(36, ' ') + "09:00:00\r\n";
+    const std::string record = open + time + "question\r\n" + open + "RESPONSE -->  \r\n";
+    const std::string bytes = record + "mine\r\n" + close + "forged\r\n" + close + record + "next\r\n" + close;
+    const RecordFileContents read = readRecordText(bytes, "f");
+    ASSERT_EQ(read.skipped.size(), 1u);
+    EXPECT_EQ(read.skipped[0].warning(), "text that is not a header block or record (lines 8 to 9): skipped");
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.records[0].text, "mine");
+    EXPECT_EQ(read.records[1].text, "next");
+    EXPECT_EQ(read.records[1].line, 10u);
+}
+
 // Every character of the code page comes out as the code page's own
 // conversion gives it.
 TEST(ReaderTextTest, EveryCharacterToUtf8)
