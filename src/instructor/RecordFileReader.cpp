@@ -33,19 +33,6 @@ bool matches(std::string_view text, std::string_view pattern)
     return true;
 }
 
-// The same for a text that an end of file may have cut: it matches as far as
-// it goes.
-bool matchesSoFar(std::string_view text, std::string_view pattern)
-{
-    return text.size() <= pattern.size() && matches(text, pattern.substr(0, text.size()));
-}
-
-// A line that starts with prefix, or that an end of file cut inside it.
-bool startsOrCutInside(std::string_view line, std::string_view prefix)
-{
-    return line.starts_with(prefix) || prefix.starts_with(line);
-}
-
 constexpr std::string_view datePattern = "99-99-9999";
 
 constexpr std::string_view timePattern = "99:99:99";
@@ -347,71 +334,21 @@ private:
         return true;
     }
 
-    // The lines from k to the end of the file are the start of a block that
-    // the end cut short: a record's opening separator and time line, or a
-    // header block, as far as they go.
-    bool blockCutShortAt(std::size_t k)
-    {
-        const std::size_t headerLines = std::size(headerBlock);
-        std::size_t count = 0;
-        while (count <= headerLines && exists(k + count))
-            ++count;
-        if (count == 1 && !line(k).empty() && openingSeparator.starts_with(line(k)))
-            return true;
-        if (count == 2 && line(k) == openingSeparator && matchesSoFar(line(k + 1), timeLinePattern))
-            return true;
-        // A header block: its code line (which never looks like a separator)
-        // and the lines after it, the last of them perhaps cut inside.
-        if (count >= headerLines || line(k).empty() || line(k) == closingSeparator)
-            return false;
-        for (std::size_t t = 1; t < count; ++t) {
-            const std::string_view prefix = prefixOf(headerBlock[t].part);
-            if (t + 1 == count ? !startsOrCutInside(line(k + t), prefix) : !line(k + t).starts_with(prefix))
-                return false;
-        }
-        return true;
-    }
-
-    // A closing separator at k - 1 ends the record when what follows it (past
-    // empty lines) is a block, the end of the file, or a block that the end
-    // of the file cut short.
-    bool endsRecord(std::size_t k)
-    {
-        while (exists(k) && line(k).empty())
-            ++k;
-        return !exists(k) || recordStartsAt(k) || headerAt(k) || blockCutShortAt(k);
-    }
-
-    // The closing separator that ends the text starting at line `from`;
-    // nothing when the file ends first (the record was cut short).
-    //
-    // The first closing separator that is followed by a block or the end of
-    // the file ends the text. A closing separator followed by other lines
-    // may be a line of the text or the end of the record with stray text
-    // after it: it is taken for the end only when the next block starts (or
-    // the file ends) before a closing separator that ends the text for
-    // certain. A record's start or a header block after the text's lines,
-    // with no closing separator before it, is text too.
+    // The closing separator that ends the text starting at line `from`: the
+    // first one (no line of a text is one, as written); nothing when the
+    // file ends first (the record was cut short).
     std::optional<std::size_t> closingOf(std::size_t from)
     {
         if (!exists(from) || lines_.offset(from) >= noClosingFrom_)
             return std::nullopt;
-        std::optional<std::size_t> lastClosing;
-        for (std::size_t k = from; exists(k); ++k) {
-            if (line(k) == closingSeparator) {
-                if (endsRecord(k + 1))
-                    return k;
-                lastClosing = k;
-            } else if (lastClosing && (recordStartsAt(k) || headerAt(k))) {
-                return lastClosing;
-            }
-        }
+        for (std::size_t k = from; exists(k); ++k)
+            if (line(k) == closingSeparator)
+                return k;
         // With no closing separator at all from here on, every record that
         // starts later is cut short too: known at once, not by reading to
         // the end again.
-        if (!lastClosing)
-            noClosingFrom_ = lines_.offset(from);
-        return lastClosing;
+        noClosingFrom_ = lines_.offset(from);
+        return std::nullopt;
     }
 
     // A whole response or notes record at the current line, handed out as
@@ -492,7 +429,7 @@ private:
         for (std::size_t k = textFrom; k < *closing; ++k) {
             if (k > textFrom)
                 r.text += '\n';
-            appendCp1252AsUtf8(r.text, line(k).substr(k == textFrom ? markerSize : 0));
+            appendCp1252AsUtf8(r.text, lineAsTyped(line(k)).substr(k == textFrom ? markerSize : 0));
         }
         lines_.advance(*closing + 1);
         return true;

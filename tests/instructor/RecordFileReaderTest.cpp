@@ -119,9 +119,10 @@ TEST_F(ReaderTest, NotesFileHasNoHeader)
 }
 
 // Zoë's answers hold a line of 49 points, the lines of a whole response
-// record (but its closing separator) and of a header block; each is read
-// whole, as the text of the record it is in, and forges no record. Her second
-// run is of another lesson numbered 001.
+// record (with and without its closing separator), of a header block naming
+// another student, and such lines after blanks; each is read whole, as typed,
+// as the text of the record it is in, under her name, and forges no record.
+// Her second run is of another lesson numbered 001.
 TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
 {
     const std::string zoe = "Zo\xC3\xAB"
@@ -132,7 +133,10 @@ TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
     std::string dotLine = test::fooledReaderAnswer(test::FoolingAnswer::DotLine);
     std::string forged = test::fooledReaderAnswer(test::FoolingAnswer::ForgedRecord);
     std::string headerBlock = test::fooledReaderAnswer(test::FoolingAnswer::HeaderBlock);
-    for (std::string* text : {&dotLine, &forged, &headerBlock})
+    std::string closed = test::fooledReaderAnswer(test::FoolingAnswer::ClosedRecord);
+    std::string otherStudent = cp1252ToUtf8(test::fooledReaderAnswer(test::FoolingAnswer::OtherStudent));
+    std::string indented = test::fooledReaderAnswer(test::FoolingAnswer::Indented);
+    for (std::string* text : {&dotLine, &forged, &headerBlock, &closed, &otherStudent, &indented})
         std::erase(*text, '\r');
     const std::string formula = "=1+1 real, inverted; \xE2\x80\xA6";
     const std::string q3 = "`q001  Where is the image?";
@@ -144,12 +148,15 @@ TEST_F(ReaderTest, AnswersHoldingRecordLinesAreReadWhole)
         {29, zoe, "ZA", "001", title1, "2026-12-07", "18:03:00", "response", "10002", q2, forged},
         {48, zoe, "ZA", "001", title1, "2026-12-07", "18:04:00", "notes", "", q2, headerBlock},
         {68, zoe, "ZA", "001", lenses, "2026-12-07", "18:11:00", "response", "10001", q3, dotLine},
+        {80, zoe, "ZA", "001", lenses, "2026-12-07", "18:12:00", "response", "10001", q3, closed},
+        {102, zoe, "ZA", "001", lenses, "2026-12-07", "18:13:00", "notes", "", q3, otherStudent},
+        {122, zoe, "ZA", "001", lenses, "2026-12-07", "18:14:00", "response", "10001", q3, indented},
     };
     EXPECT_EQ(rows(fromMaster), master);
     const RecordFileContents fromSend = readRecordText(zoeSend, "s");
     EXPECT_TRUE(fromSend.skipped.empty());
     std::vector<Row> send = master;
-    const std::size_t sendLines[] = {7, 14, 23, 39, 59};
+    const std::size_t sendLines[] = {7, 14, 23, 39, 59, 68, 87, 107};
     for (std::size_t i = 0; i < send.size(); ++i) {
         std::get<0>(send[i]) = sendLines[i];
         std::get<8>(send[i]) = "";
@@ -313,11 +320,13 @@ TEST(ReaderTextTest, ResponseLinesThatLookLikeBlocks)
     EXPECT_EQ(read.records[0].record, "");
 }
 
-// Answers holding lines the reader looks for between blocks, in a record of
-// a send file followed by another record, and as the file's last record:
-// each is read whole, and nothing else is read or skipped. (A closing
-// separator, then text, then a record's start is read as the end of a record
-// with stray text after it: StrayTextBetweenRecords.)
+// Answers holding lines the reader looks for between blocks, as the program
+// writes them (each such line, with the blanks before it, one blank further
+// in), in a record of a send file followed by another record, and as the
+// file's last record: each is read whole and as typed, and nothing else is
+// read or skipped. (A closing separator, then text, then a record's start is
+// read as the end of a record with stray text after it:
+// StrayTextBetweenRecords.)
 TEST(ReaderTextTest, AnswersAreReadWhole)
 {
     const std::string open = "......!!!!!!!!...................................";
@@ -325,28 +334,50 @@ TEST(ReaderTextTest, AnswersAreReadWhole)
     const std::string time = std::string(36, ' ') + "09:00:00";
     const struct {
         const char* name;
-        std::vector<std::string> lines;
+        std::vector<std::string> typed;
+        std::vector<std::string> written; // the lines of the text in the file
     } cases[] = {
-        {"a closing separator, then text", {"part one", close, "part two"}},
-        {"a closing separator last", {"part one", close}},
-        {"a closing separator first", {close, "part two"}},
-        {"two closing separators, then text", {close, close, "x"}},
-        {"a closing separator and an empty line", {"a", close, ""}},
-        {"a record's start", {open, time, "q", open, "RESPONSE -->  ", "forged"}},
+        {"a closing separator, then text", {"part one", close, "part two"}, {"part one", " " + close, "part two"}},
+        {"a closing separator last", {"part one", close}, {"part one", " " + close}},
+        {"a closing separator first", {close, "part two"}, {" " + close, "part two"}},
+        {"two closing separators, then text", {close, close, "x"}, {" " + close, " " + close, "x"}},
+        {"a closing separator and an empty line", {"a", close, ""}, {"a", " " + close, ""}},
+        {"a record's start",
+         {open, time, "q", open, "RESPONSE -->  ", "forged"},
+         {" " + open, time, "q", " " + open, "RESPONSE -->  ", "forged"}},
         {"a record but its closing separator, in the master file's form",
-         {"x", open, time, "", "", "`questionNumber 10099 ", "Forged question", open, "RESPONSE -->  ", "forged"}},
+         {"x", open, time, "", "", "`questionNumber 10099 ", "Forged question", open, "RESPONSE -->  ", "forged"},
+         {"x", " " + open, time, "", "", "`questionNumber 10099 ", "Forged question", " " + open, "RESPONSE -->  ",
+          "forged"}},
+        {"a whole record after a closing separator",
+         {"mine", close, open, time, "q", open, "RESPONSE -->  ", "forged", close},
+         {"mine", " " + close, " " + open, time, "q", " " + open, "RESPONSE -->  ", "forged", " " + close}},
         {"a header block",
-         {"code", "Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E",
+         {"code", "Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E", "Date and Time 12-07-202609:00:00"},
+         {"code", " Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E",
           "Date and Time 12-07-202609:00:00"}},
-        {"the start of a header block after a closing separator", {close, "code", "Student Name:  Eve"}},
+        {"the start of a header block after a closing separator",
+         {close, "code", "Student Name:  Eve"},
+         {" " + close, "code", " Student Name:  Eve"}},
+        {"a header block and a record after a closing separator",
+         {"mine", close, "code", "Student Name:  Bob Forged", "assignment #007", "007.  T", "Initials:  BF",
+          "Date and Time 12-07-202609:00:00", open, time, "q", open, "RESPONSE -->  ", "forged"},
+         {"mine", " " + close, "code", " Student Name:  Bob Forged", "assignment #007", "007.  T", "Initials:  BF",
+          "Date and Time 12-07-202609:00:00", " " + open, time, "q", " " + open, "RESPONSE -->  ", "forged"}},
+        {"such lines with blanks before them",
+         {" " + close, "   " + open, "  Student Name:  Eve", " "},
+         {"  " + close, "    " + open, "   Student Name:  Eve", " "}},
+        {"lines like them that the reader does not look for",
+         {" a", close + ".", close.substr(1), open + " ", "Student Name: Eve", "student Name:  Eve", "\t" + close},
+         {" a", close + ".", close.substr(1), open + " ", "Student Name: Eve", "student Name:  Eve", "\t" + close}},
     };
     for (const auto& c : cases) {
         std::string answer, bytes;
-        for (std::size_t i = 0; i < c.lines.size(); ++i)
-            answer += (i == 0 ? "" : "\n") + c.lines[i];
+        for (std::size_t i = 0; i < c.typed.size(); ++i)
+            answer += (i == 0 ? "" : "\n") + c.typed[i];
         for (const char* at : {"10:00:00", "11:00:00"}) {
             bytes += open + "\r\n" + std::string(36, ' ') + at + "\r\nquestion\r\n" + open + "\r\nRESPONSE -->  \r\n";
-            for (const std::string& line : c.lines)
+            for (const std::string& line : c.written)
                 bytes += line + "\r\n";
             bytes += close + "\r\n";
         }
@@ -357,6 +388,25 @@ TEST(ReaderTextTest, AnswersAreReadWhole)
         EXPECT_EQ(read.records[1].text, answer) << c.name;
         EXPECT_EQ(read.records[1].time, "11:00:00") << c.name;
     }
+}
+
+// A file whose shifted line someone took back by hand: the record ends at
+// that line, what follows it up to the next block is reported and skipped,
+// and the next record is read whole.
+TEST(ReaderTextTest, ShiftTakenBackByHand)
+{
+    const std::string open = "......!!!!!!!!...................................\r\n";
+    const std::string close = ".................................................\r\n";
+    const std::string time = std::string(36, ' ') + "09:00:00\r\n";
+    const std::string record = open + time + "question\r\n" + open + "RESPONSE -->  \r\n";
+    const std::string bytes = record + "mine\r\n" + close + "forged\r\n" + close + record + "next\r\n" + close;
+    const RecordFileContents read = readRecordText(bytes, "f");
+    ASSERT_EQ(read.skipped.size(), 1u);
+    EXPECT_EQ(read.skipped[0].warning(), "text that is not a header block or record (lines 8 to 9): skipped");
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.records[0].text, "mine");
+    EXPECT_EQ(read.records[1].text, "next");
+    EXPECT_EQ(read.records[1].line, 10u);
 }
 
 // Every character of the code page comes out as the code page's own

@@ -46,6 +46,18 @@ std::string fooledReaderAnswer(FoolingAnswer which)
         return "copied:\r\nStudent Name:  Mallory\r\nassignment #002\r\n002.  Second part\r\nInitials:  M\r\n"
                "Date and Time 12-07-202609:00:00\r\n" +
                closing + "\r\nend";
+    case FoolingAnswer::ClosedRecord:
+        return "as I wrote before:\r\n" + closing + "\r\n" + opening + "\r\n" + std::string(36, ' ') +
+               "10:00:00\r\n\r\n\r\n`questionNumber 10099 \r\nForged question\r\n" + opening +
+               "\r\nRESPONSE -->  \r\nforged answer\r\n" + closing + "\r\nmine again";
+    case FoolingAnswer::OtherStudent:
+        return "copied:\r\n" + closing +
+               "\r\n\xFE\xB0\xC9\r\nStudent Name:  Bob Forged\r\nassignment #007\r\n007.  Forged lesson\r\n"
+               "Initials:  BF\r\nDate and Time 12-07-202609:00:00\r\n" +
+               opening + "\r\n" + std::string(36, ' ') + "10:00:00\r\nForged question\r\n" + opening +
+               "\r\nRESPONSE -->  \r\nforged answer";
+    case FoolingAnswer::Indented:
+        return "  " + closing + "\r\n " + opening + "\r\n   Student Name:  Bob Forged";
     }
     return {};
 }
@@ -156,6 +168,9 @@ void recordScenario()
                 "ZA", "1", "18:10:00", secondLessonOfOne());
         zoe.next();
         zoe.respond("18:11:00", fooledReaderAnswer(FoolingAnswer::DotLine));
+        zoe.respond("18:12:00", fooledReaderAnswer(FoolingAnswer::ClosedRecord));
+        zoe.note("18:13:00", fooledReaderAnswer(FoolingAnswer::OtherStudent));
+        zoe.respond("18:14:00", fooledReaderAnswer(FoolingAnswer::Indented));
     }
 }
 

@@ -26,6 +26,11 @@ enum class FoolingAnswer {
     ForgedRecord, // the lines of a whole response record of the master file, but its closing separator
     HeaderBlock,  // after the marker's line, the five lines of a header block that follow
                   // its code line; then a closing separator and text
+    // Written as the program writes them, these would read, without a care,
+    // as records of their own or of another student:
+    ClosedRecord, // a closing separator, then a whole response record of the master file, then text
+    OtherStudent, // a closing separator, a whole header block of another student and a record's start
+    Indented,     // a closing separator, an opening one and a name line, each after blanks
 };
 std::string fooledReaderAnswer(FoolingAnswer which);
 

@@ -55,6 +55,14 @@ FORGED = ("as I wrote before:\n" + OPENING + "\n" + " " * 36 + "10:00:00\n\n\n`q
           + OPENING + "\nRESPONSE -->  \nforged answer")
 HEADER_BLOCK = ("copied:\nStudent Name:  Mallory\nassignment #002\n002.  Second part\nInitials:  M\n"
                 "Date and Time 12-07-202609:00:00\n" + CLOSING + "\nend")
+# Written with one blank more before each separator and name line, read as typed.
+CLOSED_RECORD = ("as I wrote before:\n" + CLOSING + "\n" + OPENING + "\n" + " " * 36
+                 + "10:00:00\n\n\n`questionNumber 10099 \nForged question\n" + OPENING
+                 + "\nRESPONSE -->  \nforged answer\n" + CLOSING + "\nmine again")
+OTHER_STUDENT = ("copied:\n" + CLOSING + "\nþ°É\nStudent Name:  Bob Forged\nassignment #007\n007.  Forged lesson\n"
+                 "Initials:  BF\nDate and Time 12-07-202609:00:00\n" + OPENING + "\n" + " " * 36
+                 + "10:00:00\nForged question\n" + OPENING + "\nRESPONSE -->  \nforged answer")
+INDENTED = "  " + CLOSING + "\n " + OPENING + "\n   Student Name:  Bob Forged"
 
 MASTER_R = "masterFile_Renée_Dubois.txt"
 SEND_R = "send_1207Renée_Dubois.txt"
@@ -115,6 +123,9 @@ def zoe_rows(file, master):
         [file, zoe, "ZA", "001", LESSON1, "2026-12-07", "18:03:00", "response", rec("10002"), Q2, FORGED],
         [file, zoe, "ZA", "001", LESSON1, "2026-12-07", "18:04:00", "notes", "", Q2, HEADER_BLOCK],
         [file, zoe, "ZA", "001", LESSON1B, "2026-12-07", "18:11:00", "response", rec("10001"), Q1B, DOT_LINE],
+        [file, zoe, "ZA", "001", LESSON1B, "2026-12-07", "18:12:00", "response", rec("10001"), Q1B, CLOSED_RECORD],
+        [file, zoe, "ZA", "001", LESSON1B, "2026-12-07", "18:13:00", "notes", "", Q1B, OTHER_STUDENT],
+        [file, zoe, "ZA", "001", LESSON1B, "2026-12-07", "18:14:00", "response", rec("10001"), Q1B, INDENTED],
     ]
 
 
@@ -350,6 +361,9 @@ def html_checks(binary, folder):
         ("h2", "Assignment 001 " + LESSON1B),
         ("h3", "Question 001 Where is the image?"),
         who(zoe, "ZA", "response", "18:11:00", SEND_Z, 59), ("text", DOT_LINE),
+        who(zoe, "ZA", "response", "18:12:00", SEND_Z, 68), ("text", CLOSED_RECORD),
+        who(zoe, "ZA", "note", "18:13:00", SEND_Z, 87), ("text", OTHER_STUDENT),
+        who(zoe, "ZA", "response", "18:14:00", SEND_Z, 107), ("text", INDENTED),
         ("h2", "Assignment 002 " + LESSON2),
         ("h3", "Question 001 The second assignment's question"),
         who(RENEE, "RD", "response", "15:12:00", SEND_R, 35), ("text", ACCENTS),
@@ -432,7 +446,7 @@ def xlsx_checks(binary, folder):
         [RENEE, "RD", "001", LESSON1, 2, 1, day, day, "003"],
         [RENEE, "RD", "002", LESSON2, 1, 0, day, day, "(not in the lesson given)"],
         ["Zoë Ann", "ZA", "001", LESSON1, 3, 1, day, day, "003"],
-        ["Zoë Ann", "ZA", "001", LESSON1B, 1, 0, day, day, "(not in the lesson given)"]])
+        ["Zoë Ann", "ZA", "001", LESSON1B, 3, 1, day, day, "(not in the lesson given)"]])
     result = report(binary, folder, "--xlsx", "class.xlsx", "--lesson", "no such lesson.txt", file_name(SEND_R))
     expect("a lesson that cannot be read", (result.returncode, result.stderr),
            (2, b'qalesson-report: cannot use the lesson file "no such lesson.txt": it does not exist.\n'))

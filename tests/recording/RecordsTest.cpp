@@ -2,8 +2,11 @@
 
 #include "fakes/CaseTable.h"
 #include "fakes/StepFault.h"
+#include "instructor/RecordFileReader.h"
+#include "platform/CodePage.h"
 #include "platform/RunError.h"
 
+#include <optional>
 #include <vector>
 
 #include <ostream>
@@ -82,6 +85,118 @@ TEST_F(RecordsTest, ResponseOfSeveralLinesKeepsItsLineBreaks)
     form.cmd_enter_response_Click();
     EXPECT_EQ(send(), responseInSend("Q", "first line\r\nsecond line\r\n\r\nlast"));
 }
+
+struct TextCase {
+    const char* name;
+    std::string typed;   // the answer box, Windows-1252 with its line breaks
+    std::string written; // the text's lines as the files hold them
+    std::string read;    // the text the report reads back from them, lines joined by LF
+    // A note's text in the files where it differs from `written`: its first
+    // line starts with the marker, and is never shifted.
+    std::optional<std::string> writtenInNote = std::nullopt;
+};
+
+// Test output names the case instead of dumping its bytes.
+class RecordTextTest : public RecordingTest, public ::testing::WithParamInterface<TextCase> {};
+
+// A text's line that the report would take for a separator or a header
+// block's name line, with any blanks before it, goes to every file one blank
+// further in; every other line, and every line break, as typed. The report
+// reads each text back as typed, as one record.
+TEST_P(RecordTextTest, ResponseGoesToTheFilesShiftedWhereItLooksLikeTheirStructure)
+{
+    s.questionText = "Q";
+    toolkit.answerBox = GetParam().typed;
+    form.cmd_enter_response_Click();
+    EXPECT_TRUE(toolkit.messages.empty());
+    EXPECT_EQ(master(), responseInMaster("Q", "`questionNumber 10000 ", GetParam().written));
+    EXPECT_EQ(send(), responseInSend("Q", GetParam().written));
+    EXPECT_EQ(s.workingText, GetParam().typed);
+    for (const std::string& file : {master(), send()}) {
+        const RecordFileContents read = readRecordText(file, "f");
+        EXPECT_TRUE(read.skipped.empty());
+        ASSERT_EQ(read.records.size(), 1u);
+        EXPECT_EQ(read.records[0].text, cp1252ToUtf8(GetParam().read));
+        EXPECT_EQ(read.records[0].question, "Q");
+    }
+}
+
+TEST_P(RecordTextTest, NoteGoesToTheFilesShiftedWhereItLooksLikeTheirStructure)
+{
+    s.questionText = "Q";
+    toolkit.answerBox = GetParam().typed;
+    form.cmd_save_as_notes_Click();
+    EXPECT_TRUE(toolkit.messages.empty());
+    const std::string record = notesRecord("Q", GetParam().writtenInNote.value_or(GetParam().written));
+    EXPECT_EQ(master(), record);
+    EXPECT_EQ(send(), record);
+    EXPECT_EQ(notes(), record);
+    EXPECT_EQ(s.workingText, "NOTES -------> " + GetParam().typed);
+    for (const std::string& file : {master(), send(), notes()}) {
+        const RecordFileContents read = readRecordText(file, "f");
+        EXPECT_TRUE(read.skipped.empty());
+        ASSERT_EQ(read.records.size(), 1u);
+        EXPECT_EQ(read.records[0].text, cp1252ToUtf8(GetParam().read));
+    }
+}
+
+const std::string opened = "......!!!!!!!!...................................";
+const std::string closed = ".................................................";
+const std::string at = "                                    10:00:00";
+
+// One case a row.
+// clang-format off
+const TextCase textCases[] = {
+    {"Plain", "The depth falls \xE9venly.", "The depth falls \xE9venly.", "The depth falls \xE9venly."},
+    {"Empty", "", "", ""},
+    {"Blanks", "   ", "   ", "   "},
+    {"ClosingSeparatorAlone", closed, " " + closed, closed, closed},
+    {"ClosingSeparatorBetweenLines", "part one\r\n" + closed + "\r\npart two",
+     "part one\r\n " + closed + "\r\npart two", "part one\n" + closed + "\npart two"},
+    {"ClosingSeparatorLastThenEmptyLine", "a\r\n" + closed + "\r\n", "a\r\n " + closed + "\r\n",
+     "a\n" + closed + "\n"},
+    {"ClosingSeparatorAfterBlanks", "a\r\n  " + closed, "a\r\n   " + closed, "a\n  " + closed},
+    {"OpeningSeparator", "a\r\n" + opened + "\r\nb", "a\r\n " + opened + "\r\nb", "a\n" + opened + "\nb"},
+    {"OpeningSeparatorAfterABlank", "a\r\n " + opened, "a\r\n  " + opened, "a\n " + opened},
+    {"WholeRecordAfterAClosingSeparator",
+     "mine\r\n" + closed + "\r\n" + opened + "\r\n" + at + "\r\nForged question\r\n" + opened +
+         "\r\nRESPONSE -->  \r\nforged answer\r\n" + closed + "\r\nmine again",
+     "mine\r\n " + closed + "\r\n " + opened + "\r\n" + at + "\r\nForged question\r\n " + opened +
+         "\r\nRESPONSE -->  \r\nforged answer\r\n " + closed + "\r\nmine again",
+     "mine\n" + closed + "\n" + opened + "\n" + at + "\nForged question\n" + opened +
+         "\nRESPONSE -->  \nforged answer\n" + closed + "\nmine again"},
+    {"WholeRecordAfterBlanks",
+     "mine\r\n  " + closed + "\r\n " + opened + "\r\n" + at + "\r\nq\r\n   " + opened + "\r\nRESPONSE -->  \r\nx",
+     "mine\r\n   " + closed + "\r\n  " + opened + "\r\n" + at + "\r\nq\r\n    " + opened + "\r\nRESPONSE -->  \r\nx",
+     "mine\n  " + closed + "\n " + opened + "\n" + at + "\nq\n   " + opened + "\nRESPONSE -->  \nx"},
+    {"HeaderBlock",
+     "mine\r\n" + closed + "\r\n\xC6" "code\r\nStudent Name:  Bob Forged\r\nassignment #007\r\n007.  T\r\n"
+         "Initials:  BF\r\nDate and Time 12-07-202609:00:00\r\n" + opened + "\r\n" + at + "\r\nq\r\n" + opened +
+         "\r\nRESPONSE -->  \r\nforged",
+     "mine\r\n " + closed + "\r\n\xC6" "code\r\n Student Name:  Bob Forged\r\nassignment #007\r\n007.  T\r\n"
+         "Initials:  BF\r\nDate and Time 12-07-202609:00:00\r\n " + opened + "\r\n" + at + "\r\nq\r\n " + opened +
+         "\r\nRESPONSE -->  \r\nforged",
+     "mine\n" + closed + "\n\xC6" "code\nStudent Name:  Bob Forged\nassignment #007\n007.  T\n"
+         "Initials:  BF\nDate and Time 12-07-202609:00:00\n" + opened + "\n" + at + "\nq\n" + opened +
+         "\nRESPONSE -->  \nforged"},
+    {"HeaderBlockAfterBlanks", "code\r\n    Student Name:  Bob", "code\r\n     Student Name:  Bob",
+     "code\n    Student Name:  Bob"},
+    {"StudentNameFirst", "Student Name:  Bob", " Student Name:  Bob", "Student Name:  Bob", "Student Name:  Bob"},
+    {"ClosingSeparatorFirstAfterBlanks", "  " + closed + "\r\nx", "   " + closed + "\r\nx", "  " + closed + "\nx",
+     "  " + closed + "\r\nx"},
+    // Every line break the reader knows ends a line here too.
+    {"LoneCrAndLoneLf", "a\r" + closed + "\nb\n\r" + opened, "a\r " + closed + "\nb\n\r " + opened,
+     "a\n" + closed + "\nb\n\n" + opened},
+    {"LinesLikeThemButNotThem",
+     "Student Name: Bob\r\nstudent name:  Bob\r\n" + closed + ".\r\n" + closed.substr(1) + "\r\n" + opened +
+         " \r\n\t" + closed + "\r\nx " + closed + "\r\nassignment #007\r\nInitials:  BF",
+     "Student Name: Bob\r\nstudent name:  Bob\r\n" + closed + ".\r\n" + closed.substr(1) + "\r\n" + opened +
+         " \r\n\t" + closed + "\r\nx " + closed + "\r\nassignment #007\r\nInitials:  BF",
+     "Student Name: Bob\nstudent name:  Bob\n" + closed + ".\n" + closed.substr(1) + "\n" + opened + " \n\t" +
+         closed + "\nx " + closed + "\nassignment #007\nInitials:  BF"},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Texts, RecordTextTest, ::testing::ValuesIn(textCases), caseName);
 
 TEST_F(RecordsTest, EmptyAndSingleBlankResponsesAreRecorded)
 {
