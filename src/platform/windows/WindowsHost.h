@@ -24,8 +24,9 @@ std::wstring extendedPath(const std::filesystem::path& path);
 //
 // Its calls are defined by their part, each in a file of its own, as in the
 // POSIX host:
-//   WindowsFiles.cpp     files by handle: open, write, read, flush, cut back,
-//                        and the readers' openToRead, readSome
+//   WindowsFiles.cpp     files by handle: open, write, the one read loop
+//                        (readSome), flush, cut back, and the readers'
+//                        openToRead and seekTo
 //   WindowsLocks.cpp     the lock on a unit's files (no signal to hold back)
 //   WindowsLockFiles.cpp the lock files' calls, and who holds one (machine,
 //                        process)
@@ -41,13 +42,15 @@ public:
     std::uint64_t size(HostHandle file) override;
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
     void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override;
-    std::size_t read(HostHandle file, char* buffer, std::size_t size) override;
     void sync(HostHandle file) override;
     void syncData(HostHandle file) override { sync(file); }
     bool blank(HostHandle file, std::uint64_t length) noexcept override;
     bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
+    HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes) override;
+    bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason) override;
+    std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason) override;
 
     LockAnswer tryLock(HostHandle file, bool shared) override;
     void holdTermination() override;
