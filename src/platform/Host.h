@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qal {
 
@@ -161,6 +162,21 @@ public:
     virtual long long processId() = 0;
     // True only when no process of that number runs on this machine.
     virtual bool processGone(long long pid) = 0;
+
+    // Looking at names without changing anything, for the Windows path
+    // lookup (PathLookup, WinPath.h) to match letter case as Windows does.
+    // Whether anything stands at path (a link, dangling or not, counts: it
+    // is never followed).
+    virtual bool exists(const std::filesystem::path& path) noexcept = 0;
+    // The names in folder (file names of this host, without the folder),
+    // in the file system's order; those read before a failure, or none.
+    virtual std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) = 0;
+    // True for a folder, or a link to one.
+    virtual bool isFolder(const std::filesystem::path& path) noexcept = 0;
+    // The value of an environment variable, empty when it is not set.
+    virtual std::string environment(std::string_view name) = 0;
+    // The folder a path without a drive starts from.
+    virtual std::filesystem::path currentFolder() = 0;
 
     // Termination signals (POSIX) are held back while a unit is open, so it
     // completes; Windows has none to hold. Calls nest.

@@ -51,6 +51,10 @@ public:
     // True refuses renaming the file (a student's file found under the older
     // byte form of its name), as a file system may.
     virtual bool refusesRename(int /*number*/) { return false; }
+    // Told of each name the path lookup asks whether it exists, and of each
+    // folder whose names it reads (to match a name in another letter case).
+    virtual void lookedAt(const std::filesystem::path& /*path*/) noexcept {}
+    virtual void listed(const std::filesystem::path& /*folder*/) noexcept {}
     // Told after a folder was flushed to the disk, its new entry with it.
     virtual void folderSynced(const std::filesystem::path& /*folder*/) {}
 
@@ -86,6 +90,19 @@ public:
     {
         return !refusesRename(numberOf(from)) && real_.renameNoReplace(from, to);
     }
+    bool exists(const std::filesystem::path& path) noexcept override
+    {
+        lookedAt(path);
+        return real_.exists(path);
+    }
+    std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) override
+    {
+        listed(folder);
+        return real_.folderNames(folder);
+    }
+    bool isFolder(const std::filesystem::path& path) noexcept override { return real_.isFolder(path); }
+    std::string environment(std::string_view name) override { return real_.environment(name); }
+    std::filesystem::path currentFolder() override { return real_.currentFolder(); }
     std::string machineName() override { return real_.machineName(); }
     std::string machineId() override { return real_.machineId(); }
     long long processId() override { return real_.processId(); }

@@ -24,7 +24,8 @@ inline int fdOf(HostHandle file)
 //   PosixLocks.cpp     the lock on a unit's files, the signals held meanwhile
 //   PosixLockFiles.cpp the lock files' calls, and who holds one (machine,
 //                      process)
-//   PosixPaths.cpp     folders, drives, host paths and local time
+//   PosixPaths.cpp     folders, what the path lookup looks at, drives, host
+//                      paths and local time
 //   PosixErrors.cpp    errno to the program's error numbers
 //   PosixHost.cpp      the one host object
 class PosixHost final : public Host {
@@ -57,6 +58,11 @@ public:
     Entry entry(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
+    bool exists(const std::filesystem::path& path) noexcept override;
+    std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) override;
+    bool isFolder(const std::filesystem::path& path) noexcept override;
+    std::string environment(std::string_view name) override;
+    std::filesystem::path currentFolder() override;
     std::string machineName() override;
     std::string machineId() override;
     long long processId() override;

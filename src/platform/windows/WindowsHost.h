@@ -30,7 +30,8 @@ std::wstring extendedPath(const std::filesystem::path& path);
 //   WindowsLocks.cpp     the lock on a unit's files (no signal to hold back)
 //   WindowsLockFiles.cpp the lock files' calls, and who holds one (machine,
 //                        process)
-//   WindowsPaths.cpp     the long form of a path, folders, drives, host paths
+//   WindowsPaths.cpp     the long form of a path, folders, what the path
+//                        lookup looks at, drives, host paths
 //                        and local time
 //   WindowsErrors.cpp    GetLastError to the program's error numbers, and
 //                        the system's words for an error
@@ -66,6 +67,11 @@ public:
     Entry entry(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
+    bool exists(const std::filesystem::path& path) noexcept override;
+    std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) override;
+    bool isFolder(const std::filesystem::path& path) noexcept override;
+    std::string environment(std::string_view name) override;
+    std::filesystem::path currentFolder() override;
     std::string machineName() override;
     std::string machineId() override;
     long long processId() override;
