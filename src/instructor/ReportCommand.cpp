@@ -141,7 +141,7 @@ constexpr std::uint64_t maxReportFileBytes = std::uint64_t{1} << 30;
 // kept, to be told once the reading is done.
 class InputFile : public ByteSource {
 public:
-    InputFile() = default;
+    explicit InputFile(Host& host = systemHost()) : host_(host) {}
     ~InputFile() { close(); }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -152,7 +152,7 @@ public:
     {
         close();
         ReadOutcome outcome;
-        file_ = openToRead(hostPathFromUtf8(path), outcome, maxReportFileBytes);
+        file_ = host_.openToRead(hostPathFromUtf8(path), outcome, maxReportFileBytes);
         if (file_ == noHandle) {
             // The report's message says "cannot read" already: the host's
             // own words alone follow it when the file will not open.
@@ -169,7 +169,7 @@ public:
     // a long file reads little more than the piece.
     bool seek(std::uint64_t offset, std::uint64_t wanted, std::string& reason)
     {
-        if (!seekTo(file_, offset, reason))
+        if (!host_.seekTo(file_, offset, reason))
             return false;
         failure_.clear();
         wanted_ = wanted;
@@ -184,7 +184,7 @@ public:
             size = static_cast<std::size_t>(std::min<std::uint64_t>(size, std::max<std::uint64_t>(wanted_, 4096)));
             wanted_ -= std::min<std::uint64_t>(wanted_, size);
         }
-        return readSome(file_, into, size, failure_);
+        return host_.readSome(file_, into, size, failure_);
     }
 
     // Why the reading stopped before the end; empty when it did not.
@@ -194,12 +194,13 @@ private:
     void close()
     {
         if (file_ != noHandle)
-            closeToRead(file_);
+            host_.close(file_);
         file_ = noHandle;
     }
 
     static constexpr std::uint64_t unlimited = ~std::uint64_t{0};
 
+    Host& host_;
     HostHandle file_ = noHandle;
     std::string failure_;
     std::uint64_t wanted_ = unlimited;
@@ -245,11 +246,11 @@ void cannotRead(const std::string& path, const std::string& reason, std::ostream
 // Hands every whole record of the file at path to use; each piece skipped
 // is a warning on err, and so is a file that cannot be read.
 void readAll(const std::string& path, std::ostream& err, Status& status, const RecordUse& use,
-             const KeepGoing& keepGoing = {})
+             const KeepGoing& keepGoing = {}, Host& host = systemHost())
 {
     if (!status.goOn(keepGoing))
         return;
-    InputFile file;
+    InputFile file(host);
     std::string reason;
     if (!file.open(path, reason)) {
         cannotRead(path, reason, err, status);
@@ -696,12 +697,12 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
 }
 
 int forEachRecord(const std::vector<std::string>& files, std::ostream& err, const KeepGoing& keepGoing,
-                  const std::function<void(const ReportRecord&)>& use)
+                  const std::function<void(const ReportRecord&)>& use, Host& host)
 {
     Status status;
     for (const std::string& file : files)
         readAll(
-            file, err, status, [&](const ReportRecord& record, const RecordReader&) { use(record); }, keepGoing);
+            file, err, status, [&](const ReportRecord& record, const RecordReader&) { use(record); }, keepGoing, host);
     return status.value();
 }
 

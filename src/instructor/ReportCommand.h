@@ -2,6 +2,7 @@
 
 #include "instructor/ClassOverview.h"
 #include "instructor/Feedback.h"
+#include "platform/Host.h"
 
 #include <functional>
 #include <iosfwd>
@@ -30,9 +31,9 @@ int reportCommand(const std::vector<std::string>& arguments, std::ostream& out, 
 using KeepGoing = std::function<bool()>;
 inline constexpr int reportStopped = -1;
 
-// Every whole record of the record files, in order.
+// Every whole record of the record files, in order, read on host.
 int forEachRecord(const std::vector<std::string>& files, std::ostream& err, const KeepGoing& keepGoing,
-                  const std::function<void(const ReportRecord&)>& use);
+                  const std::function<void(const ReportRecord&)>& use, Host& host = systemHost());
 
 // The class overview with --lesson's questions and --roster's students
 // (either path may be empty); none when either cannot be read.

@@ -1,6 +1,7 @@
 #include "instructor/WorkbookReport.h"
 
 #include "instructor/ReportColumns.h"
+#include "platform/CodePage.h"
 
 #include <xlsxwriter.h>
 
@@ -54,7 +55,7 @@ double linesOf(std::string_view text, double width)
     for (char c : text) {
         if (c == '\n')
             endLine();
-        else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+        else if (!isUtf8Continuation(static_cast<unsigned char>(c)))
             ++characters;
         if (lines * lineHeight >= maxRowHeight)
             return static_cast<double>(lines);
@@ -95,7 +96,7 @@ std::string_view firstCharacters(std::string_view text, std::size_t most, bool& 
 {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+        if (isUtf8Continuation(static_cast<unsigned char>(text[i])))
             continue;
         if (characters == most) {
             cut = true;

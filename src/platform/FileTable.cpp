@@ -2,7 +2,6 @@
 
 #include "platform/Printable.h"
 #include "platform/RunError.h"
-#include "platform/WinPath.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -36,6 +35,15 @@ const FileTable::Slot* FileTable::find(int number) const
     return s.file != noHandle ? &s : nullptr;
 }
 
+std::filesystem::path FileTable::lookUp(std::string_view windowsPath, PathKind last, std::filesystem::path* utf8Form)
+{
+    const bool inUnit = std::any_of(slots_.begin(), slots_.end(),
+                                    [](const Slot& s) { return s.file != noHandle && s.mode == FileMode::Append; });
+    if (!inUnit)
+        paths_.forget();
+    return paths_.hostPath(windowsPath, last, utf8Form);
+}
+
 bool FileTable::isOpen(int number) const
 {
     return find(number) != nullptr;
@@ -47,7 +55,7 @@ void FileTable::open(int number, std::string_view windowsPath, FileMode mode)
     if (s.file != noHandle)
         throw RunError(err::FileAlreadyOpen);
     std::filesystem::path utf8Form;
-    const std::filesystem::path path = hostPath(windowsPath, PathKind::File, &utf8Form);
+    const std::filesystem::path path = lookUp(windowsPath, PathKind::File, &utf8Form);
     // Nothing of the student's goes into another user's file (who could read
     // or change it): an Output file is asked before it is emptied, an Append
     // file once it is open, before anything is written (and after a
@@ -192,7 +200,9 @@ void FileTable::closeAllQuietly() noexcept
 
 void FileTable::createFolder(std::string_view windowsPath)
 {
-    const std::filesystem::path path = hostPath(windowsPath, PathKind::Folder);
+    const std::filesystem::path path = lookUp(windowsPath, PathKind::Folder);
+    // What the folders hold changes: the lookups after look afresh.
+    paths_.forget();
     host_->makeFolder(path);
     // The new folder's entry in its parent, durable like the files made in it.
     host_->syncFolder(path.parent_path());
@@ -201,7 +211,7 @@ void FileTable::createFolder(std::string_view windowsPath)
 std::string FileTable::otherOwner(std::string_view windowsPath)
 {
     try {
-        return foreignOwner(hostPath(windowsPath, PathKind::File));
+        return foreignOwner(lookUp(windowsPath, PathKind::File));
     } catch (const RunError&) {
         return {}; // no such place: nothing there is anyone's
     }

@@ -3,6 +3,7 @@
 #include "platform/Host.h"
 #include "platform/LineReader.h"
 #include "platform/RunError.h"
+#include "platform/WinPath.h"
 
 #include <array>
 #include <cstdint>
@@ -82,7 +83,7 @@ class FileTable {
 public:
     static constexpr int maxNumber = 255;
 
-    explicit FileTable(Host& host = systemHost()) : host_(&host) {}
+    explicit FileTable(Host& host = systemHost()) : host_(&host), paths_(host) {}
     ~FileTable();
     FileTable(const FileTable&) = delete;
     FileTable& operator=(const FileTable&) = delete;
@@ -130,6 +131,7 @@ public:
     void setHost(Host& host)
     {
         host_ = &host;
+        paths_.setHost(host);
         processId_ = 0;
     }
     void setLockTimeoutMs(int ms) { lockTimeoutMs_ = ms; }
@@ -177,6 +179,12 @@ private:
 
     Slot& slot(int number);
     const Slot* find(int number) const;
+    // The host path of a Windows path. Within a unit (while an Append file
+    // is open) the folders found are remembered, so that each is looked up
+    // once; the first file of the next unit, and every file opened outside
+    // a unit, looks afresh.
+    std::filesystem::path lookUp(std::string_view windowsPath, PathKind last,
+                                 std::filesystem::path* utf8Form = nullptr);
     void release(Slot& s) noexcept;
     // A file found under its older byte-form name takes its UTF-8 one
     // (ByteFormRenaming.cpp).
@@ -230,6 +238,7 @@ private:
 
     std::array<Slot, maxNumber + 1> slots_{};
     Host* host_;
+    PathLookup paths_;
     int lockTimeoutMs_ = 10000;
     std::function<void(bool)> waitNotice_;
     std::function<void(const std::string&)> warning_;

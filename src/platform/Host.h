@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qal {
 
@@ -27,6 +28,15 @@ enum class LockAnswer {
     Held,         // another run holds it: try again later
     NotSupported, // the file system keeps no locks (a lock file stands in)
 };
+
+// What reading a file as bytes came to, for the readers of lesson files and
+// record files, with the host's own words for what went wrong (as its
+// messages say it, e.g. "Permission denied").
+struct ReadOutcome {
+    enum Kind { Read, Missing, Folder, NotAFile, TooLarge, CannotOpen, CannotRead } kind = Read;
+    std::string reason;
+};
+constexpr std::uint64_t noSizeLimit = ~std::uint64_t{0};
 
 // The system calls under the file table, and the few other services of the
 // host that differ between systems. Everything above it (files by number,
@@ -63,8 +73,9 @@ public:
     // the file's length growing only where they reach past its end. written
     // as for writeAll.
     virtual void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) = 0;
-    // Reads up to size bytes into buffer; 0 at the end of the file.
-    virtual std::size_t read(HostHandle file, char* buffer, std::size_t size) = 0;
+    // Reads up to size bytes into buffer; 0 at the end of the file. Built on
+    // readSome, the host's one read loop: a failure there is 57.
+    std::size_t read(HostHandle file, char* buffer, std::size_t size);
     // Flushes what was written to the disk. A file that cannot be flushed by
     // its nature (a terminal, a device) is no failure.
     virtual void sync(HostHandle file) = 0;
@@ -82,8 +93,22 @@ public:
     // (a network file system may report that only on close), while the file
     // is still open and locked.
     virtual void checkWritten(HostHandle file) = 0;
-    // Closes the file, letting go of its lock.
+    // Closes the file, letting go of its lock; a file opened to read
+    // (openToRead) too.
     virtual void close(HostHandle file) noexcept = 0;
+
+    // Reading as the lesson and record readers do (readFilePieces below),
+    // saying why in the host's words rather than by an error number.
+    // Opens a plain file (a link to one will do) to be read from its start or
+    // from any offset: noHandle, with why in outcome, when it cannot be. A
+    // folder, a FIFO or a device is refused at once, never waited on; so is a
+    // file longer than maxBytes.
+    virtual HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes) = 0;
+    // Reads on from offset. False, with why, when the host cannot.
+    virtual bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason) = 0;
+    // Up to size bytes; 0 at the end, or when reading fails (with why in
+    // reason). The host's one read loop: every read of a file goes through it.
+    virtual std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason) = 0;
     // Takes the file's lock without waiting: shared for reading, exclusive
     // for writing.
     virtual LockAnswer tryLock(HostHandle file, bool shared) = 0;
@@ -138,6 +163,21 @@ public:
     // True only when no process of that number runs on this machine.
     virtual bool processGone(long long pid) = 0;
 
+    // Looking at names without changing anything, for the Windows path
+    // lookup (PathLookup, WinPath.h) to match letter case as Windows does.
+    // Whether anything stands at path (a link, dangling or not, counts: it
+    // is never followed).
+    virtual bool exists(const std::filesystem::path& path) noexcept = 0;
+    // The names in folder (file names of this host, without the folder),
+    // in the file system's order; those read before a failure, or none.
+    virtual std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) = 0;
+    // True for a folder, or a link to one.
+    virtual bool isFolder(const std::filesystem::path& path) noexcept = 0;
+    // The value of an environment variable, empty when it is not set.
+    virtual std::string environment(std::string_view name) = 0;
+    // The folder a path without a drive starts from.
+    virtual std::filesystem::path currentFolder() = 0;
+
     // Termination signals (POSIX) are held back while a unit is open, so it
     // completes; Windows has none to hold. Calls nest.
     virtual void holdTermination() = 0;
@@ -163,35 +203,17 @@ std::string utf8FromHostPath(const std::filesystem::path& path);
 // A time of the system clock as local time.
 std::tm localTime(std::time_t seconds);
 
-// Reading files as bytes, for the readers of lesson files and record files,
-// with the host's own words for what went wrong (as its messages say it,
-// e.g. "Permission denied").
-struct ReadOutcome {
-    enum Kind { Read, Missing, Folder, NotAFile, TooLarge, CannotOpen, CannotRead } kind = Read;
-    std::string reason;
-};
-constexpr std::uint64_t noSizeLimit = ~std::uint64_t{0};
-// Opens a plain file (a link to one will do) to be read from its start or
-// from any offset: noHandle, with why in outcome, when it cannot be. A
-// folder, a FIFO or a device is refused at once, never waited on; so is a
-// file longer than maxBytes.
-HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes = noSizeLimit);
 // Why a file could not be read, in the words both readers use ("it does not
 // exist", "it is a folder, not a file", ...). `what` names what the file was
 // to be ("lesson", "record file"), for one longer than maxBytes, the most
 // any such file can hold; the host's own words follow "it cannot be opened: "
 // and "it cannot be read: ". Empty for a file read.
 std::string readRefusal(const ReadOutcome& outcome, std::string_view what, std::uint64_t maxBytes);
-// Reads on from offset. False, with why, when the host cannot.
-bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason);
-// Up to size bytes; 0 at the end, or when reading fails (with why in reason).
-std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason);
-void closeToRead(HostHandle file) noexcept;
 
-// Reads a file whole, a piece at a time. piece is called with each piece in
-// order and returns false to stop reading.
+// Reads a file whole on host, a piece at a time. piece is called with each
+// piece in order and returns false to stop reading.
 // A file longer than maxBytes is refused (TooLarge) before it is read.
-ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece,
-                           std::uint64_t maxBytes = noSizeLimit);
+ReadOutcome readFilePieces(Host& host, const std::filesystem::path& path,
+                           const std::function<bool(std::string_view)>& piece, std::uint64_t maxBytes = noSizeLimit);
 
 } // namespace qal

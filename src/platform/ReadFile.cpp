@@ -1,6 +1,9 @@
-// Reading a whole file a piece at a time, on the host's byte reading.
+// Reading a whole file a piece at a time, and a file by number's reads, on
+// the host's one read loop (Host::readSome).
 
 #include "platform/Host.h"
+
+#include "platform/RunError.h"
 
 #include <string>
 
@@ -31,11 +34,20 @@ std::string readRefusal(const ReadOutcome& outcome, std::string_view what, std::
     return {};
 }
 
-ReadOutcome readFilePieces(const std::filesystem::path& path, const std::function<bool(std::string_view)>& piece,
-                           std::uint64_t maxBytes)
+std::size_t Host::read(HostHandle file, char* buffer, std::size_t size)
+{
+    std::string reason;
+    const std::size_t got = readSome(file, buffer, size, reason);
+    if (!reason.empty())
+        throw RunError(err::DeviceIOError);
+    return got;
+}
+
+ReadOutcome readFilePieces(Host& host, const std::filesystem::path& path,
+                           const std::function<bool(std::string_view)>& piece, std::uint64_t maxBytes)
 {
     ReadOutcome outcome;
-    const HostHandle file = openToRead(path, outcome, maxBytes);
+    const HostHandle file = host.openToRead(path, outcome, maxBytes);
     if (file == noHandle)
         return outcome;
     // Pieces of 64 KiB: a lesson file that cannot be one is refused after
@@ -43,7 +55,7 @@ ReadOutcome readFilePieces(const std::filesystem::path& path, const std::functio
     std::string chunk(1 << 16, '\0');
     for (;;) {
         std::string reason;
-        const std::size_t got = readSome(file, chunk.data(), chunk.size(), reason);
+        const std::size_t got = host.readSome(file, chunk.data(), chunk.size(), reason);
         if (got == 0) {
             if (!reason.empty())
                 outcome = {ReadOutcome::CannotRead, reason};
@@ -52,7 +64,7 @@ ReadOutcome readFilePieces(const std::filesystem::path& path, const std::functio
         if (!piece(std::string_view(chunk.data(), got)))
             break;
     }
-    closeToRead(file);
+    host.close(file);
     return outcome;
 }
 

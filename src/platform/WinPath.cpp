@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <vector>
 
 namespace qal {
@@ -65,15 +64,6 @@ bool hostNameAsCp1252(std::string_view utf8, std::string& out)
     return whole;
 }
 
-fs::path driveRoot(char letter)
-{
-    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-    const std::string variable = std::string("QALESSON_DRIVE_") + upper;
-    if (const char* mapped = std::getenv(variable.c_str()); mapped && *mapped)
-        return hostPathFromUtf8(mapped);
-    return defaultDriveRoot(upper);
-}
-
 // An existing entry of a folder, and whether its name is in the older byte
 // form (Windows-1252 bytes as they are, not UTF-8).
 struct Entry {
@@ -87,26 +77,25 @@ struct Entry {
 // the kind wanted before any other, and among several the first in byte
 // order. An entry is read as UTF-8 where it is that, and as Windows-1252
 // bytes too, so that files made under the older byte form are found as well.
-Entry matchingEntry(const fs::path& folder, const std::string& name, const std::string& hostName, PathKind kind)
+Entry matchingEntry(Host& host, const fs::path& folder, const std::string& name, const std::string& hostName,
+                    PathKind kind)
 {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(folder / hostPathFromUtf8(hostName), ec)))
+    if (host.exists(folder / hostPathFromUtf8(hostName)))
         return {hostName, false};
-    if (hostName != name && fs::exists(fs::symlink_status(folder / hostPathFromUtf8(name), ec)))
+    if (hostName != name && host.exists(folder / hostPathFromUtf8(name)))
         return {name, true};
     const std::string wanted = folded(name);
     Entry best;
     bool bestFits = false;
     std::string asText;
-    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string entry = utf8FromHostPath(it->path().filename());
+    for (const fs::path& found : host.folderNames(folder)) {
+        const std::string entry = utf8FromHostPath(found);
         if (entry.size() < wanted.size() || entry.size() > 4 * wanted.size())
             continue;
         const bool asUtf8 = hostNameAsCp1252(entry, asText) && folded(asText) == wanted;
         if (!asUtf8 && folded(entry) != wanted)
             continue;
-        std::error_code kindError;
-        const bool fits = it->is_directory(kindError) == (kind == PathKind::Folder);
+        const bool fits = host.isFolder(folder / found) == (kind == PathKind::Folder);
         if (best.name.empty() || (fits && !bestFits) || (fits == bestFits && entry < best.name)) {
             // Found only as bytes: a name of the older form (an ASCII name
             // reads the same either way).
@@ -119,19 +108,27 @@ Entry matchingEntry(const fs::path& folder, const std::string& name, const std::
 
 } // namespace
 
-fs::path hostPath(std::string_view windowsPath, PathKind last, fs::path* utf8Form)
+fs::path PathLookup::driveRoot(char letter)
+{
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    if (const std::string mapped = host_->environment(std::string("QALESSON_DRIVE_") + upper); !mapped.empty())
+        return hostPathFromUtf8(mapped);
+    return defaultDriveRoot(upper);
+}
+
+fs::path PathLookup::hostPath(std::string_view windowsPath, PathKind last, fs::path* utf8Form)
 {
     if (utf8Form)
         utf8Form->clear();
-    fs::path result;
     std::string_view rest = windowsPath;
+    // Where the path starts: a drive (c: and C: alike), the current drive,
+    // or the current folder (the folder's key in folders_ starts so too).
+    std::string start;
     if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
-        result = driveRoot(rest[0]);
+        start = {static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0]))), ':'};
         rest.remove_prefix(2);
     } else if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) {
-        result = driveRoot('C');
-    } else {
-        result = fs::current_path();
+        start = "\\";
     }
 
     std::vector<std::string> parts;
@@ -148,8 +145,28 @@ fs::path hostPath(std::string_view windowsPath, PathKind last, fs::path* utf8For
     if (!part.empty())
         parts.push_back(part);
 
-    for (std::size_t i = 0; i < parts.size(); ++i) {
+    // The folder the last name lies in, as found before, or looked up now.
+    std::string key = start;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i)
+        key.append("\\").append(parts[i]);
+    const auto known = parts.empty() ? folders_.end() : folders_.find(key);
+    fs::path result;
+    std::size_t from = 0;
+    if (known != folders_.end()) {
+        result = known->second;
+        from = parts.size() - 1;
+    } else if (start.size() == 2) {
+        result = driveRoot(start[0]);
+    } else if (!start.empty()) {
+        result = driveRoot('C');
+    } else {
+        result = host_->currentFolder();
+    }
+
+    for (std::size_t i = from; i < parts.size(); ++i) {
         const std::string& name = parts[i];
+        if (i + 1 == parts.size() && known == folders_.end())
+            folders_.emplace(key, result);
         if (name == ".")
             continue;
         if (name == "..") {
@@ -160,12 +177,18 @@ fs::path hostPath(std::string_view windowsPath, PathKind last, fs::path* utf8For
         // Windows-1252 text on the Windows side, UTF-8 on the host. A host
         // that matches letter case itself is left to do it.
         const std::string hostName = cp1252ToUtf8(name);
-        const Entry existing = hostMatchesLetterCase() ? Entry{} : matchingEntry(result, name, hostName, kind);
+        const Entry existing = hostMatchesLetterCase() ? Entry{} : matchingEntry(*host_, result, name, hostName, kind);
         if (utf8Form && existing.byteForm && i + 1 == parts.size())
             *utf8Form = result / hostPathFromUtf8(cp1252ToUtf8(existing.name));
         result /= hostPathFromUtf8(existing.name.empty() ? hostName : existing.name);
     }
     return result;
+}
+
+fs::path hostPath(std::string_view windowsPath, PathKind last, fs::path* utf8Form)
+{
+    PathLookup once(systemHost());
+    return once.hostPath(windowsPath, last, utf8Form);
 }
 
 } // namespace qal

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/Host.h"
+
 #include <cstddef>
 #include <filesystem>
+#include <map>
+#include <string>
 #include <string_view>
 
 namespace qal {
@@ -41,8 +45,40 @@ std::filesystem::path besideFile(const std::filesystem::path& file, std::string_
 // When the last component is found under the older byte form, *utf8Form (if
 // given) is set to the same path with that name in UTF-8 (its letter case
 // kept): the name to rename it to. Otherwise it is cleared.
+//
+// What it looks at (whether a name exists, what a folder holds, the drive
+// variables, the current folder) it asks the host (Host.h) for; it changes
+// nothing. This one asks the system's host and remembers nothing.
 enum class PathKind { File, Folder };
 std::filesystem::path hostPath(std::string_view windowsPath, PathKind last = PathKind::File,
                                std::filesystem::path* utf8Form = nullptr);
+
+// The same lookup on a host given, remembering the folder each path lies in
+// until told to forget: the files of a unit (a record's master and send
+// files, in one folder) look their folder up once. The file table forgets
+// at the start of each unit, and whenever it makes a folder; what stood in
+// the file system in between is taken to stand still.
+class PathLookup {
+public:
+    explicit PathLookup(Host& host) : host_(&host) {}
+
+    std::filesystem::path hostPath(std::string_view windowsPath, PathKind last = PathKind::File,
+                                   std::filesystem::path* utf8Form = nullptr);
+    void forget() { folders_.clear(); }
+    void setHost(Host& host)
+    {
+        host_ = &host;
+        forget();
+    }
+
+private:
+    std::filesystem::path driveRoot(char letter);
+
+    Host* host_;
+    // The host folder of each Windows folder looked up, by its drive (a
+    // backslash for the current drive, nothing for the current folder) and
+    // its names, as given.
+    std::map<std::string, std::filesystem::path> folders_;
+};
 
 } // namespace qal

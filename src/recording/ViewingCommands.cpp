@@ -13,13 +13,17 @@ void LessonForm::displayNotes()
     // (the last command's text, or the notes of an earlier display) followed
     // by the notes file's lines run together.
     files_.close(3);
+    const std::size_t gathered = s_.workingText.size();
     try {
         files_.open(3, s_.notesFilePath, FileMode::Input);
         while (!files_.eof(3))
             s_.workingText += files_.readLine(3);
         files_.close(3);
     } catch (const RunError&) {
-        // The question box stays as it was; the number is free for the next try.
+        // The question box stays as it was, and so does the text gathered:
+        // a read that failed midway adds none of the lines before it. The
+        // number is free for the next try.
+        s_.workingText.resize(gathered);
         files_.closeQuietly({3});
         throw;
     }

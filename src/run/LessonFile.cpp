@@ -180,7 +180,7 @@ std::string fromUtf8(const std::string& line, std::size_t lineNumber, std::vecto
 
 } // namespace
 
-LessonFile readLessonFile(const std::string& path)
+LessonFile readLessonFile(const std::string& path, Host& host)
 {
     LessonLineSplitter splitter;
     Utf8Check utf8;
@@ -193,7 +193,7 @@ LessonFile readLessonFile(const std::string& path)
         return false;
     };
     const ReadOutcome read = readFilePieces(
-        hostPathFromUtf8(path),
+        host, hostPathFromUtf8(path),
         [&](std::string_view piece) {
             const std::size_t got = piece.size();
             if (total == 0) {

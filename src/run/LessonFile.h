@@ -1,6 +1,7 @@
 #pragma once
 
 #include "paging/LessonLimits.h"
+#include "platform/Host.h"
 #include "platform/LineBreaks.h"
 
 #include <cstddef>
@@ -115,8 +116,8 @@ struct LessonFile {
 // of them in unholdable), or a
 // byte order mark before text that is not UTF-8; and text that is plainly
 // neither (a UTF-16 byte order mark, or a NUL byte), whose header lines
-// could never match an assignment number.
-LessonFile readLessonFile(const std::string& path);
+// could never match an assignment number. The file is read on host.
+LessonFile readLessonFile(const std::string& path, Host& host = systemHost());
 
 // The one line that tells the user why a lesson file was refused, for a
 // message box and standard error alike.

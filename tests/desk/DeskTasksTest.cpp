@@ -4,6 +4,7 @@
 #include "desk/FeedbackReturn.h"
 #include "desk/LessonReview.h"
 #include "desk/TryRun.h"
+#include "fakes/StepFault.h"
 #include "fakes/TempDrive.h"
 #include "instructor/LessonCheck.h"
 #include "instructor/ReportScenario.h"
@@ -169,6 +170,48 @@ TEST_F(ScenarioTest, TornFileIsAWarningAndTheRestIsCounted)
     EXPECT_EQ(torn.records, whole.records);
     ASSERT_EQ(torn.messages.size(), 1u);
     EXPECT_NE(torn.messages[0].find(": warning: "), std::string::npos) << torn.messages[0];
+}
+
+// A record file that opens but whose reading fails: the report says so in
+// its one line, with the host's words, ends with status 2 and still reports
+// every record of the other files (and those of the failing file read
+// before the failure); the file is closed.
+TEST_F(ScenarioTest, FileWhoseReadFailsIsSaidAndTheOthersAreReported)
+{
+    const auto recordsOf = [](const std::vector<std::string>& some) {
+        std::size_t records = 0;
+        std::ostringstream err;
+        EXPECT_EQ(forEachRecord(some, err, {}, [&](const ReportRecord&) { ++records; }), 0) << err.str();
+        return records;
+    };
+    const std::size_t all = recordsOf(files);
+    const struct {
+        const char* what;
+        std::size_t failing; // which of the files
+        int nthRead;
+        bool readBefore; // its records were read before the failure, and count
+    } cases[] = {
+        {"the first file, at its first read", 0, 1, false},
+        {"a file in the middle", 1, 1, false},
+        {"the last file", 3, 1, false},
+        {"a file whose records were read, at the read after them", 1, 2, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> others = files;
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(c.failing));
+        test::StepFault fault(test::StepFault::Read, 9, 57, c.nthRead);
+        fault.setNumber(utf8FromHostPath(hostPathFromUtf8(files[c.failing]).filename()), 9);
+        std::size_t records = 0;
+        std::ostringstream err;
+        EXPECT_EQ(forEachRecord(
+                      files, err, {}, [&](const ReportRecord&) { ++records; }, fault),
+                  2);
+        EXPECT_EQ(err.str(), "qalesson-report: cannot read \"" + files[c.failing] + "\": Device I/O error.\n");
+        EXPECT_EQ(records, c.readBefore ? all : recordsOf(others));
+        EXPECT_LT(recordsOf(others), all);
+        EXPECT_EQ(fault.openFiles(), 0u);
+    }
 }
 
 TEST_F(ScenarioTest, WorkbookWrittenAndReadBack)

@@ -104,6 +104,23 @@ void FaultyHost::checkWritten(HostHandle file)
     real_.checkWritten(file);
 }
 
+HostHandle FaultyHost::openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
+{
+    const HostHandle file = real_.openToRead(path, outcome, maxBytes);
+    if (file != noHandle)
+        open_[file] = numberOf(path);
+    return file;
+}
+
+std::size_t FaultyHost::readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
+{
+    if (const int e = beforeRead(numberOf(file))) {
+        reason = errorText(e);
+        return 0;
+    }
+    return real_.readSome(file, buffer, size, reason);
+}
+
 void FaultyHost::close(HostHandle file) noexcept
 {
     open_.erase(file);

@@ -23,6 +23,8 @@ public:
     explicit FaultyHost(Host& real = systemHost()) : real_(real) {}
 
     void setNumber(const std::string& fileName, int number) { numbers_[fileName] = number; }
+    // How many files it opened are open still: none once the work is done.
+    std::size_t openFiles() const { return open_.size(); }
 
     virtual int beforeOpen(int /*number*/, FileMode /*mode*/) { return 0; }
     // Each line (with its CR LF) about to reach a file. Failing one lets
@@ -39,11 +41,20 @@ public:
     // Cutting a file back to its length from before a failed unit, or
     // making a journal void once its unit is on the disk.
     virtual int beforeCutBack(int /*number*/) { return 0; }
+    // Each read of a file opened to read (by number, or by readers of
+    // lessons and record files). With an error number the read fails, as
+    // a disk's bad sector fails it, and that error's text is the host's
+    // words for it.
+    virtual int beforeRead(int /*number*/) { return 0; }
     // True for a file system that keeps no locks.
     virtual bool refusesLocks(int /*number*/) { return false; }
     // True refuses renaming the file (a student's file found under the older
     // byte form of its name), as a file system may.
     virtual bool refusesRename(int /*number*/) { return false; }
+    // Told of each name the path lookup asks whether it exists, and of each
+    // folder whose names it reads (to match a name in another letter case).
+    virtual void lookedAt(const std::filesystem::path& /*path*/) noexcept {}
+    virtual void listed(const std::filesystem::path& /*folder*/) noexcept {}
     // Told after a folder was flushed to the disk, its new entry with it.
     virtual void folderSynced(const std::filesystem::path& /*folder*/) {}
 
@@ -51,16 +62,18 @@ public:
     std::uint64_t size(HostHandle file) override { return real_.size(file); }
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
     void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override;
-    std::size_t read(HostHandle file, char* buffer, std::size_t size) override
-    {
-        return real_.read(file, buffer, size);
-    }
     void sync(HostHandle file) override;
     void syncData(HostHandle file) override;
     bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     bool blank(HostHandle file, std::uint64_t length) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
+    HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes) override;
+    bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason) override
+    {
+        return real_.seekTo(file, offset, reason);
+    }
+    std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason) override;
     LockAnswer tryLock(HostHandle file, bool shared) override;
     void makeFolder(const std::filesystem::path& path) override { real_.makeFolder(path); }
     void syncFolder(const std::filesystem::path& folder) noexcept override;
@@ -77,6 +90,19 @@ public:
     {
         return !refusesRename(numberOf(from)) && real_.renameNoReplace(from, to);
     }
+    bool exists(const std::filesystem::path& path) noexcept override
+    {
+        lookedAt(path);
+        return real_.exists(path);
+    }
+    std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) override
+    {
+        listed(folder);
+        return real_.folderNames(folder);
+    }
+    bool isFolder(const std::filesystem::path& path) noexcept override { return real_.isFolder(path); }
+    std::string environment(std::string_view name) override { return real_.environment(name); }
+    std::filesystem::path currentFolder() override { return real_.currentFolder(); }
     std::string machineName() override { return real_.machineName(); }
     std::string machineId() override { return real_.machineId(); }
     long long processId() override { return real_.processId(); }

@@ -7,14 +7,14 @@
 
 namespace qal::test {
 
-// Fails one step of writing files, as a file system would: the nth time that
+// Fails one step of writing (or reading) files, as a file system would: the nth time that
 // step is reached for one file number (0: for any number), with the given
 // error number. A failing flush first lets shortBytes of its bytes reach the
 // file (a short write, as a disk that fills up mid-write gives). Cutting back
 // after a failure can be made to fail too, for one number or for any (0).
 class StepFault : public FaultyHost {
 public:
-    enum Step { Open, Write, Flush, Sync, Close };
+    enum Step { Open, Write, Flush, Sync, Close, Read };
 
     StepFault(Step step, int file, int number, int nth = 1, std::size_t shortBytes = 0)
         : step_(step), file_(file), number_(number), nth_(nth), shortBytes_(shortBytes)
@@ -36,6 +36,7 @@ public:
     }
     int beforeSync(int n) override { return hit(Sync, n); }
     int beforeClose(int n) override { return hit(Close, n); }
+    int beforeRead(int n) override { return hit(Read, n); }
     int beforeCutBack(int n) override
     {
         ++cutBacks;

@@ -177,6 +177,88 @@ TEST_F(FileTableTest, InjectedFaultsFailTheOperationWithTheirNumber)
     EXPECT_EQ(readBytes(dir / "a.txt"), "one\r\nthree\r\n");
 }
 
+// What the path lookup asks the host about, in order, as the drive's own
+// names (from its root); a folder whose names are read as "folder/*".
+struct LookupLog : FaultyHost {
+    explicit LookupLog(const fs::path& root) : root(root) {}
+    void lookedAt(const fs::path& path) noexcept override { asked.push_back(path.lexically_relative(root).string()); }
+    void listed(const fs::path& folder) noexcept override
+    {
+        asked.push_back((folder.lexically_relative(root) / "*").string());
+    }
+    fs::path root;
+    std::vector<std::string> asked;
+};
+
+// A unit looks each folder up once, however many of its files lie in it,
+// and each file once (a new file's name also against the names of its
+// folder, in any letter case); the next unit looks afresh.
+TEST_F(FileTableTest, AUnitLooksEachPathUpOnce)
+{
+    fs::create_directories(drive.root() / "other");
+    for (const char* name : {"masterFile_Ann_Lee.txt", "send_1207Ann_Lee.txt", "m.txt", "s.txt", "n.txt"})
+        writeBytes(dir / name, "");
+    const struct {
+        const char* what;
+        std::vector<std::vector<std::string>> units; // the Windows paths of each unit
+        std::vector<std::string> asked;
+    } cases[] = {
+        {"a record's two files in one folder",
+         {{"c:\\drovnel\\masterFile_Ann_Lee.txt", "c:\\drovnel\\send_1207Ann_Lee.txt"}},
+         {"drovnel", "drovnel/masterFile_Ann_Lee.txt", "drovnel/send_1207Ann_Lee.txt"}},
+        {"a notes record's three files",
+         {{"c:\\drovnel\\m.txt", "c:\\drovnel\\s.txt", "C:\\drovnel\\n.txt"}},
+         {"drovnel", "drovnel/m.txt", "drovnel/s.txt", "drovnel/n.txt"}},
+        {"new files in two folders",
+         {{"c:\\drovnel\\a.txt", "c:\\other\\b.txt", "c:\\drovnel\\c.txt"}},
+         {"drovnel", "drovnel/a.txt", "drovnel/*", "other", "other/b.txt", "other/*", "drovnel/c.txt", "drovnel/*"}},
+        {"two units one after the other",
+         {{"c:\\drovnel\\a.txt", "c:\\drovnel\\d.txt"}, {"c:\\drovnel\\d.txt"}},
+         {"drovnel", "drovnel/a.txt", "drovnel/d.txt", "drovnel/*", "drovnel", "drovnel/d.txt"}},
+    };
+    if (hostMatchesLetterCase())
+        GTEST_SKIP() << "the file system matches letter case itself: nothing is looked up";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LookupLog log(drive.root());
+        files.setHost(log);
+        for (const auto& unit : c.units) {
+            std::vector<int> numbers;
+            for (const std::string& path : unit) {
+                numbers.push_back(static_cast<int>(numbers.size()) + 1);
+                files.open(numbers.back(), path, FileMode::Append);
+                files.writeLine(numbers.back(), "a line");
+            }
+            files.closeUnit(numbers);
+        }
+        files.setHost(systemHost());
+        EXPECT_EQ(log.asked, c.asked);
+    }
+}
+
+// What a unit remembered of a folder is not trusted by the next one: a
+// folder renamed to another letter case in between is found again.
+TEST_F(FileTableTest, AFolderRenamedBetweenUnitsIsFoundAgain)
+{
+    std::string folder = "Class";
+    fs::create_directories(drive.root() / folder);
+    for (const char* renamed : {"CLASS", "class", "ClAsS"}) {
+        SCOPED_TRACE(folder);
+        files.open(1, "c:\\class\\answers.txt", FileMode::Append);
+        files.open(2, "c:\\class\\more.txt", FileMode::Append);
+        files.writeLine(1, folder);
+        files.writeLine(2, folder);
+        files.closeUnit({1, 2});
+        fs::rename(drive.root() / folder, drive.root() / renamed);
+        folder = renamed;
+    }
+    files.open(1, "c:\\class\\answers.txt", FileMode::Append);
+    files.writeLine(1, "last");
+    files.close(1);
+    EXPECT_EQ(readBytes(drive.root() / "ClAsS" / "answers.txt"), "Class\r\nCLASS\r\nclass\r\nlast\r\n");
+    EXPECT_EQ(readBytes(drive.root() / "ClAsS" / "more.txt"), "Class\r\nCLASS\r\nclass\r\n");
+}
+
 TEST_F(FileTableTest, ALockedFileFailsWithPermissionDeniedAfterTheWait)
 {
     writeBytes(dir / "a.txt", "");

@@ -39,7 +39,7 @@ template <typename Operation> int failure(Operation operation)
 std::string contents(const fs::path& path)
 {
     std::string all;
-    const ReadOutcome outcome = readFilePieces(path, [&](std::string_view piece) {
+    const ReadOutcome outcome = readFilePieces(systemHost(), path, [&](std::string_view piece) {
         all.append(piece);
         return true;
     });
@@ -259,7 +259,7 @@ TEST(WindowsHost, AFileAnotherProgramHoldsWithoutSharingIsPermissionDenied)
     ASSERT_TRUE(child.waitReady());
     EXPECT_EQ(failure([&] { host.open(path, FileMode::Append); }), err::PermissionDenied);
     EXPECT_EQ(failure([&] { host.open(path, FileMode::Input); }), err::PermissionDenied);
-    EXPECT_EQ(readFilePieces(path, [](std::string_view) { return true; }).kind, ReadOutcome::CannotOpen);
+    EXPECT_EQ(readFilePieces(systemHost(), path, [](std::string_view) { return true; }).kind, ReadOutcome::CannotOpen);
     EXPECT_EQ(child.finish(), 0u);
     host.close(host.open(path, FileMode::Append).handle);
 }
@@ -348,17 +348,17 @@ TEST(WindowsHost, ReaderTellsMissingFilesAndFolders)
 {
     TempDrive drive;
     const auto nothing = [](std::string_view) { return true; };
-    EXPECT_EQ(readFilePieces(drive.root() / L"none.txt", nothing).kind, ReadOutcome::Missing);
-    EXPECT_EQ(readFilePieces(drive.root() / L"none" / L"x.txt", nothing).kind, ReadOutcome::Missing);
-    const ReadOutcome folder = readFilePieces(drive.root(), nothing);
+    EXPECT_EQ(readFilePieces(systemHost(), drive.root() / L"none.txt", nothing).kind, ReadOutcome::Missing);
+    EXPECT_EQ(readFilePieces(systemHost(), drive.root() / L"none" / L"x.txt", nothing).kind, ReadOutcome::Missing);
+    const ReadOutcome folder = readFilePieces(systemHost(), drive.root(), nothing);
     EXPECT_EQ(folder.kind, ReadOutcome::Folder);
     EXPECT_FALSE(folder.reason.empty());
     EXPECT_NE(folder.reason.back(), '.'); // "Access denied", ready to be quoted
     // A device is refused at once, and so is a file longer than the reader takes.
-    EXPECT_EQ(readFilePieces(L"NUL", nothing).kind, ReadOutcome::NotAFile);
+    EXPECT_EQ(readFilePieces(systemHost(), L"NUL", nothing).kind, ReadOutcome::NotAFile);
     writeBytes(drive.root() / L"long.txt", "0123456789");
-    EXPECT_EQ(readFilePieces(drive.root() / L"long.txt", nothing, 9).kind, ReadOutcome::TooLarge);
-    EXPECT_EQ(readFilePieces(drive.root() / L"long.txt", nothing, 10).kind, ReadOutcome::Read);
+    EXPECT_EQ(readFilePieces(systemHost(), drive.root() / L"long.txt", nothing, 9).kind, ReadOutcome::TooLarge);
+    EXPECT_EQ(readFilePieces(systemHost(), drive.root() / L"long.txt", nothing, 10).kind, ReadOutcome::Read);
 }
 
 TEST(WindowsHost, WideTextRoundTrips)

@@ -1,5 +1,6 @@
 #include "recording/RecordingFixture.h"
 #include "fakes/CaseTable.h"
+#include "fakes/StepFault.h"
 
 #include <ostream>
 
@@ -100,6 +101,44 @@ TEST_F(ViewingCommandsTest, MissingNotesFileLeavesTheBoxAndTheProgramRunning)
     form.cmd_display_note_file_Click();
     EXPECT_EQ(toolkit.messages.size(), 1u);
     EXPECT_NE(toolkit.questionBox.find("NOTES -------> N"), std::string::npos);
+}
+
+// A notes file whose reading fails, at once or midway: the run-time error,
+// and nothing of the file shown or gathered, as when it is missing; the next
+// display shows it whole.
+TEST_F(ViewingCommandsTest, NotesFileThatFailsToReadLeavesTheBoxAndTheGatheredText)
+{
+    // Longer than one read: the second read is midway through it.
+    std::string notes;
+    for (int i = 0; notes.size() < (std::size_t{1} << 17); ++i)
+        notes += "note " + std::to_string(i) + "\r\n";
+    writeBytes(notesPath(), notes);
+    const struct {
+        const char* what;
+        int failingRead;
+    } cases[] = {{"the first read", 1}, {"a read midway", 2}, {"the read at the end", 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        toolkit.messages.clear();
+        toolkit.questionBox = "Q";
+        s.workingText = "W";
+        StepFault fault(StepFault::Read, 3, 57, c.failingRead);
+        files.setHost(fault);
+        form.cmd_display_note_file_Click();
+        files.setHost(systemHost());
+        EXPECT_EQ(toolkit.messages, std::vector<std::string>{runtimeError(57, "Device I/O error")});
+        EXPECT_FALSE(form.ended());
+        EXPECT_EQ(toolkit.questionBox, "Q");
+        EXPECT_EQ(s.workingText, "W");
+        EXPECT_FALSE(files.isOpen(3));
+        EXPECT_EQ(fault.openFiles(), 0u);
+    }
+    form.cmd_display_note_file_Click();
+    EXPECT_EQ(toolkit.messages.size(), 1u);
+    std::string gathered;
+    for (std::size_t at = 0; at < notes.size(); at = notes.find("\r\n", at) + 2)
+        gathered += notes.substr(at, notes.find("\r\n", at) - at);
+    EXPECT_EQ(toolkit.questionBox, "QW" + gathered);
 }
 
 TEST_F(ViewingCommandsTest, DisplayNotesClosesFileThreeFirst)

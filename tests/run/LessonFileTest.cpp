@@ -2,8 +2,10 @@
 
 #include "fakes/CaseTable.h"
 #include "fakes/FormOnFakes.h"
+#include "fakes/StepFault.h"
 #include "platform/CodePage.h"
 #include "platform/FileTable.h"
+#include "platform/RunError.h"
 #include "run/LessonForm.h"
 
 #include <gtest/gtest.h>
@@ -340,14 +342,46 @@ TEST_F(LessonFileTest, RefusesAnUnreadableFile)
 }
 #endif
 
-// Opening succeeds but reading fails: the first page of a process's memory
-// is never mapped, so reading it gives an I/O error.
+// Opening succeeds but reading fails, at once or midway: refused as a
+// finding (not as a file that cannot be opened), with the host's words, no
+// line of it kept, and the file closed. The first page of a process's
+// memory is never mapped, so reading /proc/self/mem gives a real I/O error;
+// the faulty host fails the nth read of a lesson that opened.
 TEST_F(LessonFileTest, RefusesAFileThatFailsToRead)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "needs a file that opens but fails to read, as Linux's /proc/self/mem does";
+    // Two pieces and more: the second read is midway through the file.
+    std::string lesson;
+    while (lesson.size() < (std::size_t{1} << 17))
+        lesson += "001.  What does a pendulum do?\r\n";
+    const std::string path = write("lesson.txt", lesson);
+    const struct {
+        const char* what;
+        std::string path;
+        int failingRead; // 0: the real host
+        const char* refusal;
+    } cases[] = {
+        {"the first read fails", path, 1, "it cannot be read: Device I/O error"},
+        {"a read midway fails", path, 2, "it cannot be read: Device I/O error"},
+        {"the read after the last piece fails", path, 3, "it cannot be read: Device I/O error"},
+#ifndef _WIN32
+        {"memory never mapped", "/proc/self/mem", 0, "it cannot be read: Input/output error"},
 #endif
-    EXPECT_EQ(readLessonFile("/proc/self/mem").refusal, "it cannot be read: Input/output error");
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::StepFault fault(test::StepFault::Read, 0, err::DeviceIOError, c.failingRead);
+        const LessonFile file = readLessonFile(c.path, c.failingRead ? static_cast<Host&>(fault) : systemHost());
+        EXPECT_EQ(file.refusal, c.refusal);
+        EXPECT_FALSE(file.unreadable);
+        EXPECT_EQ(file.refusedLine, 0u);
+        EXPECT_TRUE(file.lines.empty());
+        EXPECT_EQ(fault.openFiles(), 0u);
+    }
+    // The same file on a host whose reads do not fail is a lesson.
+    test::StepFault none(test::StepFault::Read, 0, err::DeviceIOError, 4);
+    const LessonFile whole = readLessonFile(path, none);
+    EXPECT_TRUE(whole.usable()) << whole.refusal;
+    EXPECT_EQ(whole.lines.size(), lesson.size() / 32);
 }
 
 TEST_F(LessonFileTest, AcceptsFullTable)

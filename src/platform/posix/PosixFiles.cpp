@@ -1,5 +1,6 @@
-// Files by handle on POSIX: opening by mode, the one write loop, reading,
-// flushing and cutting back; and the readers' calls (openToRead, readSome).
+// Files by handle on POSIX: opening by mode, the one write loop, the one
+// read loop, flushing and cutting back; and the readers' calls (openToRead,
+// seekTo, readSome).
 
 #include "platform/posix/PosixHost.h"
 
@@ -137,16 +138,6 @@ bool PosixHost::blank(HostHandle file, std::uint64_t length) noexcept
     return writeWhole(fdOf(file), zeros, 0, written) == 0;
 }
 
-std::size_t PosixHost::read(HostHandle file, char* buffer, std::size_t size)
-{
-    // The host's one read loop (readSome), with its failure as 57.
-    std::string reason;
-    const std::size_t got = readSome(file, buffer, size, reason);
-    if (!reason.empty())
-        throw RunError(err::DeviceIOError);
-    return got;
-}
-
 void PosixHost::sync(HostHandle file)
 {
     if (::fsync(fdOf(file)) != 0 && !cannotBeFlushed(errno))
@@ -181,7 +172,7 @@ void PosixHost::close(HostHandle file) noexcept
     ::close(fdOf(file));
 }
 
-HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
+HostHandle PosixHost::openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -215,7 +206,7 @@ HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, s
     return fd;
 }
 
-bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
+bool PosixHost::seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
 {
     if (::lseek(fdOf(file), static_cast<off_t>(offset), SEEK_SET) >= 0)
         return true;
@@ -223,8 +214,9 @@ bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
     return false;
 }
 
-std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
+std::size_t PosixHost::readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
 {
+    // The host's one read loop: a read a signal broke off is asked again.
     for (;;) {
         const ssize_t got = ::read(fdOf(file), buffer, size);
         if (got >= 0)
@@ -234,11 +226,6 @@ std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::strin
             return 0;
         }
     }
-}
-
-void closeToRead(HostHandle file) noexcept
-{
-    ::close(fdOf(file));
 }
 
 } // namespace qal

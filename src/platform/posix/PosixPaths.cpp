@@ -1,6 +1,7 @@
-// Folders, paths and time on POSIX: making and flushing a folder, the drive
-// a letter stands for (the home folder for C), host paths from and to
-// UTF-8, and local time.
+// Folders, paths and time on POSIX: making and flushing a folder, what the
+// path lookup looks at (names, folders' entries, the environment, the
+// current folder), the drive a letter stands for (the home folder for C),
+// host paths from and to UTF-8, and local time.
 
 #include "platform/posix/PosixHost.h"
 
@@ -12,6 +13,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
+#include <string>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +33,39 @@ void PosixHost::syncFolder(const std::filesystem::path& folder) noexcept
         return;
     (void)::fsync(fd);
     ::close(fd);
+}
+
+bool PosixHost::exists(const std::filesystem::path& path) noexcept
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::filesystem::path> PosixHost::folderNames(const std::filesystem::path& folder)
+{
+    std::vector<std::filesystem::path> names;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
+         it.increment(ec))
+        names.push_back(it->path().filename());
+    return names;
+}
+
+bool PosixHost::isFolder(const std::filesystem::path& path) noexcept
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string PosixHost::environment(std::string_view name)
+{
+    const char* value = std::getenv(std::string(name).c_str());
+    return value ? value : "";
+}
+
+std::filesystem::path PosixHost::currentFolder()
+{
+    return std::filesystem::current_path();
 }
 
 std::filesystem::path defaultDriveRoot(char upperLetter)

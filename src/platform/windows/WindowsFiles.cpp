@@ -1,5 +1,6 @@
-// Files by handle on Windows: opening by mode, the one write loop, reading,
-// flushing and cutting back; and the readers' calls (openToRead, readSome).
+// Files by handle on Windows: opening by mode, the one write loop, the one
+// read loop, flushing and cutting back; and the readers' calls (openToRead,
+// seekTo, readSome).
 
 #include "platform/windows/WindowsHost.h"
 
@@ -145,16 +146,6 @@ bool WindowsHost::blank(HostHandle file, std::uint64_t length) noexcept
     }
 }
 
-std::size_t WindowsHost::read(HostHandle file, char* buffer, std::size_t size)
-{
-    // The host's one read loop (readSome), with its failure as 57.
-    std::string reason;
-    const std::size_t got = readSome(file, buffer, size, reason);
-    if (!reason.empty())
-        throw RunError(err::DeviceIOError);
-    return got;
-}
-
 void WindowsHost::sync(HostHandle file)
 {
     DWORD error = ERROR_SUCCESS;
@@ -190,7 +181,7 @@ void WindowsHost::close(HostHandle file) noexcept
     CloseHandle(handleOf(file));
 }
 
-HostHandle openToRead(const fs::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
+HostHandle WindowsHost::openToRead(const fs::path& path, ReadOutcome& outcome, std::uint64_t maxBytes)
 {
     const HANDLE file = openShared(path, GENERIC_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     if (file == INVALID_HANDLE_VALUE) {
@@ -221,7 +212,7 @@ HostHandle openToRead(const fs::path& path, ReadOutcome& outcome, std::uint64_t 
     return reinterpret_cast<HostHandle>(file);
 }
 
-bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
+bool WindowsHost::seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
 {
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
@@ -231,8 +222,10 @@ bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason)
     return false;
 }
 
-std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
+std::size_t WindowsHost::readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason)
 {
+    // The host's one read loop (one ReadFile: Windows has no interrupted
+    // read to ask again).
     DWORD got = 0;
     if (ReadFile(handleOf(file), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &got, nullptr))
         return got;
@@ -240,11 +233,6 @@ std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::strin
     if (error != ERROR_HANDLE_EOF && error != ERROR_BROKEN_PIPE)
         reason = systemMessage(error);
     return 0;
-}
-
-void closeToRead(HostHandle file) noexcept
-{
-    CloseHandle(handleOf(file));
 }
 
 } // namespace qal

@@ -24,12 +24,14 @@ std::wstring extendedPath(const std::filesystem::path& path);
 //
 // Its calls are defined by their part, each in a file of its own, as in the
 // POSIX host:
-//   WindowsFiles.cpp     files by handle: open, write, read, flush, cut back,
-//                        and the readers' openToRead, readSome
+//   WindowsFiles.cpp     files by handle: open, write, the one read loop
+//                        (readSome), flush, cut back, and the readers'
+//                        openToRead and seekTo
 //   WindowsLocks.cpp     the lock on a unit's files (no signal to hold back)
 //   WindowsLockFiles.cpp the lock files' calls, and who holds one (machine,
 //                        process)
-//   WindowsPaths.cpp     the long form of a path, folders, drives, host paths
+//   WindowsPaths.cpp     the long form of a path, folders, what the path
+//                        lookup looks at, drives, host paths
 //                        and local time
 //   WindowsErrors.cpp    GetLastError to the program's error numbers, and
 //                        the system's words for an error
@@ -41,13 +43,15 @@ public:
     std::uint64_t size(HostHandle file) override;
     void writeAll(HostHandle file, std::string_view bytes, bool& written) override;
     void writeAt(HostHandle file, std::uint64_t offset, std::string_view bytes, bool& written) override;
-    std::size_t read(HostHandle file, char* buffer, std::size_t size) override;
     void sync(HostHandle file) override;
     void syncData(HostHandle file) override { sync(file); }
     bool blank(HostHandle file, std::uint64_t length) noexcept override;
     bool truncate(HostHandle file, std::uint64_t length, bool flush = true) noexcept override;
     void checkWritten(HostHandle file) override;
     void close(HostHandle file) noexcept override;
+    HostHandle openToRead(const std::filesystem::path& path, ReadOutcome& outcome, std::uint64_t maxBytes) override;
+    bool seekTo(HostHandle file, std::uint64_t offset, std::string& reason) override;
+    std::size_t readSome(HostHandle file, char* buffer, std::size_t size, std::string& reason) override;
 
     LockAnswer tryLock(HostHandle file, bool shared) override;
     void holdTermination() override;
@@ -63,6 +67,11 @@ public:
     Entry entry(const std::filesystem::path& path) noexcept override;
     bool remove(const std::filesystem::path& path) noexcept override;
     bool renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) noexcept override;
+    bool exists(const std::filesystem::path& path) noexcept override;
+    std::vector<std::filesystem::path> folderNames(const std::filesystem::path& folder) override;
+    bool isFolder(const std::filesystem::path& path) noexcept override;
+    std::string environment(std::string_view name) override;
+    std::filesystem::path currentFolder() override;
     std::string machineName() override;
     std::string machineId() override;
     long long processId() override;

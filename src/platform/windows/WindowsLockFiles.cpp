@@ -68,9 +68,14 @@ std::string WindowsHost::readSmallFile(const fs::path& path) noexcept
     if (GetFileType(file.handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.handle, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
         return {};
+    // Up to 64 KiB, through the host's one read loop; nothing at all when
+    // reading fails.
     std::string bytes(1 << 16, '\0');
-    DWORD got = 0;
-    if (!ReadFile(file.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+    std::size_t got = 0;
+    std::string reason;
+    for (std::size_t n = 1; n > 0 && got < bytes.size(); got += n)
+        n = readSome(reinterpret_cast<HostHandle>(file.handle), bytes.data() + got, bytes.size() - got, reason);
+    if (!reason.empty())
         return {};
     bytes.resize(got);
     return bytes;

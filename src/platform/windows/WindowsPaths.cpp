@@ -1,6 +1,7 @@
 // Folders, paths and time on Windows: the long form of a path, making a
-// folder (and no folder sync), the drive a letter stands for, host paths
-// from and to UTF-8, and local time.
+// folder (and no folder sync), what the path lookup looks at (names,
+// folders' entries, the environment, the current folder), the drive a letter
+// stands for, host paths from and to UTF-8, and local time.
 
 #include "platform/windows/WindowsHost.h"
 
@@ -8,7 +9,10 @@
 #include "platform/windows/WideText.h"
 #include "platform/windows/WindowsErrors.h"
 
+#include <cstdlib>
 #include <ctime>
+#include <string>
+#include <system_error>
 #include <windows.h>
 
 namespace qal {
@@ -51,6 +55,41 @@ void WindowsHost::syncFolder(const fs::path&) noexcept
     // survives a power cut once the file's own data is flushed; and a folder
     // cannot be opened for flushing by a standard user (FlushFileBuffers on
     // a folder handle needs administrator rights).
+}
+
+bool WindowsHost::exists(const fs::path& path) noexcept
+{
+    // Never following a link: a reparse point's own attributes.
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+std::vector<fs::path> WindowsHost::folderNames(const fs::path& folder)
+{
+    std::vector<fs::path> names;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        names.push_back(it->path().filename());
+    return names;
+}
+
+bool WindowsHost::isFolder(const fs::path& path) noexcept
+{
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+std::string WindowsHost::environment(std::string_view name)
+{
+    // As the C library has it: in the ANSI code page, which the program's
+    // manifest makes UTF-8.
+    const char* value = std::getenv(std::string(name).c_str());
+    return value ? value : "";
+}
+
+fs::path WindowsHost::currentFolder()
+{
+    return fs::current_path();
 }
 
 fs::path defaultDriveRoot(char upperLetter)
