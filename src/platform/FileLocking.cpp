@@ -125,10 +125,22 @@ bool FileTable::takeLockFile(Slot& s, const std::filesystem::path& lockPath)
     // same name.
     const std::string holder = host_->machineName() + " " + std::to_string(host_->processId()) + " " +
                                std::to_string(std::time(nullptr)) + " " + machineId() + "\n";
-    if (host_->createExclusive(lockPath, holder)) {
+    // Written whole under a name of this run's own, then renamed into place
+    // where nothing stands: a run ended outright (killed, a power cut)
+    // between making the lock file and writing its line would leave an
+    // empty one, which no waiter can tell from a live one until it is old.
+    // Where this run's name is taken by something it cannot remove, the
+    // lock file is made in place.
+    const std::filesystem::path fresh =
+        lockPath.parent_path() / hostPathFromUtf8(".qalesson-lock-new-" + std::to_string(host_->processId()));
+    host_->remove(fresh);
+    const bool whole = host_->createExclusive(fresh, holder);
+    if (whole ? host_->renameNoReplace(fresh, lockPath) : host_->createExclusive(lockPath, holder)) {
         s.lockFile = lockPath;
         return true;
     }
+    if (whole)
+        host_->remove(fresh);
     takeOverIfLeft(lockPath);
     return false;
 }

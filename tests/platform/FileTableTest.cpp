@@ -309,6 +309,33 @@ TEST_F(FileTableTest, WhereLocksAreRefusedALockFileNamingItsHolderStandsIn)
     EXPECT_EQ(readBytes(dir / "a.txt"), "line\r\n");
 }
 
+// A run ended outright while it made its lock file (here: the file made,
+// its line never written, and nothing after that runs) leaves no lock file
+// that the next run must wait for until it is old: the lock file only ever
+// appears whole.
+TEST_F(FileTableTest, ARunEndedWhileMakingItsLockFileLeavesNoneInTheWay)
+{
+    struct EndsMakingALockFile : NoLocks {
+        bool createExclusive(const fs::path& path, std::string_view) override
+        {
+            writeBytes(path, "");
+            throw RunError(err::DiskFull);
+        }
+    } ending;
+    files.setHost(ending);
+    EXPECT_EQ(errorOf([&] { files.open(1, "c:\\drovnel\\a.txt", FileMode::Append); }), err::DiskFull);
+    EXPECT_FALSE(fs::exists(dir / "a.txt.lock"));
+
+    NoLocks noLocks;
+    FileTable next(noLocks);
+    next.setLockTimeoutMs(2000);
+    next.open(1, "c:\\drovnel\\a.txt", FileMode::Append);
+    next.writeLine(1, "line");
+    next.close(1);
+    EXPECT_EQ(readBytes(dir / "a.txt"), "line\r\n");
+    EXPECT_FALSE(fs::exists(dir / "a.txt.lock"));
+}
+
 // A master file that an earlier version named in Windows-1252 bytes is
 // renamed to its UTF-8 form once, under its lock, before the first lines go
 // to it; lines then go to it under that name. A host that refuses the rename,
@@ -321,6 +348,14 @@ TEST_F(FileTableTest, AFileUnderTheOlderByteFormIsRenamedOnceThenAppendedTo)
         int asked = 0;
         bool refusesRename(int) override { return ++asked, refuse; }
         bool refusesLocks(int) override { return noLocks; }
+        // A lock file, made whole under a name of its own and renamed into
+        // place, is no rename of the student's file.
+        bool renameNoReplace(const fs::path& from, const fs::path& to) noexcept override
+        {
+            return from.filename().string().rfind(".qalesson-lock-new-", 0) == 0
+                       ? systemHost().renameNoReplace(from, to)
+                       : FaultyHost::renameNoReplace(from, to);
+        }
     };
     const struct {
         const char* what;
