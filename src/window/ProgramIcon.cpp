@@ -23,8 +23,8 @@ QIcon programIcon()
         const QByteArray pixels = picture.uncompressedData();
         if (side <= 0 || pixels.size() != qsizetype(side) * side * 4)
             continue;
-        icon.addPixmap(QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(pixels.constData()), side, side,
-                                                 side * 4, QImage::Format_RGBA8888)));
+        icon.addPixmap(QPixmap::fromImage(
+            QImage(reinterpret_cast<const uchar*>(pixels.constData()), side, side, side * 4, QImage::Format_RGBA8888)));
     }
     return icon;
 }
