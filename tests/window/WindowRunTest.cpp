@@ -115,7 +115,8 @@ private slots:
 
 private:
     // Start-up answered by steps (a reply to type, "OK" for a message box,
-    // "END" for a termination request while the box is open), on a window
+    // "END" for a termination request while the box is open; "END BEFORE"
+    // first for one before start-up, with no box open), on a window
     // given to the toolkit or on the toolkit's own; in a drive of its own.
     void startUp(const QStringList& steps, bool ownWindow, StartUpRun& run);
     // Runs the load handler answering the four prompts; endsWithMessage: OK
@@ -399,7 +400,9 @@ void WindowRunTest::startUp(const QStringList& steps, bool ownWindow, StartUpRun
     answerer_.reset(); // this run's own answers only
     ModalAnswerer answerer;
     for (const QString& step : steps) {
-        if (step == QLatin1String("OK"))
+        if (step == QLatin1String("END BEFORE"))
+            toolkit->requestEnd();
+        else if (step == QLatin1String("OK"))
             answerer.ok();
         else if (step == QLatin1String("END"))
             answerer.call([&toolkit] { toolkit->requestEnd(); });
@@ -447,19 +450,25 @@ void WindowRunTest::ownWindowIsMadeOnceStartUpIsDone_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<bool>("ended");
     QTest::addColumn<QStringList>("fileNames");
-    QTest::addColumn<QString>("lastBox"); // how the last box start-up showed begins
+    QTest::addColumn<QString>("lastBox"); // how the last box start-up showed begins (none: empty)
+    QTest::addColumn<int>("ownWindows");  // the toolkit's own windows made during start-up
 
     const QStringList header{QStringLiteral("masterFile_Ann_Lee.txt"), QStringLiteral("send_1207Ann_Lee.txt")};
     QTest::newRow("assignment found") << QStringList{"1", "Ann Lee", "ALX", "1"} << false << header
-                                      << QStringLiteral("Assignment Number:  ");
+                                      << QStringLiteral("Assignment Number:  ") << 0;
     QTest::newRow("no such assignment") << QStringList{"1", "Ann Lee", "ALX", "2", "OK"} << true << QStringList()
-                                        << QStringLiteral("You have probably not entered a valid assignment number.");
+                                        << QStringLiteral("You have probably not entered a valid assignment number.")
+                                        << 0;
     QTest::newRow("LAN drive not mapped") << QStringList{"2", "Ann Lee", "ALX", "1", "OK"} << false << QStringList()
-                                          << QStringLiteral("You have encountered an error.");
+                                          << QStringLiteral("You have encountered an error.") << 0;
     QTest::newRow("ended at the second prompt")
-        << QStringList{"1", "END"} << true << QStringList() << QStringLiteral("Your full name:  ");
-    QTest::newRow("ended at the error message") << QStringList{"2", "Ann Lee", "ALX", "1", "END"} << true
-                                                << QStringList() << QStringLiteral("You have encountered an error.");
+        << QStringList{"1", "END"} << true << QStringList() << QStringLiteral("Your full name:  ") << 0;
+    QTest::newRow("ended at the error message")
+        << QStringList{"2", "Ann Lee", "ALX", "1", "END"} << true << QStringList()
+        << QStringLiteral("You have encountered an error.") << 0;
+    // The end comes as to a window closed before it was shown: one is made
+    // to be closed (and is never shown), and no box is shown.
+    QTest::newRow("ended before start-up") << QStringList{"END BEFORE"} << true << QStringList() << QString() << 1;
 }
 
 // The toolkit's own window is made only once start-up is done, and shown as
@@ -472,6 +481,7 @@ void WindowRunTest::ownWindowIsMadeOnceStartUpIsDone()
     QFETCH(bool, ended);
     QFETCH(QStringList, fileNames);
     QFETCH(QString, lastBox);
+    QFETCH(int, ownWindows);
 
     StartUpRun given;
     startUp(steps, false, given);
@@ -481,14 +491,17 @@ void WindowRunTest::ownWindowIsMadeOnceStartUpIsDone()
         return;
 
     QCOMPARE(given.windowsDuringStartUp, 1);
-    QCOMPARE(own.windowsDuringStartUp, 0);
+    QCOMPARE(own.windowsDuringStartUp, ownWindows);
     own.windowsDuringStartUp = given.windowsDuringStartUp;
     QCOMPARE(own.texts, given.texts);
     QCOMPARE(own.files, given.files);
     QVERIFY(own == given);
 
     QCOMPARE(own.ended, ended);
-    QVERIFY(own.texts.last().startsWith(lastBox));
+    if (lastBox.isEmpty())
+        QCOMPARE(own.texts, QStringList());
+    else
+        QVERIFY(own.texts.last().startsWith(lastBox));
     QStringList names;
     for (const auto& [name, bytes] : own.files)
         names << QString::fromStdString(name);
