@@ -120,6 +120,8 @@ def startup_figures(build):
     ref, ours, desk = medians["minimal input box"], medians["qalesson"], medians["qalesson desk"]
     return [
         ("start-up to first prompt / minimal Qt", "%.0f ms / %.0f ms" % (ours[0], ref[0]), ours[0] / ref[0], "<= 1.05"),
+        ("the same, processor time to the prompt waiting on screen", "%.1f ms / %.1f ms" % (ours[3], ref[3]),
+         ours[3] / ref[3], "<= 1.05"),
         ("memory (RSS) / minimal Qt", "%.1f MiB / %.1f MiB" % (ours[1], ref[1]), ours[1] / ref[1], "<= 1.1"),
         ("desk start-up to its first page / minimal Qt, taking turns", "%.0f ms / %.0f ms" % (desk[0], ref[0]),
          desk[0] / ref[0], "<= 1.1"),

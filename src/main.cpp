@@ -101,20 +101,22 @@ int main(int argc, char* argv[])
     qal::FileTable files; // closes every file when the program ends
     qal::SystemClock clock;
     qal::Random random;
-    qal::MainWindow window;
-    qal::QtToolkit toolkit(window);
+    // The toolkit makes the window when it is first needed, to be shown once
+    // start-up is done: the prompts need nothing of it, so the first one is
+    // not kept waiting while it is made.
+    qal::QtToolkit toolkit;
     qal::LessonForm form(toolkit, files, clock, random);
-    window.setEvents(form);
+    toolkit.setEvents(form);
     qal::EndSignals endSignals([&toolkit] { toolkit.requestEnd(); });
 
     if (!command.lessonPath.empty())
         form.setLessonLines(std::move(lesson.lines));
 
     // Start-up runs before the window is first shown; when it ends the
-    // program, the window never appears.
+    // program, the window never appears (and is never made).
     form.Form_Load();
     if (form.ended())
         return 0;
-    window.show();
+    toolkit.window().show();
     return QApplication::exec();
 }

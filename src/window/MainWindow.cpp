@@ -133,8 +133,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     };
 
     // In the order of the keyboard focus (Tab).
-    txt_question = place(newLargeBox(this, QString()), "txt_question", 240, 720, 5175, 5255);
-    txt_answer = place(newLargeBox(this, QStringLiteral(" ")), "txt_answer", 5640, 720, 5055, 5255);
+    txt_question =
+        place(newLargeBox(this, QString::fromLatin1(questionBoxStart)), "txt_question", 240, 720, 5175, 5255);
+    txt_answer = place(newLargeBox(this, QString::fromLatin1(answerBoxStart)), "txt_answer", 5640, 720, 5055, 5255);
     auto* cmdNextQuestion = button("cmdNextQuestion", "Next Question / Answer", 240, 0, 975, 735);
     auto* cmd_enter_response = button("cmd_enter_response", "Enter Response", 5640, 240, 855, 495);
     Picture1 = place(new PicturePane(this), "Picture1", 240, 6080, 5175, 1375);
@@ -289,6 +290,11 @@ void MainWindow::closeForGood()
     events_ = nullptr;
     tmr_pend_exp->stop();
     hide();
+    finishEventLoop();
+}
+
+void MainWindow::finishEventLoop()
+{
     // Only a running event loop is told to finish: before the first one
     // (start-up) the caller sees that the core has ended, and a request made
     // with no loop running would make every later modal dialog return at once.

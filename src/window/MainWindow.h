@@ -27,6 +27,10 @@ class MainWindow : public QWidget {
 public:
     explicit MainWindow(QWidget* parent = nullptr);
 
+    // What the question box and the answer box hold when the window is made.
+    static constexpr const char* questionBoxStart = "";
+    static constexpr const char* answerBoxStart = " ";
+
     // Where the events go from now on; events must outlive the window or be
     // replaced first. Until this is called, events run nothing.
     void setEvents(FormEvents& events) { events_ = &events; }
@@ -46,6 +50,8 @@ public:
     // still queued never reach it.
     void closeForGood();
     bool closedForGood() const { return closedForGood_; }
+    // The end of the program's event loop, as closeForGood asks for it.
+    static void finishEventLoop();
 
     // Device-independent pixels for a length in twips.
     static int pixels(int twips);

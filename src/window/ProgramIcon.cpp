@@ -4,19 +4,28 @@
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <QResource>
 
 namespace qal {
 
 QIcon programIcon()
 {
-    // One PNG a size, drawn from the SVG when the program was built
-    // (:/icons/16x16/qalesson.png ...); a size between them is scaled from
-    // the nearest larger one. Read as PNG by name: a reader left to guess the
-    // format would load every image plug-in to ask it.
+    // One picture a size, drawn from the SVG when the program was built and
+    // kept as its RGBA bytes, side by side pixels from the top row down
+    // (:/icons/16x16/qalesson.rgba ...); a size between them is scaled from
+    // the nearest larger one. Nothing is decoded and no image reader is
+    // asked, which would first look through every image plug-in.
     QIcon icon;
     const QDir icons(QStringLiteral(":/icons"));
-    for (const QString& size : icons.entryList(QDir::Dirs))
-        icon.addPixmap(QPixmap::fromImage(QImage(icons.filePath(size + QStringLiteral("/qalesson.png")), "PNG")));
+    for (const QString& size : icons.entryList(QDir::Dirs)) {
+        const int side = size.section(QLatin1Char('x'), 0, 0).toInt();
+        const QResource picture(icons.filePath(size + QStringLiteral("/qalesson.rgba")));
+        const QByteArray pixels = picture.uncompressedData();
+        if (side <= 0 || pixels.size() != qsizetype(side) * side * 4)
+            continue;
+        icon.addPixmap(QPixmap::fromImage(
+            QImage(reinterpret_cast<const uchar*>(pixels.constData()), side, side, side * 4, QImage::Format_RGBA8888)));
+    }
     return icon;
 }
 

@@ -57,18 +57,52 @@ std::string withCrLf(const std::string& text)
 
 } // namespace
 
-QtToolkit::QtToolkit(MainWindow& window) : window_(window)
+QtToolkit::QtToolkit(MainWindow& window) : window_(&window)
 {
-    for (auto [cache, box] : {std::pair{&question_, window.questionBox()}, std::pair{&answer_, window.answerBox()}}) {
-        cache->watch = QObject::connect(box->document(), &QTextDocument::contentsChanged, box,
-                                        [cache = cache] { cache->current = false; });
-    }
+    watchBoxes();
 }
+
+QtToolkit::QtToolkit() = default;
 
 QtToolkit::~QtToolkit()
 {
     QObject::disconnect(question_.watch);
     QObject::disconnect(answer_.watch);
+}
+
+void QtToolkit::watchBoxes()
+{
+    for (auto [cache, box] :
+         {std::pair{&question_, window_->questionBox()}, std::pair{&answer_, window_->answerBox()}}) {
+        cache->watch = QObject::connect(box->document(), &QTextDocument::contentsChanged, box,
+                                        [cache = cache] { cache->current = false; });
+    }
+}
+
+MainWindow& QtToolkit::window()
+{
+    if (!window_) {
+        ownWindow_ = std::make_unique<MainWindow>();
+        window_ = ownWindow_.get();
+        for (const Pane pane : {Pane::Picture1, Pane::Picture2}) {
+            const PaneScale& scale = scaleToCome(pane);
+            if (scale.width)
+                window_->pane(pane)->setScaleWidth(*scale.width);
+            if (scale.height)
+                window_->pane(pane)->setScaleHeight(*scale.height);
+        }
+        watchBoxes();
+        if (events_)
+            window_->setEvents(*events_);
+    }
+    return *window_;
+}
+
+void QtToolkit::setEvents(FormEvents& events)
+{
+    events_ = &events;
+    if (window_)
+        window_->setEvents(events);
 }
 
 // The whole text of a box. The document's raw text keeps every character
@@ -91,7 +125,7 @@ void QtToolkit::setBoxText(SetText& cache, QPlainTextEdit* box, const std::strin
 
 QWidget* QtToolkit::dialogParent() const
 {
-    return window_.isVisible() ? &window_ : nullptr;
+    return window_ && window_->isVisible() ? window_ : nullptr;
 }
 
 std::string QtToolkit::inputBox(const std::string& prompt)
@@ -154,42 +188,53 @@ TypedAnswerChoice QtToolkit::askRecordOrDiscard(const std::string& text, bool of
     return TypedAnswerChoice::Cancel;
 }
 
+// Before the window is made, a box holds what the window starts it with.
 std::string QtToolkit::questionBoxText() const
 {
-    return boxText(question_, window_.questionBox());
+    if (!window_)
+        return toCoreText(QString::fromLatin1(MainWindow::questionBoxStart));
+    return boxText(question_, window_->questionBox());
 }
 std::string QtToolkit::answerBoxText() const
 {
-    return boxText(answer_, window_.answerBox());
+    if (!window_)
+        return toCoreText(QString::fromLatin1(MainWindow::answerBoxStart));
+    return boxText(answer_, window_->answerBox());
 }
 
 void QtToolkit::setQuestionBoxText(const std::string& text)
 {
-    setBoxText(question_, window_.questionBox(), text);
+    setBoxText(question_, window().questionBox(), text);
 }
 
 void QtToolkit::setAnswerBoxText(const std::string& text)
 {
-    setBoxText(answer_, window_.answerBox(), text);
+    setBoxText(answer_, window().answerBox(), text);
 }
 
 void QtToolkit::setPaneScaleHeight(Pane pane, float units)
 {
-    window_.pane(pane)->setScaleHeight(units);
+    if (window_)
+        window_->pane(pane)->setScaleHeight(units);
+    else
+        scaleToCome(pane).height = units;
 }
 void QtToolkit::setPaneScaleWidth(Pane pane, float units)
 {
-    window_.pane(pane)->setScaleWidth(units);
+    if (window_)
+        window_->pane(pane)->setScaleWidth(units);
+    else
+        scaleToCome(pane).width = units;
 }
 
 void QtToolkit::drawCircle(Pane pane, float x, float y, float radius)
 {
-    window_.pane(pane)->drawCircle(x, y, radius);
+    window().pane(pane)->drawCircle(x, y, radius);
 }
 
 void QtToolkit::copyPaneToClipboard(Pane pane)
 {
-    const QImage& picture = window_.pane(pane)->picture();
+    const QImage& picture = window().pane(pane)->picture();
     // A pane without a picture has nothing to put; the clipboard keeps what
     // it holds.
     if (picture.isNull())
@@ -210,7 +255,7 @@ void QtToolkit::pasteClipboardIntoPane(Pane pane)
         return;
     const QImage picture = qvariant_cast<QImage>(data->imageData());
     if (!picture.isNull())
-        window_.pane(pane)->setPicture(picture);
+        window().pane(pane)->setPicture(picture);
 }
 
 void QtToolkit::beep()
@@ -231,12 +276,20 @@ void QtToolkit::setWaitCursor(bool on)
 
 void QtToolkit::setTimerEnabled(bool on)
 {
-    window_.setTimerEnabled(on);
+    window().setTimerEnabled(on);
 }
 
 void QtToolkit::closeForGood()
 {
-    window_.closeForGood();
+    if (window_) {
+        window_->closeForGood();
+        return;
+    }
+    // No window was made: there is none to take away, and one made later
+    // tells the core nothing.
+    closedForGood_ = true;
+    events_ = nullptr;
+    MainWindow::finishEventLoop();
 }
 
 void QtToolkit::requestEnd()
@@ -250,8 +303,13 @@ void QtToolkit::requestEnd()
             modal->close();
         return;
     }
-    // Once the program has ended, the window tells the core nothing more.
-    window_.close();
+    // Once the program has ended, the window tells the core nothing more
+    // (and one never made is not made now). With no window made yet, one is
+    // made to be closed, so that the core hears of the end as it would from
+    // a window closed before it was shown.
+    if (closedForGood_)
+        return;
+    window().close();
 }
 
 } // namespace qal

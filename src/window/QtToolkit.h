@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <memory>
+#include <optional>
 #include <string>
 
 class QPlainTextEdit;
@@ -11,6 +13,7 @@ class QWidget;
 
 namespace qal {
 
+class FormEvents;
 class MainWindow;
 
 // The core's toolkit on the real window: Qt's input and message boxes, the
@@ -18,8 +21,14 @@ class MainWindow;
 // Texts cross here between Windows-1252 bytes with CR LF and Qt's strings.
 class QtToolkit : public Toolkit {
 public:
-    // The window must outlive the toolkit.
+    // On a window made by the caller, which must outlive the toolkit.
     explicit QtToolkit(MainWindow& window);
+    // On a window of its own, made only when something of it is first
+    // needed: start-up's prompts come before the window and need nothing of
+    // it, so they are not kept waiting while it is made, and a start-up that
+    // ends the program never makes it. Until then the boxes read as the
+    // window would start them and the panes' scales wait to be set on it.
+    QtToolkit();
     ~QtToolkit() override;
     QtToolkit(const QtToolkit&) = delete;
     QtToolkit& operator=(const QtToolkit&) = delete;
@@ -52,7 +61,16 @@ public:
     // program ends right there, as if the command had ended it.
     void requestEnd();
 
+    // The window, made now if it was not made yet.
+    MainWindow& window();
+    // Where the window's events go (now, or from when it is made); as
+    // MainWindow::setEvents.
+    void setEvents(FormEvents& events);
+
 private:
+    // Keeps a box's text cache in step with the box.
+    void watchBoxes();
+
     // Dialogs belong to the window once it is on screen; before that (during
     // start-up) they stand alone.
     QWidget* dialogParent() const;
@@ -69,7 +87,18 @@ private:
     void setBoxText(SetText& cache, QPlainTextEdit* box, const std::string& text);
     static std::string boxText(const SetText& cache, const QPlainTextEdit* box);
 
-    MainWindow& window_;
+    // A pane's scale set before the window was made, in user units.
+    struct PaneScale {
+        std::optional<float> width;
+        std::optional<float> height;
+    };
+    PaneScale& scaleToCome(Pane pane) { return pane == Pane::Picture1 ? scales_[0] : scales_[1]; }
+
+    std::unique_ptr<MainWindow> ownWindow_; // the window of its own, once made
+    MainWindow* window_ = nullptr;          // the window, once there is one
+    FormEvents* events_ = nullptr;
+    PaneScale scales_[2];
+    bool closedForGood_ = false;
     SetText question_;
     SetText answer_;
     bool waitCursorOn_ = false;

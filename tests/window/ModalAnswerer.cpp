@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <utility>
 
 namespace qal::test {
 
@@ -38,6 +39,10 @@ void ModalAnswerer::press(const QString& button)
 void ModalAnswerer::key(int key)
 {
     script_.push_back({Step::Key, {}, key});
+}
+void ModalAnswerer::call(std::function<void()> action)
+{
+    script_.push_back({Step::Call, {}, 0, std::move(action)});
 }
 
 namespace {
@@ -105,6 +110,9 @@ void ModalAnswerer::poll()
         QTest::keyClick(focus ? focus : dialog, static_cast<Qt::Key>(step.key));
         break;
     }
+    case Step::Call:
+        step.action();
+        break;
     }
 }
 

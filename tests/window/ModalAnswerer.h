@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 
 class QWidget;
 
@@ -26,6 +27,9 @@ public:
     void ok();                         // the next message box: OK
     void press(const QString& button); // the next message box: click the button of this caption
     void key(int key);                 // the next dialog: this key, where the keyboard's focus is
+    // The next dialog: run action while it is open (a termination request,
+    // say), and answer nothing.
+    void call(std::function<void()> action);
 
     // What each answered dialog showed (prompt or message), its title, and
     // its buttons' captions in their order (mnemonics left out).
@@ -37,9 +41,10 @@ public:
 
 private:
     struct Step {
-        enum Kind { Type, Cancel, Ok, Press, Key } kind;
+        enum Kind { Type, Cancel, Ok, Press, Key, Call } kind;
         QString reply; // Type: the reply; Press: the caption
         int key = 0;
+        std::function<void()> action = nullptr; // Call
     };
     void poll();
 

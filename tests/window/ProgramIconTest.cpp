@@ -47,6 +47,8 @@ class ProgramIconTest : public QObject {
 private slots:
     void drawnAtEverySize_data();
     void drawnAtEverySize();
+    void showsThePngsDrawnAtBuildTime_data() { drawnAtEverySize_data(); }
+    void showsThePngsDrawnAtBuildTime();
     void windowAndDialogsCarryIt();
     void windowsIconHoldsTheSamePictures();
 };
@@ -66,6 +68,18 @@ void ProgramIconTest::drawnAtEverySize()
     // Drawn for this size at build time, not scaled from another.
     QVERIFY(qal::programIcon().availableSizes().contains(QSize(size, size)));
     QCOMPARE(drawsAsProgramIcon(qal::programIcon(), size), QString());
+}
+
+// The pictures the windows carry show pixel for pixel what the PNGs drawn
+// from the SVG would show.
+void ProgramIconTest::showsThePngsDrawnAtBuildTime()
+{
+    QFETCH(int, size);
+    const QImage png(QStringLiteral(QALESSON_ICON_DIR "/%1x%1/qalesson.png").arg(size), "PNG");
+    QVERIFY(!png.isNull());
+    const QImage shown = qal::programIcon().pixmap(QSize(size, size)).toImage();
+    QCOMPARE(shown.format(), QPixmap::fromImage(png).toImage().format());
+    QCOMPARE(shown, QPixmap::fromImage(png).toImage());
 }
 
 void ProgramIconTest::windowAndDialogsCarryIt()

@@ -22,7 +22,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <string>
 
 using qal::Pane;
 using qal::test::ModalAnswerer;
@@ -61,6 +64,32 @@ QByteArray withoutCodeLine(const QByteArray& file)
     return file.mid(end + 2);
 }
 
+// A start-up on a window made before it (as the toolkit is given one) or on
+// the toolkit's own, made when first needed: what the student met and what
+// was written, which must be the same both ways.
+struct StartUpRun {
+    QStringList texts;                        // the boxes shown, in their order
+    bool ended = false;                       // start-up ended the program
+    std::map<std::string, std::string> files; // the record folder's files and their bytes
+    int windowsDuringStartUp = 0;             // lesson windows there while start-up ran
+    // The window shown after start-up: its boxes, its panes' scales, and the
+    // question box after Next Question, with the boxes that came meanwhile.
+    QString questionBox, answerBox;
+    QList<float> scales;
+    QString afterNextQuestion;
+    int boxesAfterStartUp = 0;
+
+    bool operator==(const StartUpRun&) const = default;
+};
+
+int lessonWindows()
+{
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += qobject_cast<qal::MainWindow*>(widget) != nullptr;
+    return count;
+}
+
 } // namespace
 
 class WindowRunTest : public QObject {
@@ -81,8 +110,15 @@ private slots:
     void quitEndsAndQueuedEventsRunNothing();
     void closingWithAnUnrecordedAnswerAsksFirst();
     void wrongAssignmentEndsBeforeWindowShows();
+    void ownWindowIsMadeOnceStartUpIsDone_data();
+    void ownWindowIsMadeOnceStartUpIsDone();
 
 private:
+    // Start-up answered by steps (a reply to type, "OK" for a message box,
+    // "END" for a termination request while the box is open; "END BEFORE"
+    // first for one before start-up, with no box open), on a window
+    // given to the toolkit or on the toolkit's own; in a drive of its own.
+    void startUp(const QStringList& steps, bool ownWindow, StartUpRun& run);
     // Runs the load handler answering the four prompts; endsWithMessage: OK
     // a message box after them.
     void load(const QString& assignment, bool endsWithMessage = false);
@@ -344,6 +380,141 @@ void WindowRunTest::wrongAssignmentEndsBeforeWindowShows()
     QVERIFY(answerer_->texts.last().endsWith(QStringLiteral("'subscript out of range' error")));
     QVERIFY(!std::filesystem::exists(file("masterFile_Ann_Lee.txt")));
     QVERIFY(!std::filesystem::exists(file("send_1207Ann_Lee.txt")));
+}
+
+void WindowRunTest::startUp(const QStringList& steps, bool ownWindow, StartUpRun& run)
+{
+    qal::test::TempDrive drive;
+    qal::FileTable files;
+    qal::test::ScriptedRandom random;
+    const int windowsBefore = lessonWindows();
+    std::unique_ptr<qal::MainWindow> given = ownWindow ? nullptr : std::make_unique<qal::MainWindow>();
+    std::unique_ptr<qal::QtToolkit> toolkit =
+        ownWindow ? std::make_unique<qal::QtToolkit>() : std::make_unique<qal::QtToolkit>(*given);
+    qal::LessonForm form(*toolkit, files, clock_, random);
+    if (given)
+        given->setEvents(form);
+    else
+        toolkit->setEvents(form);
+
+    answerer_.reset(); // this run's own answers only
+    ModalAnswerer answerer;
+    for (const QString& step : steps) {
+        if (step == QLatin1String("END BEFORE"))
+            toolkit->requestEnd();
+        else if (step == QLatin1String("OK"))
+            answerer.ok();
+        else if (step == QLatin1String("END"))
+            answerer.call([&toolkit] { toolkit->requestEnd(); });
+        else
+            answerer.type(step);
+    }
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        run.windowsDuringStartUp = std::max(run.windowsDuringStartUp, lessonWindows() - windowsBefore);
+    });
+    probe.start(1);
+    form.Form_Load();
+    probe.stop();
+    run.windowsDuringStartUp = std::max(run.windowsDuringStartUp, lessonWindows() - windowsBefore);
+    run.texts = answerer.texts;
+    run.ended = form.ended();
+    QCOMPARE(answerer.unexpected, 0);
+
+    if (!form.ended()) {
+        qal::MainWindow& window = given ? *given : toolkit->window();
+        QCOMPARE(lessonWindows() - windowsBefore, 1);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        run.questionBox = window.questionBox()->toPlainText();
+        run.answerBox = window.answerBox()->toPlainText();
+        for (const Pane pane : {Pane::Picture1, Pane::Picture2})
+            run.scales << window.pane(pane)->scaleWidth() << window.pane(pane)->scaleHeight();
+        // Nothing was typed: Next Question asks nothing before it refills the
+        // answer box, and quit asks nothing either.
+        const qsizetype shown = answerer.texts.size();
+        QTest::mouseClick(window.findChild<QAbstractButton*>(QStringLiteral("cmdNextQuestion")), Qt::LeftButton);
+        run.afterNextQuestion = window.questionBox()->toPlainText();
+        QTest::mouseClick(window.findChild<QAbstractButton*>(QStringLiteral("cmd_quit")), Qt::LeftButton);
+        QVERIFY(form.ended());
+        QVERIFY(!window.isVisible());
+        run.boxesAfterStartUp = static_cast<int>(answerer.texts.size() - shown);
+    }
+    if (std::filesystem::exists(drive.drovnel(false)))
+        for (const auto& entry : std::filesystem::directory_iterator(drive.drovnel(false)))
+            run.files[entry.path().filename().string()] = readBytes(entry.path());
+}
+
+void WindowRunTest::ownWindowIsMadeOnceStartUpIsDone_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("ended");
+    QTest::addColumn<QStringList>("fileNames");
+    QTest::addColumn<QString>("lastBox"); // how the last box start-up showed begins (none: empty)
+    QTest::addColumn<int>("ownWindows");  // the toolkit's own windows made during start-up
+
+    const QStringList header{QStringLiteral("masterFile_Ann_Lee.txt"), QStringLiteral("send_1207Ann_Lee.txt")};
+    QTest::newRow("assignment found") << QStringList{"1", "Ann Lee", "ALX", "1"} << false << header
+                                      << QStringLiteral("Assignment Number:  ") << 0;
+    QTest::newRow("no such assignment") << QStringList{"1", "Ann Lee", "ALX", "2", "OK"} << true << QStringList()
+                                        << QStringLiteral("You have probably not entered a valid assignment number.")
+                                        << 0;
+    QTest::newRow("LAN drive not mapped") << QStringList{"2", "Ann Lee", "ALX", "1", "OK"} << false << QStringList()
+                                          << QStringLiteral("You have encountered an error.") << 0;
+    QTest::newRow("ended at the second prompt")
+        << QStringList{"1", "END"} << true << QStringList() << QStringLiteral("Your full name:  ") << 0;
+    QTest::newRow("ended at the error message")
+        << QStringList{"2", "Ann Lee", "ALX", "1", "END"} << true << QStringList()
+        << QStringLiteral("You have encountered an error.") << 0;
+    // The end comes as to a window closed before it was shown: one is made
+    // to be closed (and is never shown), and no box is shown.
+    QTest::newRow("ended before start-up") << QStringList{"END BEFORE"} << true << QStringList() << QString() << 1;
+}
+
+// The toolkit's own window is made only once start-up is done, and shown as
+// a window made before start-up would be; a start-up that ends the program
+// never makes it. Either way the student meets the same boxes and the same
+// window, and the same files are written.
+void WindowRunTest::ownWindowIsMadeOnceStartUpIsDone()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, ended);
+    QFETCH(QStringList, fileNames);
+    QFETCH(QString, lastBox);
+    QFETCH(int, ownWindows);
+
+    StartUpRun given;
+    startUp(steps, false, given);
+    StartUpRun own;
+    startUp(steps, true, own);
+    if (QTest::currentTestFailed())
+        return;
+
+    QCOMPARE(given.windowsDuringStartUp, 1);
+    QCOMPARE(own.windowsDuringStartUp, ownWindows);
+    own.windowsDuringStartUp = given.windowsDuringStartUp;
+    QCOMPARE(own.texts, given.texts);
+    QCOMPARE(own.files, given.files);
+    QVERIFY(own == given);
+
+    QCOMPARE(own.ended, ended);
+    if (lastBox.isEmpty())
+        QCOMPARE(own.texts, QStringList());
+    else
+        QVERIFY(own.texts.last().startsWith(lastBox));
+    QStringList names;
+    for (const auto& [name, bytes] : own.files)
+        names << QString::fromStdString(name);
+    QCOMPARE(names, fileNames);
+    if (!fileNames.isEmpty())
+        QCOMPARE(withoutCodeLine(QByteArray::fromStdString(own.files.at("masterFile_Ann_Lee.txt"))),
+                 headerAfterCodeLine(true));
+    if (!ended) {
+        QCOMPARE(own.questionBox, QString());
+        QCOMPARE(own.answerBox, QStringLiteral(" "));
+        QCOMPARE(own.scales, (QList<float>{1000, 1000, 1000, 1000}));
+        QCOMPARE(own.boxesAfterStartUp, 0);
+    }
 }
 
 QTEST_MAIN(WindowRunTest)
