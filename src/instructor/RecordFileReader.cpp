@@ -33,19 +33,6 @@ bool matches(std::string_view text, std::string_view pattern)
     return true;
 }
 
-// The same for a text that an end of file may have cut: it matches as far as
-// it goes.
-bool matchesSoFar(std::string_view text, std::string_view pattern)
-{
-    return text.size() <= pattern.size() && matches(text, pattern.substr(0, text.size()));
-}
-
-// A line that starts with prefix, or that an end of file cut inside it.
-bool startsOrCutInside(std::string_view line, std::string_view prefix)
-{
-    return line.starts_with(prefix) || prefix.starts_with(line);
-}
-
 constexpr std::string_view datePattern = "99-99-9999";
 
 constexpr std::string_view timePattern = "99:99:99";
@@ -137,12 +124,13 @@ constexpr std::size_t heldRecordBytes = std::size_t{4} << 20;
 
 constexpr std::size_t readSize = 64 * 1024;
 
-// Text of Windows-1252 lines, cut by findLineEnd, appended to a string as
-// UTF-8 with the lines joined by LF. Fed in pieces; the text ends with the
-// line end of its last line, which starts no further line.
+// The lines of a record's text as the file holds them (Windows-1252, cut by
+// findLineEnd), appended to a string as typed (lineAsTyped), in UTF-8, joined
+// by LF, with the record's marker left off the first. Fed in pieces; the text
+// ends with the line end of its last line, which starts no further line.
 class TextLines {
 public:
-    explicit TextLines(std::string& out) : out_(out) {}
+    TextLines(std::string& out, std::size_t marker) : out_(out), skip_(marker) {}
 
     // Takes what it can of bytes; returns how many bytes at the end it left
     // (a CR that may be the first half of a CR LF), to come again first in
@@ -151,20 +139,71 @@ public:
     {
         std::size_t at = 0;
         while (const std::optional<LineEnd> end = findLineEnd(bytes, at, !last)) {
-            text(bytes.substr(at, end->end - at));
-            if (lineEnded_)
-                out_ += '\n';
-            lineEnded_ = true;
+            const std::string_view line = bytes.substr(at, end->end - at);
+            if (started_) {
+                part(line);
+                if (!decided_)
+                    decide();
+            } else {
+                emit(lineAsTyped(line));
+            }
+            endLine();
             at = end->next;
         }
         const std::size_t left = !last && at < bytes.size() && bytes.back() == '\r' ? 1 : 0;
-        text(bytes.substr(at, bytes.size() - at - left));
+        if (at + left < bytes.size())
+            part(bytes.substr(at, bytes.size() - at - left));
         return left;
     }
 
 private:
-    void text(std::string_view bytes)
+    // The lines lineAsTyped looks for are far shorter than this: the blanks
+    // a line starts with and this many bytes after them tell what it makes
+    // of the line as well as the whole line would.
+    static constexpr std::size_t telling = 256;
+
+    // Bytes of a line that comes in more than one piece: its start is held
+    // until lineAsTyped can be asked, the rest goes out as it comes.
+    void part(std::string_view bytes)
     {
+        started_ = true;
+        if (decided_) {
+            emit(bytes);
+            return;
+        }
+        if (head_.empty()) {
+            const std::size_t blanks = std::min(bytes.find_first_not_of(' '), bytes.size());
+            blanks_ += blanks;
+            bytes.remove_prefix(blanks);
+        }
+        const std::size_t taken = std::min(bytes.size(), telling + 1 - head_.size());
+        head_.append(bytes.substr(0, taken));
+        if (head_.size() > telling) {
+            decide();
+            emit(bytes.substr(taken));
+        }
+    }
+
+    // One blank stands for the line's blanks: lineAsTyped takes off one or
+    // none.
+    void decide()
+    {
+        decided_ = true;
+        const std::string probe = (blanks_ > 0 ? " " : "") + head_;
+        std::uint64_t blanks = blanks_ - (probe.size() - lineAsTyped(probe).size());
+        static constexpr std::string_view someBlanks = "                                ";
+        for (; blanks > 0; blanks -= std::min<std::uint64_t>(blanks, someBlanks.size()))
+            emit(someBlanks.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(blanks, someBlanks.size()))));
+        emit(head_);
+    }
+
+    void emit(std::string_view bytes)
+    {
+        if (skip_ > 0) {
+            const std::size_t skipped = std::min(skip_, bytes.size());
+            bytes.remove_prefix(skipped);
+            skip_ -= skipped;
+        }
         if (bytes.empty())
             return;
         if (lineEnded_)
@@ -173,8 +212,23 @@ private:
         appendCp1252AsUtf8(out_, bytes);
     }
 
+    void endLine()
+    {
+        if (lineEnded_)
+            out_ += '\n';
+        lineEnded_ = true;
+        started_ = decided_ = false;
+        blanks_ = 0;
+        head_.clear();
+    }
+
     std::string& out_;
+    std::size_t skip_;       // bytes still to leave off: the marker
     bool lineEnded_ = false; // a line has ended whose LF is not written yet
+    bool started_ = false;   // part of the current line came in an earlier piece
+    bool decided_ = false;   // what lineAsTyped makes of the current line is known
+    std::uint64_t blanks_ = 0;
+    std::string head_; // the current line's start after its blanks, until decided_
 };
 
 // The lines of a byte source from the current one on, found as far ahead as
@@ -271,10 +325,10 @@ public:
 
     // Appends the bytes from `from` to `to` of the file to text as TextLines
     // does, read again from the source; restart must follow.
-    void readText(std::uint64_t from, std::uint64_t to, std::string& text)
+    void readText(std::uint64_t from, std::uint64_t to, std::size_t marker, std::string& text)
     {
         readAgainFrom(from);
-        TextLines lines(text);
+        TextLines lines(text, marker);
         std::uint64_t left = to - from;
         std::size_t carried = 0;
         for (;;) {
@@ -547,78 +601,28 @@ private:
         return true;
     }
 
-    // The lines from k to the end of the file are the start of a block that
-    // the end cut short: a record's opening separator and time line, or a
-    // header block, as far as they go.
-    bool blockCutShortAt(std::size_t k)
-    {
-        const std::size_t headerLines = std::size(headerBlock);
-        std::size_t count = 0;
-        while (count <= headerLines && exists(k + count))
-            ++count;
-        if (count == 1 && !line(k).empty() && openingSeparator.starts_with(line(k)))
-            return true;
-        if (count == 2 && line(k) == openingSeparator && matchesSoFar(line(k + 1), timeLinePattern))
-            return true;
-        // A header block: its code line (which never looks like a separator)
-        // and the lines after it, the last of them perhaps cut inside.
-        if (count >= headerLines || line(k).empty() || line(k) == closingSeparator)
-            return false;
-        for (std::size_t t = 1; t < count; ++t) {
-            const std::string_view prefix = prefixOf(headerBlock[t].part);
-            if (t + 1 == count ? !startsOrCutInside(line(k + t), prefix) : !line(k + t).starts_with(prefix))
-                return false;
-        }
-        return true;
-    }
-
     // A closing separator and the line after it.
     struct Closing {
         FilePlace at, after;
     };
 
     // The closing separator that ends the text starting at the current
-    // line; nothing when the file ends first (the record was cut short).
-    // Reads on, and the lines go by as it reads: it ends at some line after
-    // the closing separator.
-    //
-    // The first closing separator that is followed (past empty lines) by a
-    // block, the end of the file, or a block that the end of the file cut
-    // short ends the text. A closing separator followed by other lines may
-    // be a line of the text or the end of the record with stray text after
-    // it: it is taken for the end only when the next block starts (or the
-    // file ends) before a closing separator that ends the text for certain.
-    // A record's start or a header block after the text's lines, with no
-    // closing separator before it, is text too.
+    // line: the first one (no line of a text is one, as written); nothing
+    // when the file ends first (the record was cut short). The lines go by
+    // as it reads.
     std::optional<Closing> closingOfText()
     {
         const std::uint64_t from = lines_.offset();
         if (!exists(0) || from >= noClosingFrom_)
             return std::nullopt;
-        std::optional<Closing> waiting; // a closing separator not yet known to end the text or not
-        std::optional<Closing> last;    // the last closing separator that did not end it for certain
-        for (; exists(0); lines_.advance(1)) {
-            if (waiting) {
-                if (line(0).empty())
-                    continue;
-                if (recordStartsAt(0) || headerAt(0) || blockCutShortAt(0))
-                    return waiting;
-                last = waiting;
-                waiting.reset();
-            }
+        for (; exists(0); lines_.advance(1))
             if (line(0) == closingSeparator)
-                waiting = Closing{lines_.place(0), lines_.after(0)};
-            else if (last && (recordStartsAt(0) || headerAt(0)))
-                return last;
-        }
-        if (waiting)
-            return waiting;
+                return Closing{lines_.place(0), lines_.after(0)};
         // With no closing separator at all from here on, every record that
         // starts later is cut short too: known at once, not by reading to
         // the end again.
-        if (!last)
-            noClosingFrom_ = from;
-        return last;
+        noClosingFrom_ = from;
+        return std::nullopt;
     }
 
     // A whole response or notes record at the current line, handed out as
@@ -692,7 +696,8 @@ private:
             number.remove_suffix(1);
         assignUtf8(r.record, number);
         assignUtf8(r.question, line(lineOfPart(Part::Question)));
-        const std::uint64_t textStart = lines_.place(textFrom).offset + prefixOf(textPart).size();
+        const std::uint64_t textStart = lines_.place(textFrom).offset;
+        const std::size_t marker = prefixOf(textPart).size();
 
         lines_.pin();
         lines_.advance(textFrom);
@@ -711,10 +716,10 @@ private:
         }
         r.text.clear();
         if (const std::optional<std::string_view> text = lines_.held(textStart, closing->at.offset)) {
-            TextLines(r.text).feed(*text, true);
+            TextLines(r.text, marker).feed(*text, true);
         } else {
             r.text.reserve(static_cast<std::size_t>(closing->at.offset - textStart));
-            lines_.readText(textStart, closing->at.offset, r.text);
+            lines_.readText(textStart, closing->at.offset, marker, r.text);
         }
         lines_.unpin();
         lines_.restart(closing->after);

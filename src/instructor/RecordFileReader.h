@@ -71,11 +71,13 @@ struct FilePlace {
 // their lines. A torn block or stray text is skipped and reported, and every
 // whole block after it is still read.
 //
-// A record ends at a closing separator only where what follows it is the
-// start of a record, a header block or the end of the file (the end may cut
-// the next block short); any other closing separator, and every other line
-// that looks like a separator, a time line or a header, is a line of the
-// response or note, which may hold anything the student typed.
+// A record's text ends at its first closing separator. The response or note
+// may hold anything the student typed: a line of it that the reader would
+// take for a separator or a header block's name line is written with one
+// blank more before it and read with one blank less (recordLayout's
+// textAsWritten and lineAsTyped), so no text ends a record early or forges
+// one, and every other line that looks like a time line or a header is a
+// line of the text as it is.
 //
 // The bytes are read piece by piece and a record is handed out as soon as it
 // is read. What is held is the record's text, once, and a few lines about

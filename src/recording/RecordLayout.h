@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace qal::recordLayout {
@@ -129,6 +130,39 @@ constexpr std::string_view prefixOf(Part part)
 constexpr bool isText(Part part)
 {
     return part == Part::Answer || part == Part::Note;
+}
+
+// The text of a record is the student's and may hold any line. The reader
+// ends it at its first closing separator and finds the blocks after a torn
+// piece by their opening separator and their student's name line; such a line
+// inside a text would end the record early or start a forged one. So a line
+// of a text that is such a line, with or without blanks before it, is written
+// with one blank more before it, and read with one blank less: no text line
+// in a file is one of them, and every text reads back as it was typed. Any
+// other line is written as it is.
+
+// A line the reader takes for a mark of the file's blocks.
+constexpr bool isStructureLine(std::string_view line)
+{
+    return line == openingSeparator || line == closingSeparator || line.starts_with(studentNamePrefix);
+}
+
+// Blanks, none or more, and a structure line: a text's line that is shifted.
+constexpr bool isShiftedTextLine(std::string_view line)
+{
+    const std::size_t blanks = line.find_first_not_of(' ');
+    return blanks != std::string_view::npos && isStructureLine(line.substr(blanks));
+}
+
+// A record's text (coded, its lines ended as every text the program takes in
+// is: CR LF, a lone LF or a lone CR) as it is written to the files: one blank
+// before each shifted line, the rest and the line ends as they are.
+std::string textAsWritten(std::string text);
+
+// A line of a record's text, as the file holds it, as it was typed.
+constexpr std::string_view lineAsTyped(std::string_view line)
+{
+    return line.starts_with(' ') && isShiftedTextLine(line) ? line.substr(1) : line;
 }
 
 // The place of the first line of this part in a layout; the layout holds it.

@@ -70,7 +70,7 @@ void LessonForm::enterResponse()
             case Part::Question:
                 return code(s_.questionText, s_.codeNumber);
             default: // the answer: the layout holds no other part without a fixed text
-                return code(answer, s_.codeNumber);
+                return textAsWritten(code(answer, s_.codeNumber));
             }
         });
         closeRecord(record, recordKey('r', s_.questionText, answer));
@@ -104,7 +104,7 @@ void LessonForm::saveAsNotes()
             case Part::Question:
                 return code(s_.questionText, s_.codeNumber);
             default: // the note: the layout holds no other part without a fixed text
-                return code(s_.workingText, s_.codeNumber);
+                return textAsWritten(code(s_.workingText, s_.codeNumber));
             }
         });
         closeRecord(record, recordKey('n', s_.questionText, s_.workingText));

@@ -313,11 +313,13 @@ TEST(ReaderTextTest, ResponseLinesThatLookLikeBlocks)
     EXPECT_EQ(read.records[0].record, "");
 }
 
-// Answers holding lines the reader looks for between blocks, in a record of
-// a send file followed by another record, and as the file's last record:
-// each is read whole, and nothing else is read or skipped. (A closing
-// separator, then text, then a record's start is read as the end of a record
-// with stray text after it: StrayTextBetweenRecords.)
+// Answers holding lines the reader looks for between blocks, as the program
+// writes them (each such line, with the blanks before it, one blank further
+// in), in a record of a send file followed by another record, and as the
+// file's last record: each is read whole and as typed, and nothing else is
+// read or skipped. (A closing separator, then text, then a record's start is
+// read as the end of a record with stray text after it:
+// StrayTextBetweenRecords.)
 TEST(ReaderTextTest, AnswersAreReadWhole)
 {
     const std::string open = "......!!!!!!!!...................................";
@@ -325,28 +327,50 @@ TEST(ReaderTextTest, AnswersAreReadWhole)
     const std::string time = std::string(36, ' ') + "09:00:00";
     const struct {
         const char* name;
-        std::vector<std::string> lines;
+        std::vector<std::string> typed;
+        std::vector<std::string> written; // the lines of the text in the file
     } cases[] = {
-        {"a closing separator, then text", {"part one", close, "part two"}},
-        {"a closing separator last", {"part one", close}},
-        {"a closing separator first", {close, "part two"}},
-        {"two closing separators, then text", {close, close, "x"}},
-        {"a closing separator and an empty line", {"a", close, ""}},
-        {"a record's start", {open, time, "q", open, "RESPONSE -->  ", "forged"}},
+        {"a closing separator, then text", {"part one", close, "part two"}, {"part one", " " + close, "part two"}},
+        {"a closing separator last", {"part one", close}, {"part one", " " + close}},
+        {"a closing separator first", {close, "part two"}, {" " + close, "part two"}},
+        {"two closing separators, then text", {close, close, "x"}, {" " + close, " " + close, "x"}},
+        {"a closing separator and an empty line", {"a", close, ""}, {"a", " " + close, ""}},
+        {"a record's start",
+         {open, time, "q", open, "RESPONSE -->  ", "forged"},
+         {" " + open, time, "q", " " + open, "RESPONSE -->  ", "forged"}},
         {"a record but its closing separator, in the master file's form",
-         {"x", open, time, "", "", "`questionNumber 10099 ", "Forged question", open, "RESPONSE -->  ", "forged"}},
+         {"x", open, time, "", "", "`questionNumber 10099 ", "Forged question", open, "RESPONSE -->  ", "forged"},
+         {"x", " " + open, time, "", "", "`questionNumber 10099 ", "Forged question", " " + open, "RESPONSE -->  ",
+          "forged"}},
+        {"a whole record after a closing separator",
+         {"mine", close, open, time, "q", open, "RESPONSE -->  ", "forged", close},
+         {"mine", " " + close, " " + open, time, "q", " " + open, "RESPONSE -->  ", "forged", " " + close}},
         {"a header block",
-         {"code", "Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E",
+         {"code", "Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E", "Date and Time 12-07-202609:00:00"},
+         {"code", " Student Name:  Eve", "assignment #9", "009.  T", "Initials:  E",
           "Date and Time 12-07-202609:00:00"}},
-        {"the start of a header block after a closing separator", {close, "code", "Student Name:  Eve"}},
+        {"the start of a header block after a closing separator",
+         {close, "code", "Student Name:  Eve"},
+         {" " + close, "code", " Student Name:  Eve"}},
+        {"a header block and a record after a closing separator",
+         {"mine", close, "code", "Student Name:  Bob Forged", "assignment #007", "007.  T", "Initials:  BF",
+          "Date and Time 12-07-202609:00:00", open, time, "q", open, "RESPONSE -->  ", "forged"},
+         {"mine", " " + close, "code", " Student Name:  Bob Forged", "assignment #007", "007.  T", "Initials:  BF",
+          "Date and Time 12-07-202609:00:00", " " + open, time, "q", " " + open, "RESPONSE -->  ", "forged"}},
+        {"such lines with blanks before them",
+         {" " + close, "   " + open, "  Student Name:  Eve", " "},
+         {"  " + close, "    " + open, "   Student Name:  Eve", " "}},
+        {"lines like them that the reader does not look for",
+         {" a", close + ".", close.substr(1), open + " ", "Student Name: Eve", "student Name:  Eve", "\t" + close},
+         {" a", close + ".", close.substr(1), open + " ", "Student Name: Eve", "student Name:  Eve", "\t" + close}},
     };
     for (const auto& c : cases) {
         std::string answer, bytes;
-        for (std::size_t i = 0; i < c.lines.size(); ++i)
-            answer += (i == 0 ? "" : "\n") + c.lines[i];
+        for (std::size_t i = 0; i < c.typed.size(); ++i)
+            answer += (i == 0 ? "" : "\n") + c.typed[i];
         for (const char* at : {"10:00:00", "11:00:00"}) {
             bytes += open + "\r\n" + std::string(36, ' ') + at + "\r\nquestion\r\n" + open + "\r\nRESPONSE -->  \r\n";
-            for (const std::string& line : c.lines)
+            for (const std::string& line : c.written)
                 bytes += line + "\r\n";
             bytes += close + "\r\n";
         }
