@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <optional>
@@ -40,18 +41,22 @@ struct LineEnd {
 // (endsInCr).
 inline std::optional<LineEnd> findLineEnd(std::string_view text, std::size_t from, bool more)
 {
-    if (from >= text.size())
-        return std::nullopt;
-    const char* const begin = text.data() + from;
-    const std::size_t size = text.size() - from;
-    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', size));
-    const auto* cr = static_cast<const char*>(
-        std::memchr(begin, '\r', lf != nullptr ? static_cast<std::size_t>(lf - begin) : size));
-    const char* const lineBreak = cr != nullptr ? cr : lf;
+    // Looked for a stretch at a time, so that a text whose lines end in one
+    // of the two alone is never searched to its end for the other.
+    constexpr std::size_t stretch = 512;
+    const char* lineBreak = nullptr;
+    for (std::size_t at = from; at < text.size() && lineBreak == nullptr; at += stretch) {
+        const char* const begin = text.data() + at;
+        const std::size_t size = std::min(stretch, text.size() - at);
+        const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', size));
+        const auto* cr = static_cast<const char*>(
+            std::memchr(begin, '\r', lf != nullptr ? static_cast<std::size_t>(lf - begin) : size));
+        lineBreak = cr != nullptr ? cr : lf;
+    }
     if (lineBreak == nullptr)
         return std::nullopt;
     const char* const end = text.data() + text.size();
-    if (more && lineBreak == cr && cr + 1 == end)
+    if (more && *lineBreak == '\r' && lineBreak + 1 == end)
         return std::nullopt;
     const auto at = static_cast<std::size_t>(lineBreak - text.data());
     return LineEnd{at, at + lineBreakLength(lineBreak, end)};
