@@ -111,6 +111,49 @@ def measure(build, rounds=3):
     return figures
 
 
+def crafted_figures(build, rounds=3):
+    """The files no run makes that the report's test reads (tests/instructor/report_cli.py: 1 GB of one line, of
+    short lines, of closing separators, a record that never closes, one over 64 MiB, a 30 MB answer), each before
+    a small master file: the CSV's time against cat of the same files (medians of `rounds`, taking turns), and the
+    peak memory of the CSV, the workbook and the page. [{"file": ..., ...}, ...]"""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "instructor"))
+    import report_cli
+    report = os.path.abspath(os.path.join(build, "qalesson-report"))
+    figures = []
+    with tempfile.TemporaryDirectory(prefix="qalesson-crafted-bench-") as work:
+        other = os.path.join(work, "masterFile_small.txt")
+        master_file(other, 100_000)
+        env = dict(os.environ, TMPDIR=work)
+        for name, _, _ in report_cli.crafted_files(work, report_cli.GB):
+            path = os.path.join(work, name)
+            run(["cat", path, other])  # into the page cache first
+            cats, csvs, peaks = [], [], {}
+            for _ in range(rounds):
+                cats.append(run(["cat", path, other])[0])
+                wall, peak = run_status([report, path, other])
+                csvs.append(wall)
+                peaks["csv"] = max(peaks.get("csv", 0), peak)
+            peaks["xlsx"] = run_status([report, "--xlsx", os.path.join(work, "o.xlsx"), path, other], env)[1]
+            peaks["html"] = run_status([report, "--html", path, other])[1]
+            figures.append({"file": name, "bytes": os.path.getsize(path), "csv_s": statistics.median(csvs),
+                            "cat_s": statistics.median(cats), "csv_peak_mib": peaks["csv"],
+                            "xlsx_peak_mib": peaks["xlsx"], "html_peak_mib": peaks["html"]})
+            os.remove(path)
+    return figures
+
+
+def run_status(argv, env=None):
+    """As run, for a report that warns (its exit status 1)."""
+    with tempfile.NamedTemporaryFile("r") as usage:
+        start = time.perf_counter()
+        done = subprocess.run(["/usr/bin/time", "-o", usage.name, "-f", "%M"] + argv, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, env=env)
+        wall = time.perf_counter() - start
+        if done.returncode not in (0, 1):
+            raise RuntimeError("%r ended with %d" % (argv, done.returncode))
+        return wall, int(usage.read().split()[-1]) / 1024
+
+
 def marked_workbook(report, work, records):
     """A workbook of `records` records, every row marked and commented: the
     report's own workbook of a master file of about that many records, its
