@@ -842,10 +842,9 @@ def crafted_files(folder, size):
     files.append(("line.txt", b"text that is not a header block or record (line 7)", []))
     unit = b"a short line of text\r\n"
     with open(os.path.join(folder, "short.txt"), "wb") as f:
-        f.write(CRAFTED_HEADER)
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00"))
         repeated(f, unit, size)
-    files.append(("short.txt", b"text that is not a header block or record (lines 7 to %d)" % (6 + size // len(unit)),
-                  []))
+    files.append(("short.txt", b"a record cut short (lines 7 to %d)" % (14 + size // len(unit)), []))
     unit = CLOSING.encode() + b"\r\n"
     with open(os.path.join(folder, "closings.txt"), "wb") as f:
         f.write(CRAFTED_HEADER + crafted_head(b"10:00:00") + b"x\r\n")
