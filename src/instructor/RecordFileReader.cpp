@@ -481,9 +481,9 @@ private:
     // (cutLine) lets its rest go between.
     std::uint64_t bufferOffset_;
     std::size_t linearFrom_ = 0;
-    bool ended_ = false;      // the source has no more bytes
-    bool stale_ = false;      // the buffer was used to read a text again (readText)
-    bool pinned_ = false;     // the bytes from pin_ on are kept
+    bool ended_ = false;  // the source has no more bytes
+    bool stale_ = false;  // the buffer was used to read a text again (readText)
+    bool pinned_ = false; // the bytes from pin_ on are kept
     std::size_t pin_ = 0;
     std::vector<Span> spans_; // lines found; the current one is spans_[first_]
     std::size_t first_ = 0;

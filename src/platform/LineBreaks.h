@@ -62,11 +62,11 @@ inline std::optional<LineEnd> findLineEnd(std::string_view text, std::size_t fro
     return LineEnd{at, at + lineBreakLength(lineBreak, end)};
 }
 
-// The line found ended in a CR with nothing after it in its text: an LF that
-// starts the next piece is the second half of that CR LF.
+// The line found ended in a lone CR with nothing after it in its text: an LF
+// that starts the next piece is the second half of that CR LF.
 inline bool endsInCr(std::string_view text, const LineEnd& line)
 {
-    return line.next == text.size() && text[line.end] == '\r';
+    return line.next == text.size() && line.next == line.end + 1 && text[line.end] == '\r';
 }
 
 } // namespace qal

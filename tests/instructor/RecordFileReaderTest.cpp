@@ -427,11 +427,11 @@ TEST(ReaderTextTest, LongTextsReadAsTyped)
                        line("RESPONSE -->  ") + line(text) + line(close);
             };
             const std::string written = recordLayout::textAsWritten(joined(c.lines, lineEnd));
-            const std::string longOne =
-                c.note ? line(open) + line(std::string(36, ' ') + "10:30:00") +
-                             line(std::string(36, ' ') + "12-07-202610:30:00") + line("question") + line(open) +
-                             line("NOTES -------> " + written) + line(close)
-                       : response("10:30:00", written);
+            const std::string longOne = c.note
+                                            ? line(open) + line(std::string(36, ' ') + "10:30:00") +
+                                                  line(std::string(36, ' ') + "12-07-202610:30:00") + line("question") +
+                                                  line(open) + line("NOTES -------> " + written) + line(close)
+                                            : response("10:30:00", written);
             const std::string before = response("10:00:00", "before");
             const std::string bytes = before + longOne + response("11:00:00", "after");
             // The line the third record starts on.
@@ -474,10 +474,10 @@ TEST(ReaderTextTest, RecordsOverTheirLimitAreSkipped)
     const std::string open = "......!!!!!!!!...................................\r\n";
     const std::string close = ".................................................\r\n";
     const std::string head = open + std::string(36, ' ') + "10:30:00\r\nquestion\r\n" + open + "RESPONSE -->  \r\n";
-    const std::string before = open + std::string(36, ' ') + "10:00:00\r\nquestion\r\n" + open +
-                               "RESPONSE -->  \r\nbefore\r\n" + close;
-    const std::string after = open + std::string(36, ' ') + "11:00:00\r\nquestion\r\n" + open +
-                              "RESPONSE -->  \r\nafter\r\n" + close;
+    const std::string before =
+        open + std::string(36, ' ') + "10:00:00\r\nquestion\r\n" + open + "RESPONSE -->  \r\nbefore\r\n" + close;
+    const std::string after =
+        open + std::string(36, ' ') + "11:00:00\r\nquestion\r\n" + open + "RESPONSE -->  \r\nafter\r\n" + close;
     for (const std::uint64_t size : {maxRecordBytes, maxRecordBytes + 1}) {
         // Lines of "ab" and one of c's, to make the record `size` bytes long.
         const std::size_t text = static_cast<std::size_t>(size) - head.size() - close.size();
