@@ -210,20 +210,36 @@ def feedback_figures(build, records=100_000, rounds=3):
 def workbook_turns(build, before, rounds=5):
     """--xlsx of this build and of `before` over the same 10 MB master file,
     taking turns (each first every other round): the median of the ratios."""
+    return turns(build, before, ["--xlsx", None], 10_000_000, rounds)
+
+
+def csv_turns(build, before, rounds=5):
+    """The CSV of this build and of `before` over the same 100 MB master
+    file, taking turns: the median of the ratios."""
+    return turns(build, before, [], 100_000_000, rounds)
+
+
+def turns(build, before, args, size, rounds):
+    """The report of this build and of `before` with args (None: the
+    workbook's path) over the same master file of about size bytes, taking
+    turns (each first every other round): the medians of the times and of
+    the ratios."""
     now = os.path.abspath(os.path.join(build, "qalesson-report"))
     then = os.path.abspath(os.path.join(before, "qalesson-report"))
-    with tempfile.TemporaryDirectory(prefix="qalesson-xlsx-bench-") as work:
-        master = os.path.join(work, "masterFile_10MB.txt")
-        master_file(master, 10_000_000)
+    with tempfile.TemporaryDirectory(prefix="qalesson-turns-bench-") as work:
+        master = os.path.join(work, "masterFile.txt")
+        master_file(master, size)
         env = dict(os.environ, TMPDIR=work)
         book = os.path.join(work, "answers.xlsx")
+        argv = [book if a is None else a for a in args] + [master]
         ratios, nows, thens = [], [], []
         for n in range(rounds):
             order = [now, then] if n % 2 == 0 else [then, now]
             times = {}
             for binary in order:
-                times[binary] = run([binary, "--xlsx", book, master], env)[0]
-                os.remove(book)
+                times[binary] = run([binary] + argv, env)[0]
+                if os.path.exists(book):
+                    os.remove(book)
             nows.append(times[now])
             thens.append(times[then])
             ratios.append(times[now] / times[then])

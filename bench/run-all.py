@@ -203,6 +203,9 @@ def feedback_rows(build, before=None):
         t = report_speed.workbook_turns(build, before)
         rows.append(("qalesson-report --xlsx with mark, comment and id / the build before them, 10 MB master "
                      "file, taking turns", "%.2f s / %.2f s" % (t["now_s"], t["before_s"]), t["ratio"], "<= 1.15"))
+        t = report_speed.csv_turns(build, before)
+        rows.append(("qalesson-report CSV / the build given as before, 100 MB master file, taking turns",
+                     "%.3f s / %.3f s" % (t["now_s"], t["before_s"]), t["ratio"], "<= 1.1"))
     return rows
 
 
