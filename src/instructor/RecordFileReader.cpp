@@ -295,7 +295,8 @@ public:
     // since the pin.
     std::optional<std::string_view> held(std::uint64_t from, std::uint64_t to) const
     {
-        if (!pinned_ || from < bufferOffset_ + pin_ || to > bufferOffset_ + filled_)
+        // Only from linearFrom_ on do the held bytes stand as in the file.
+        if (!pinned_ || from < bufferOffset_ + std::max(pin_, linearFrom_) || to > bufferOffset_ + filled_)
             return std::nullopt;
         return std::string_view(buffer_.get() + (from - bufferOffset_), static_cast<std::size_t>(to - from));
     }
@@ -318,6 +319,7 @@ public:
         offset_ = at.offset;
         if (!stale_ && at.offset >= bufferOffset_ + linearFrom_ && at.offset <= bufferOffset_ + filled_) {
             scanned_ = static_cast<std::size_t>(at.offset - bufferOffset_);
+            searched_ = 0;
             return;
         }
         readAgainFrom(at.offset);
@@ -368,10 +370,14 @@ private:
     bool findLine()
     {
         for (;;) {
-            if (const std::optional<LineEnd> end = findLineEnd(filled(), scanned_, !ended_)) {
+            // The bytes searched already hold no line end: a source that
+            // gives a few bytes at a time does not make a long line's start
+            // be searched again and again.
+            if (const std::optional<LineEnd> end = findLineEnd(filled(), scanned_ + searched_, !ended_)) {
                 addLine(end->end - scanned_, end->next);
                 return true;
             }
+            searched_ = filled_ - scanned_ - (filled_ > scanned_ && buffer_[filled_ - 1] == '\r' ? 1 : 0);
             if (ended_) {
                 if (scanned_ == filled_)
                     return false;
@@ -390,6 +396,7 @@ private:
     {
         spans_.push_back({scanned_, length, bufferOffset_ + scanned_, bufferOffset_ + next});
         scanned_ = next;
+        searched_ = 0;
     }
 
     // The line from scanned_ on is longer than shownLength: its first
@@ -411,6 +418,7 @@ private:
                 linearFrom_ = keep;
                 spans_.push_back({scanned_, shownLength, lineOffset, nextOffset});
                 scanned_ = keep;
+                searched_ = 0;
                 return;
             }
             // No line end among the bytes after the held ones (but perhaps a
@@ -464,7 +472,7 @@ private:
     {
         spans_.clear();
         first_ = 0;
-        filled_ = scanned_ = pin_ = linearFrom_ = 0;
+        filled_ = scanned_ = searched_ = pin_ = linearFrom_ = 0;
         pinned_ = stale_ = false;
         bufferOffset_ = offset;
         ended_ = !source_.readFrom(offset - base_);
@@ -474,8 +482,9 @@ private:
     std::uint64_t base_;             // the offset of the source's first byte in the file
     std::unique_ptr<char[]> buffer_; // grows to hold the lines looked at
     std::size_t capacity_;
-    std::size_t filled_ = 0;  // bytes read into buffer_
-    std::size_t scanned_ = 0; // where the next line to find starts
+    std::size_t filled_ = 0;   // bytes read into buffer_
+    std::size_t scanned_ = 0;  // where the next line to find starts
+    std::size_t searched_ = 0; // bytes from scanned_ on that hold no line end
     // The offset in the file of buffer_[0], for the bytes from linearFrom_
     // on: they follow each other as in the file. A line cut before them
     // (cutLine) lets its rest go between.
