@@ -111,6 +111,49 @@ def measure(build, rounds=3):
     return figures
 
 
+def crafted_figures(build, rounds=3):
+    """The files no run makes that the report's test reads (tests/instructor/report_cli.py: 1 GB of one line, of
+    short lines, of closing separators, a record that never closes, one over 64 MiB, a 30 MB answer), each before
+    a small master file: the CSV's time against cat of the same files (medians of `rounds`, taking turns), and the
+    peak memory of the CSV, the workbook and the page. [{"file": ..., ...}, ...]"""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "instructor"))
+    import report_cli
+    report = os.path.abspath(os.path.join(build, "qalesson-report"))
+    figures = []
+    with tempfile.TemporaryDirectory(prefix="qalesson-crafted-bench-") as work:
+        other = os.path.join(work, "masterFile_small.txt")
+        master_file(other, 100_000)
+        env = dict(os.environ, TMPDIR=work)
+        for name, _, _ in report_cli.crafted_files(work, report_cli.GB):
+            path = os.path.join(work, name)
+            run(["cat", path, other])  # into the page cache first
+            cats, csvs, peaks = [], [], {}
+            for _ in range(rounds):
+                cats.append(run(["cat", path, other])[0])
+                wall, peak = run_status([report, path, other])
+                csvs.append(wall)
+                peaks["csv"] = max(peaks.get("csv", 0), peak)
+            peaks["xlsx"] = run_status([report, "--xlsx", os.path.join(work, "o.xlsx"), path, other], env)[1]
+            peaks["html"] = run_status([report, "--html", path, other])[1]
+            figures.append({"file": name, "bytes": os.path.getsize(path), "csv_s": statistics.median(csvs),
+                            "cat_s": statistics.median(cats), "csv_peak_mib": peaks["csv"],
+                            "xlsx_peak_mib": peaks["xlsx"], "html_peak_mib": peaks["html"]})
+            os.remove(path)
+    return figures
+
+
+def run_status(argv, env=None):
+    """As run, for a report that warns (its exit status 1)."""
+    with tempfile.NamedTemporaryFile("r") as usage:
+        start = time.perf_counter()
+        done = subprocess.run(["/usr/bin/time", "-o", usage.name, "-f", "%M"] + argv, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, env=env)
+        wall = time.perf_counter() - start
+        if done.returncode not in (0, 1):
+            raise RuntimeError("%r ended with %d" % (argv, done.returncode))
+        return wall, int(usage.read().split()[-1]) / 1024
+
+
 def marked_workbook(report, work, records):
     """A workbook of `records` records, every row marked and commented: the
     report's own workbook of a master file of about that many records, its
@@ -167,20 +210,36 @@ def feedback_figures(build, records=100_000, rounds=3):
 def workbook_turns(build, before, rounds=5):
     """--xlsx of this build and of `before` over the same 10 MB master file,
     taking turns (each first every other round): the median of the ratios."""
+    return turns(build, before, ["--xlsx", None], 10_000_000, rounds)
+
+
+def csv_turns(build, before, rounds=5):
+    """The CSV of this build and of `before` over the same 100 MB master
+    file, taking turns: the median of the ratios."""
+    return turns(build, before, [], 100_000_000, rounds)
+
+
+def turns(build, before, args, size, rounds):
+    """The report of this build and of `before` with args (None: the
+    workbook's path) over the same master file of about size bytes, taking
+    turns (each first every other round): the medians of the times and of
+    the ratios."""
     now = os.path.abspath(os.path.join(build, "qalesson-report"))
     then = os.path.abspath(os.path.join(before, "qalesson-report"))
-    with tempfile.TemporaryDirectory(prefix="qalesson-xlsx-bench-") as work:
-        master = os.path.join(work, "masterFile_10MB.txt")
-        master_file(master, 10_000_000)
+    with tempfile.TemporaryDirectory(prefix="qalesson-turns-bench-") as work:
+        master = os.path.join(work, "masterFile.txt")
+        master_file(master, size)
         env = dict(os.environ, TMPDIR=work)
         book = os.path.join(work, "answers.xlsx")
+        argv = [book if a is None else a for a in args] + [master]
         ratios, nows, thens = [], [], []
         for n in range(rounds):
             order = [now, then] if n % 2 == 0 else [then, now]
             times = {}
             for binary in order:
-                times[binary] = run([binary, "--xlsx", book, master], env)[0]
-                os.remove(book)
+                times[binary] = run([binary] + argv, env)[0]
+                if os.path.exists(book):
+                    os.remove(book)
             nows.append(times[now])
             thens.append(times[then])
             ratios.append(times[now] / times[then])

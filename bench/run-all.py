@@ -11,6 +11,8 @@
   pendulum tick cost, 4000 circles drawn  / none drawn yet                       (flat: about 1)
   qalesson-report over a 10 MB and a 1 GB / cat of the same file                 (aim: 6 or less)
     master file, and its peak memory        over the 1 GB file / over the 10 MB one (flat: 1.5 or less)
+  qalesson-report over crafted files       / cat of the same files               (as measured)
+    (1 GB of one line, of short lines, ...)   and its peak memory / 64 MiB (100 MiB for a 30 MB answer)
   qalesson-report --feedback over 100,000  / 2 s and 200 MiB                     (aim: 1 or less)
     marked rows, time and peak memory
   qalesson-report --xlsx with its new     / the same of a build before them      (aim: 1.15 or less)
@@ -19,7 +21,8 @@
     Next Question in the real window        of the same text, taking turns
 
 Usage: bench/run-all.py [BUILD_DIR] [PENDULUM_SECONDS] [--before BEFORE_BUILD_DIR] [--report-only]
-                        [--report-before BEFORE_BUILD_DIR] [--feedback-only]   (defaults: build, 60)
+                        [--report-before BEFORE_BUILD_DIR] [--feedback-only] [--crafted-only]
+                        (defaults: build, 60)
 The build must have the benchmarks (QALESSON_BUILD_BENCH, on by default).
 --before names a build of an earlier revision with its record benchmark, made
 for instance with
@@ -168,7 +171,25 @@ def report_figures(build, before=None):
                      "%.1f MiB / %.1f MiB" % (large[key], small[key]), large[key] / small[key], aim))
     rows.append(("qalesson-report --xlsx, 1 GB master file / CSV of it", "%.1f s / %.1f s" % (large["xlsx_s"], large["csv_s"]),
                  large["xlsx_s"] / large["csv_s"], "(compression)"))
-    return rows + feedback_rows(build, before)
+    return rows + crafted_rows(build) + feedback_rows(build, before)
+
+
+def crafted_rows(build):
+    # The files no run makes that the report's test reads, each before a
+    # small master file: the CSV against cat of the same files, and the peak
+    # memory of each form against its limit (64 MiB; 100 MiB for the 30 MB
+    # answer).
+    rows = []
+    for f in report_speed.crafted_figures(build):
+        what = "%s (%.0f MB) and a 0.1 MB master file" % (f["file"], f["bytes"] / 1e6)
+        rows.append(("qalesson-report CSV, crafted %s / cat of them" % what, "%.3f s / %.3f s" % (f["csv_s"], f["cat_s"]),
+                     f["csv_s"] / f["cat_s"], "(as measured)"))
+        limit = 100 if f["file"] == "answer30.txt" else 64
+        peak = max(f["csv_peak_mib"], f["xlsx_peak_mib"], f["html_peak_mib"])
+        rows.append(("qalesson-report peak memory, crafted %s: CSV / --xlsx / --html, the most / %d MiB" % (what, limit),
+                     "%.1f / %.1f / %.1f MiB" % (f["csv_peak_mib"], f["xlsx_peak_mib"], f["html_peak_mib"]),
+                     peak / limit, "< 1"))
+    return rows
 
 
 def feedback_rows(build, before=None):
@@ -184,6 +205,9 @@ def feedback_rows(build, before=None):
         t = report_speed.workbook_turns(build, before)
         rows.append(("qalesson-report --xlsx with mark, comment and id / the build before them, 10 MB master "
                      "file, taking turns", "%.2f s / %.2f s" % (t["now_s"], t["before_s"]), t["ratio"], "<= 1.15"))
+        t = report_speed.csv_turns(build, before)
+        rows.append(("qalesson-report CSV / the build given as before, 100 MB master file, taking turns",
+                     "%.3f s / %.3f s" % (t["now_s"], t["before_s"]), t["ratio"], "<= 1.1"))
     return rows
 
 
@@ -209,8 +233,12 @@ def main():
     parser.add_argument("--report-only", action="store_true", help="the report's figures only")
     parser.add_argument("--report-before", help="a build of an earlier revision, to compare the workbook with")
     parser.add_argument("--feedback-only", action="store_true", help="--feedback's figures (and --report-before's)")
+    parser.add_argument("--crafted-only", action="store_true", help="the report's figures on crafted files only")
     args = parser.parse_args()
-    if args.feedback_only:
+    if args.crafted_only:
+        rows = crafted_rows(args.build)
+        args.records_only = True
+    elif args.feedback_only:
         rows = feedback_rows(args.build, args.report_before)
         args.records_only = True
     elif args.report_only:

@@ -29,9 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     // Lines end at CR LF, a lone LF or a lone CR.
     std::size_t lines = 1;
-    LineBreakFollower lineBreaks;
-    for (char c : bytes)
-        lines += lineBreaks.take(c) == LineBreakFollower::Part::LineEnd ? 1 : 0;
+    for (std::size_t at = 0; const auto end = findLineEnd(bytes, at, false); at = end->next)
+        ++lines;
 
     const RecordFileContents read = readRecordText(bytes, "f");
     std::size_t after = 0; // the last line used so far

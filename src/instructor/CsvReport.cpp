@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <ostream>
 #include <string_view>
 
 namespace qal {
@@ -58,7 +59,26 @@ bool mayBeTakenForFormula(std::string_view field)
     }
 }
 
-void appendField(std::string& out, std::string_view field, CsvCells cells)
+// Where a row goes: a string, or a stream written to as the row is made.
+class StreamOut {
+public:
+    explicit StreamOut(std::ostream& out) : out_(out) {}
+    StreamOut& operator+=(char c)
+    {
+        out_.put(c);
+        return *this;
+    }
+    StreamOut& operator+=(std::string_view text)
+    {
+        out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return *this;
+    }
+
+private:
+    std::ostream& out_;
+};
+
+template <typename Out> void appendField(Out& out, std::string_view field, CsvCells cells)
 {
     const bool apostrophe = cells == CsvCells::SpreadsheetSafe && mayBeTakenForFormula(field);
     if (!needsQuotes(field)) {
@@ -91,7 +111,9 @@ std::string csvHeader()
     return "\xEF\xBB\xBF" + csvColumnNames() + "\r\n";
 }
 
-void appendCsvRow(std::string& out, const ReportRecord& r, CsvCells cells)
+namespace {
+
+template <typename Out> void appendRow(Out& out, const ReportRecord& r, CsvCells cells)
 {
     std::string id;
     const ReportRow row = reportRow(r, id);
@@ -104,7 +126,20 @@ void appendCsvRow(std::string& out, const ReportRecord& r, CsvCells cells)
         first = false;
         appendField(out, row[column], cells);
     }
-    out += "\r\n";
+    out += std::string_view("\r\n");
+}
+
+} // namespace
+
+void appendCsvRow(std::string& out, const ReportRecord& record, CsvCells cells)
+{
+    appendRow(out, record, cells);
+}
+
+void writeCsvRow(std::ostream& out, const ReportRecord& record, CsvCells cells)
+{
+    StreamOut stream(out);
+    appendRow(stream, record, cells);
 }
 
 } // namespace qal

@@ -2,6 +2,7 @@
 
 #include "instructor/RecordFileReader.h"
 
+#include <iosfwd>
 #include <string>
 
 namespace qal {
@@ -27,5 +28,7 @@ std::string csvHeader();
 
 // One row; appended to out.
 void appendCsvRow(std::string& out, const ReportRecord& record, CsvCells cells = CsvCells::SpreadsheetSafe);
+// The same row written to out as it is made, for a record too long to copy.
+void writeCsvRow(std::ostream& out, const ReportRecord& record, CsvCells cells = CsvCells::SpreadsheetSafe);
 
 } // namespace qal

@@ -44,8 +44,12 @@ void appendEntry(std::string& out, const ReportRecord& r)
     out += " &middot; <span class=\"source\">" + htmlEscaped(r.file) + ":" + std::to_string(r.line) + "</span></p>";
     if (r.text.find_first_not_of(' ') == std::string::npos)
         out += "<p class=\"text empty\">(empty)</p>";
-    else
-        out += "<p class=\"text\">" + htmlEscaped(r.text) + "</p>";
+    else {
+        // Escaped into the page itself: a long text is not copied on the way.
+        out += "<p class=\"text\">";
+        appendHtmlEscaped(out, r.text);
+        out += "</p>";
+    }
     out += "</article>\n";
 }
 
@@ -84,6 +88,15 @@ std::string htmlEscaped(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
+    appendHtmlEscaped(out, text);
+    return out;
+}
+
+void appendHtmlEscaped(std::string& out, std::string_view text)
+{
+    // Room for a long text at once, rather than by doubling as it comes.
+    if (text.size() > out.capacity() - out.size())
+        out.reserve(out.size() + text.size() + text.size() / 16);
     for (char c : text) {
         switch (c) {
         case '&':
@@ -107,7 +120,6 @@ std::string htmlEscaped(std::string_view text)
             out += c;
         }
     }
-    return out;
 }
 
 std::string htmlPageStart(std::size_t records, const std::vector<std::string>& files)

@@ -44,5 +44,7 @@ std::string htmlReport(const std::vector<ReportRecord>& records, const std::vect
 
 // Text escaped for HTML content and attribute values.
 std::string htmlEscaped(std::string_view text);
+// The same appended to out.
+void appendHtmlEscaped(std::string& out, std::string_view text);
 
 } // namespace qal

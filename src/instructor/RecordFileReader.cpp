@@ -90,7 +90,7 @@ void assignUtf8(std::string& field, std::string_view cp1252)
 
 class MemorySource : public ByteSource {
 public:
-    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    explicit MemorySource(std::string_view bytes) : all_(bytes), bytes_(bytes) {}
 
     std::size_t read(char* into, std::size_t size) override
     {
@@ -100,122 +100,360 @@ public:
         return n;
     }
 
+    bool readFrom(std::uint64_t offset) override
+    {
+        bytes_ = all_.substr(static_cast<std::size_t>(std::min<std::uint64_t>(offset, all_.size())));
+        return true;
+    }
+
 private:
+    std::string_view all_;
     std::string_view bytes_;
 };
 
+// How much of a line is held. No line of a block is anywhere near as long
+// (a question is a lesson line, of at most 65535 characters), so the start
+// of a longer line tells it from them as well as the whole line would; the
+// rest of it is read and let go.
+constexpr std::size_t shownLength = 64 * 1024;
+
+// The bytes of a record held while its end is looked for. The text of a
+// longer record is read again from the source once its end is known, so that
+// its bytes are never held beside its text.
+constexpr std::size_t heldRecordBytes = std::size_t{4} << 20;
+
+constexpr std::size_t readSize = 64 * 1024;
+
+// The lines of a record's text as the file holds them (Windows-1252, cut by
+// findLineEnd), appended to a string as typed (lineAsTyped), in UTF-8, joined
+// by LF, with the record's marker left off the first. Fed in pieces; the text
+// ends with the line end of its last line, which starts no further line.
+class TextLines {
+public:
+    TextLines(std::string& out, std::size_t marker) : out_(out), skip_(marker) {}
+
+    // Takes what it can of bytes; returns how many bytes at the end it left
+    // (a CR that may be the first half of a CR LF), to come again first in
+    // the next piece. With last, everything is taken.
+    std::size_t feed(std::string_view bytes, bool last)
+    {
+        std::size_t at = 0;
+        while (const std::optional<LineEnd> end = findLineEnd(bytes, at, !last)) {
+            const std::string_view line = bytes.substr(at, end->end - at);
+            if (started_) {
+                part(line);
+                if (!decided_)
+                    decide();
+            } else {
+                emit(lineAsTyped(line));
+            }
+            endLine();
+            at = end->next;
+        }
+        const std::size_t left = !last && at < bytes.size() && bytes.back() == '\r' ? 1 : 0;
+        if (at + left < bytes.size())
+            part(bytes.substr(at, bytes.size() - at - left));
+        return left;
+    }
+
+private:
+    // The lines lineAsTyped looks for are far shorter than this: the blanks
+    // a line starts with and this many bytes after them tell what it makes
+    // of the line as well as the whole line would.
+    static constexpr std::size_t telling = 256;
+
+    // Bytes of a line that comes in more than one piece: its start is held
+    // until lineAsTyped can be asked, the rest goes out as it comes.
+    void part(std::string_view bytes)
+    {
+        started_ = true;
+        if (decided_) {
+            emit(bytes);
+            return;
+        }
+        if (head_.empty()) {
+            const std::size_t blanks = std::min(bytes.find_first_not_of(' '), bytes.size());
+            blanks_ += blanks;
+            bytes.remove_prefix(blanks);
+        }
+        const std::size_t taken = std::min(bytes.size(), telling + 1 - head_.size());
+        head_.append(bytes.substr(0, taken));
+        if (head_.size() > telling) {
+            decide();
+            emit(bytes.substr(taken));
+        }
+    }
+
+    // One blank stands for the line's blanks: lineAsTyped takes off one or
+    // none.
+    void decide()
+    {
+        decided_ = true;
+        const std::string probe = (blanks_ > 0 ? " " : "") + head_;
+        std::uint64_t blanks = blanks_ - (probe.size() - lineAsTyped(probe).size());
+        static constexpr std::string_view someBlanks = "                                ";
+        for (; blanks > 0; blanks -= std::min<std::uint64_t>(blanks, someBlanks.size()))
+            emit(someBlanks.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(blanks, someBlanks.size()))));
+        emit(head_);
+    }
+
+    void emit(std::string_view bytes)
+    {
+        if (skip_ > 0) {
+            const std::size_t skipped = std::min(skip_, bytes.size());
+            bytes.remove_prefix(skipped);
+            skip_ -= skipped;
+        }
+        if (bytes.empty())
+            return;
+        if (lineEnded_)
+            out_ += '\n';
+        lineEnded_ = false;
+        appendCp1252AsUtf8(out_, bytes);
+    }
+
+    void endLine()
+    {
+        if (lineEnded_)
+            out_ += '\n';
+        lineEnded_ = true;
+        started_ = decided_ = false;
+        blanks_ = 0;
+        head_.clear();
+    }
+
+    std::string& out_;
+    std::size_t skip_;       // bytes still to leave off: the marker
+    bool lineEnded_ = false; // a line has ended whose LF is not written yet
+    bool started_ = false;   // part of the current line came in an earlier piece
+    bool decided_ = false;   // what lineAsTyped makes of the current line is known
+    std::uint64_t blanks_ = 0;
+    std::string head_; // the current line's start after its blanks, until decided_
+};
+
 // The lines of a byte source from the current one on, found as far ahead as
-// they are asked for. Lines end at LF; the CR of a CR LF is dropped with it,
-// and so is the CR of a last line cut short after it. Only the bytes from the
-// current line to the farthest line asked for are held.
+// they are asked for, cut by findLineEnd. Only the bytes from the current
+// line to the farthest line asked for are held (from the pinned line on,
+// while they are few), and of each line no more than shownLength bytes; for
+// each line held, where it starts and ends. The source is read again from a
+// place that is no longer held.
 class LineWindow {
 public:
     LineWindow(ByteSource& source, FilePlace start)
-        : source_(source), buffer_(std::make_unique_for_overwrite<char[]>(64 * 1024)), capacity_(64 * 1024),
-          number_(start.line), offset_(start.offset)
+        : source_(source), base_(start.offset), buffer_(std::make_unique_for_overwrite<char[]>(2 * readSize)),
+          capacity_(2 * readSize), bufferOffset_(start.offset), number_(start.line), offset_(start.offset)
     {
     }
 
     // Line k after the current one (0: the current line) exists.
-    bool has(std::size_t k) { return k < lines_.size() - first_ || findUpTo(k); }
+    bool has(std::size_t k) { return k < spans_.size() - first_ || findUpTo(k); }
 
-    // Line k, or the empty text past the end.
+    // Line k, or the empty text past the end; of a line longer than
+    // shownLength, its start.
     std::string_view line(std::size_t k)
     {
         if (!has(k))
             return {};
-        const Span& span = lines_[first_ + k];
-        return {buffer_.get() + span.start, span.length};
+        const Span& span = spans_[first_ + k];
+        return {buffer_.get() + span.start, span.shown};
     }
 
     std::size_t number() const { return number_; }
 
     // The byte offset of the current line's start, or where it would start.
     std::uint64_t offset() const { return offset_; }
-    // The byte offset of line k's start; line k must exist.
-    std::uint64_t offset(std::size_t k) const { return offset_ + (lines_[first_ + k].start - begin_); }
+    // Where line k starts, and where the line after it starts; line k must
+    // exist.
+    FilePlace place(std::size_t k) const { return {spans_[first_ + k].offset, number_ + k}; }
+    FilePlace after(std::size_t k) const { return {spans_[first_ + k].next, number_ + k + 1}; }
 
     // Goes n lines on; those lines must exist.
     void advance(std::size_t n)
     {
-        const std::size_t next = lines_[first_ + n - 1].next;
-        offset_ += next - begin_;
-        begin_ = next;
+        offset_ = spans_[first_ + n - 1].next;
         number_ += n;
         first_ += n;
-        if (first_ == lines_.size()) {
-            lines_.clear();
+        if (first_ == spans_.size()) {
+            spans_.clear();
+            first_ = 0;
+        } else if (first_ >= 64) {
+            spans_.erase(spans_.begin(), spans_.begin() + static_cast<std::ptrdiff_t>(first_));
             first_ = 0;
         }
     }
 
+    // Keeps the bytes from the current line on, as long as they are no more
+    // than heldRecordBytes and no line among them is longer than shownLength.
+    void pin()
+    {
+        pinned_ = true;
+        pin_ = currentStart();
+    }
+    void unpin() { pinned_ = false; }
+
+    // The bytes from `from` to `to` of the file, when they are all held
+    // since the pin.
+    std::optional<std::string_view> held(std::uint64_t from, std::uint64_t to) const
+    {
+        // Only from linearFrom_ on do the held bytes stand as in the file.
+        if (!pinned_ || from < bufferOffset_ + std::max(pin_, linearFrom_) || to > bufferOffset_ + filled_)
+            return std::nullopt;
+        return std::string_view(buffer_.get() + (from - bufferOffset_), static_cast<std::size_t>(to - from));
+    }
+
+    // Goes back, or on, to a place where a line starts, reading the source
+    // again from there when its bytes are not held.
+    void restart(FilePlace at)
+    {
+        for (std::size_t i = first_; i < spans_.size(); ++i) {
+            if (spans_[i].offset == at.offset) {
+                number_ = at.line;
+                offset_ = at.offset;
+                first_ = i;
+                return;
+            }
+        }
+        spans_.clear();
+        first_ = 0;
+        number_ = at.line;
+        offset_ = at.offset;
+        if (!stale_ && at.offset >= bufferOffset_ + linearFrom_ && at.offset <= bufferOffset_ + filled_) {
+            scanned_ = static_cast<std::size_t>(at.offset - bufferOffset_);
+            searched_ = 0;
+            return;
+        }
+        readAgainFrom(at.offset);
+    }
+
+    // Appends the bytes from `from` to `to` of the file to text as TextLines
+    // does, read again from the source; restart must follow.
+    void readText(std::uint64_t from, std::uint64_t to, std::size_t marker, std::string& text)
+    {
+        readAgainFrom(from);
+        TextLines lines(text, marker);
+        std::uint64_t left = to - from;
+        std::size_t carried = 0;
+        for (;;) {
+            const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, capacity_ - carried));
+            const std::size_t got = wanted == 0 ? 0 : source_.read(buffer_.get() + carried, wanted);
+            left -= got;
+            const bool last = left == 0 || got == 0;
+            const std::size_t size = carried + got;
+            carried = lines.feed({buffer_.get(), size}, last);
+            if (last)
+                break;
+            std::copy(buffer_.get() + size - carried, buffer_.get() + size, buffer_.get());
+        }
+        stale_ = true; // nothing held is of any use now
+    }
+
 private:
-    // A line in buffer_: where it starts, its length without the line end,
-    // and where the line after it starts.
+    // A line held in buffer_: where its held bytes start and how many there
+    // are; where it starts in the file, and where the line after it starts.
     struct Span {
-        std::size_t start, length, next;
+        std::size_t start, shown;
+        std::uint64_t offset, next;
     };
+
+    std::size_t currentStart() const { return first_ < spans_.size() ? spans_[first_].start : scanned_; }
 
     bool findUpTo(std::size_t k)
     {
-        while (lines_.size() - first_ <= k)
+        while (spans_.size() - first_ <= k)
             if (!findLine())
                 return false;
         return true;
     }
 
-    // Lines end as they do in every text the program takes in (LineBreaks.h):
-    // CR LF, a lone LF or a lone CR.
+    std::string_view filled() const { return {buffer_.get(), filled_}; }
+
     bool findLine()
     {
         for (;;) {
-            const char* const start = buffer_.get() + scanned_;
-            const char* const end = buffer_.get() + filled_;
-            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', filled_ - scanned_));
-            const auto* cr = static_cast<const char*>(
-                std::memchr(start, '\r', static_cast<std::size_t>((lf != nullptr ? lf : end) - start)));
-            const char* const lineBreak = cr != nullptr ? cr : lf;
-            // A CR that ends what has been read may be the first half of a
-            // CR LF: read on before deciding.
-            const bool undecided = lineBreak == cr && cr != nullptr && cr + 1 == end && !ended_;
-            if (lineBreak != nullptr && !undecided) {
-                const auto at = static_cast<std::size_t>(lineBreak - buffer_.get());
-                addLine(at, at + lineBreakLength(lineBreak, end));
+            // The bytes searched already hold no line end: a source that
+            // gives a few bytes at a time does not make a long line's start
+            // be searched again and again.
+            if (const std::optional<LineEnd> end = findLineEnd(filled(), scanned_ + searched_, !ended_)) {
+                addLine(end->end - scanned_, end->next);
                 return true;
             }
-            if (lineBreak == nullptr && ended_) {
+            searched_ = filled_ - scanned_ - (filled_ > scanned_ && buffer_[filled_ - 1] == '\r' ? 1 : 0);
+            if (ended_) {
                 if (scanned_ == filled_)
                     return false;
-                addLine(filled_, filled_); // the last line, without a line end
+                addLine(filled_ - scanned_, filled_); // the last line, without a line end
+                return true;
+            }
+            if (filled_ - scanned_ > shownLength) {
+                cutLine();
                 return true;
             }
             refill();
         }
     }
 
-    void addLine(std::size_t end, std::size_t next)
+    void addLine(std::size_t length, std::size_t next)
     {
-        lines_.push_back({scanned_, end - scanned_, next});
+        spans_.push_back({scanned_, length, bufferOffset_ + scanned_, bufferOffset_ + next});
         scanned_ = next;
+        searched_ = 0;
     }
 
-    // Drops the bytes before the current line, makes room when the lines
-    // held fill the buffer, and reads on.
-    void refill()
+    // The line from scanned_ on is longer than shownLength: its first
+    // shownLength bytes are held, and the rest is read up to its end and let
+    // go. The bytes after it follow the held ones.
+    void cutLine()
     {
-        if (begin_ > 0) {
-            std::copy(buffer_.get() + begin_, buffer_.get() + filled_, buffer_.get());
-            lines_.erase(lines_.begin(), lines_.begin() + static_cast<std::ptrdiff_t>(first_));
-            first_ = 0;
-            for (Span& span : lines_) {
-                span.start -= begin_;
-                span.next -= begin_;
+        const std::uint64_t lineOffset = bufferOffset_ + scanned_;
+        std::size_t keep = scanned_ + shownLength;
+        pinned_ = false; // the bytes held are no longer those of the file
+        for (;;) {
+            const std::optional<LineEnd> end = findLineEnd(filled(), keep, !ended_);
+            if (end || ended_) {
+                const std::size_t next = end ? end->next : filled_;
+                const std::uint64_t nextOffset = bufferOffset_ + next;
+                std::copy(buffer_.get() + next, buffer_.get() + filled_, buffer_.get() + keep);
+                filled_ = keep + (filled_ - next);
+                bufferOffset_ = nextOffset - keep;
+                linearFrom_ = keep;
+                spans_.push_back({scanned_, shownLength, lineOffset, nextOffset});
+                scanned_ = keep;
+                searched_ = 0;
+                return;
             }
-            filled_ -= begin_;
-            scanned_ -= begin_;
-            begin_ = 0;
+            // No line end among the bytes after the held ones (but perhaps a
+            // CR at the very end, which is kept to be looked at again).
+            const std::size_t kept = buffer_[filled_ - 1] == '\r' ? 1 : 0;
+            const std::size_t dropped = filled_ - keep - kept;
+            if (kept != 0)
+                buffer_[keep] = '\r';
+            bufferOffset_ += dropped;
+            filled_ -= dropped;
+            keep -= refill();
         }
-        if (filled_ == capacity_) {
+    }
+
+    // Drops the bytes before the current line (or the pin), makes room when
+    // the lines held fill the buffer, and reads on. Returns how far the held
+    // bytes moved down.
+    std::size_t refill()
+    {
+        if (pinned_ && filled_ - pin_ > heldRecordBytes)
+            pinned_ = false;
+        const std::size_t from = pinned_ ? std::min(pin_, currentStart()) : currentStart();
+        if (from > 0) {
+            std::copy(buffer_.get() + from, buffer_.get() + filled_, buffer_.get());
+            spans_.erase(spans_.begin(), spans_.begin() + static_cast<std::ptrdiff_t>(first_));
+            first_ = 0;
+            for (Span& span : spans_)
+                span.start -= from;
+            filled_ -= from;
+            scanned_ -= from;
+            pin_ -= std::min(pin_, from);
+            linearFrom_ -= std::min(linearFrom_, from);
+            bufferOffset_ += from;
+        }
+        if (capacity_ - filled_ < readSize) {
             auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
             std::copy(buffer_.get(), buffer_.get() + filled_, larger.get());
             buffer_ = std::move(larger);
@@ -225,19 +463,41 @@ private:
         if (got == 0)
             ended_ = true;
         filled_ += got;
+        return from;
+    }
+
+    // Empties the buffer and reads the source again from `offset` of the
+    // file; a source that cannot go there has no more bytes.
+    void readAgainFrom(std::uint64_t offset)
+    {
+        spans_.clear();
+        first_ = 0;
+        filled_ = scanned_ = searched_ = pin_ = linearFrom_ = 0;
+        pinned_ = stale_ = false;
+        bufferOffset_ = offset;
+        ended_ = !source_.readFrom(offset - base_);
     }
 
     ByteSource& source_;
-    std::unique_ptr<char[]> buffer_; // grows to hold the lines looked at, once they pass its size
+    std::uint64_t base_;             // the offset of the source's first byte in the file
+    std::unique_ptr<char[]> buffer_; // grows to hold the lines looked at
     std::size_t capacity_;
-    std::size_t begin_ = 0;   // where the current line starts
-    std::size_t scanned_ = 0; // where the next line to find starts
-    std::size_t filled_ = 0;  // bytes read into buffer_
-    bool ended_ = false;      // the source has no more bytes
-    std::vector<Span> lines_; // lines found; the current one is lines_[first_]
+    std::size_t filled_ = 0;   // bytes read into buffer_
+    std::size_t scanned_ = 0;  // where the next line to find starts
+    std::size_t searched_ = 0; // bytes from scanned_ on that hold no line end
+    // The offset in the file of buffer_[0], for the bytes from linearFrom_
+    // on: they follow each other as in the file. A line cut before them
+    // (cutLine) lets its rest go between.
+    std::uint64_t bufferOffset_;
+    std::size_t linearFrom_ = 0;
+    bool ended_ = false;  // the source has no more bytes
+    bool stale_ = false;  // the buffer was used to read a text again (readText)
+    bool pinned_ = false; // the bytes from pin_ on are kept
+    std::size_t pin_ = 0;
+    std::vector<Span> spans_; // lines found; the current one is spans_[first_]
     std::size_t first_ = 0;
     std::size_t number_;   // of the current line
-    std::uint64_t offset_; // of begin_
+    std::uint64_t offset_; // where the current line starts
 };
 
 struct Header {
@@ -282,8 +542,14 @@ public:
             }
             if (header())
                 continue;
-            if (record())
+            switch (record()) {
+            case Found::Record:
                 return &record_;
+            case Found::TooLarge:
+                continue;
+            case Found::None:
+                break;
+            }
             skip();
         }
         return nullptr;
@@ -292,7 +558,17 @@ public:
     FilePlace headerPlace() const { return headerPlace_; }
     FilePlace place() const { return {lines_.offset(), lines_.number()}; }
 
+    ReportRecord take()
+    {
+        ReportRecord taken = std::move(record_);
+        record_ = ReportRecord{};
+        record_.file = taken.file;
+        return taken;
+    }
+
 private:
+    enum class Found { None, Record, TooLarge };
+
     std::string_view line(std::size_t k) { return lines_.line(k); }
     bool exists(std::size_t k) { return lines_.has(k); }
 
@@ -334,29 +610,36 @@ private:
         return true;
     }
 
-    // The closing separator that ends the text starting at line `from`: the
-    // first one (no line of a text is one, as written); nothing when the
-    // file ends first (the record was cut short).
-    std::optional<std::size_t> closingOf(std::size_t from)
+    // A closing separator and the line after it.
+    struct Closing {
+        FilePlace at, after;
+    };
+
+    // The closing separator that ends the text starting at the current
+    // line: the first one (no line of a text is one, as written); nothing
+    // when the file ends first (the record was cut short). The lines go by
+    // as it reads.
+    std::optional<Closing> closingOfText()
     {
-        if (!exists(from) || lines_.offset(from) >= noClosingFrom_)
+        const std::uint64_t from = lines_.offset();
+        if (!exists(0) || from >= noClosingFrom_)
             return std::nullopt;
-        for (std::size_t k = from; exists(k); ++k)
-            if (line(k) == closingSeparator)
-                return k;
+        for (; exists(0); lines_.advance(1))
+            if (line(0) == closingSeparator)
+                return Closing{lines_.place(0), lines_.after(0)};
         // With no closing separator at all from here on, every record that
         // starts later is cut short too: known at once, not by reading to
         // the end again.
-        noClosingFrom_ = lines_.offset(from);
+        noClosingFrom_ = from;
         return std::nullopt;
     }
 
     // A whole response or notes record at the current line, handed out as
-    // record_.
-    bool record()
+    // record_; or one too large, skipped.
+    Found record()
     {
         if (!recordStartsAt(0))
-            return false;
+            return Found::None;
         // The line after the time tells a note (its date and time) from a
         // response.
         const bool notes = exists(2) && isLineOf(Part::NoteWhen, line(2));
@@ -381,24 +664,21 @@ private:
                     lineOf[i + r] = k + r;
                 k += run;
             } else if (layout[i].in != In::FirstOnly) {
-                return false;
+                return Found::None;
             }
             i += run;
         }
         const Part textPart = layout[i].part;
         if (!isLineOf(textPart, line(k)))
-            return false;
+            return Found::None;
         const std::size_t textFrom = k;
-        const std::size_t markerSize = prefixOf(textPart).size();
         const auto lineOfPart = [&](Part part) { return lineOf[placeOf(layout, part)]; };
-        // Looking for the end reads on, which may move the lines held: they
-        // are taken only after it.
-        const std::optional<std::size_t> closing = closingOf(textFrom);
-        if (!closing)
-            return false;
 
+        // The lines before the text are taken now: looking for the end lets
+        // them go.
         ReportRecord& r = record_;
-        r.line = lines_.number();
+        const FilePlace start{lines_.offset(), lines_.number()};
+        r.line = start.line;
         r.kind = notes ? ReportRecord::Kind::Notes : ReportRecord::Kind::Response;
         r.time.assign(line(lineOfPart(Part::Time)).substr(timeIndent));
         if (header_) {
@@ -425,14 +705,34 @@ private:
             number.remove_suffix(1);
         assignUtf8(r.record, number);
         assignUtf8(r.question, line(lineOfPart(Part::Question)));
-        r.text.clear();
-        for (std::size_t k = textFrom; k < *closing; ++k) {
-            if (k > textFrom)
-                r.text += '\n';
-            appendCp1252AsUtf8(r.text, lineAsTyped(line(k)).substr(k == textFrom ? markerSize : 0));
+        const std::uint64_t textStart = lines_.place(textFrom).offset;
+        const std::size_t marker = prefixOf(textPart).size();
+
+        lines_.pin();
+        lines_.advance(textFrom);
+        const std::optional<Closing> closing = closingOfText();
+        if (!closing) {
+            lines_.restart(start);
+            lines_.unpin();
+            return Found::None;
         }
-        lines_.advance(*closing + 1);
-        return true;
+        if (closing->after.offset - start.offset > maxRecordBytes) {
+            lines_.unpin();
+            lines_.restart(closing->after);
+            if (skipped_)
+                skipped_({start.line, closing->at.line, "a record of more than 64 MiB"});
+            return Found::TooLarge;
+        }
+        r.text.clear();
+        if (const std::optional<std::string_view> text = lines_.held(textStart, closing->at.offset)) {
+            TextLines(r.text, marker).feed(*text, true);
+        } else {
+            r.text.reserve(static_cast<std::size_t>(closing->at.offset - textStart));
+            lines_.readText(textStart, closing->at.offset, marker, r.text);
+        }
+        lines_.unpin();
+        lines_.restart(closing->after);
+        return Found::Record;
     }
 
     // Skips the piece at the current line that is no whole block, up to where
@@ -472,6 +772,11 @@ RecordReader::~RecordReader() = default;
 const ReportRecord* RecordReader::next()
 {
     return impl_->next();
+}
+
+ReportRecord RecordReader::take()
+{
+    return impl_->take();
 }
 
 FilePlace RecordReader::headerPlace() const

@@ -49,7 +49,15 @@ public:
     virtual ~ByteSource() = default;
     // Up to size bytes into `into`; 0 at the end of the bytes.
     virtual std::size_t read(char* into, std::size_t size) = 0;
+    // Reads on from `offset`, counted from the first byte the source gave;
+    // false when it cannot (it then gives no more bytes).
+    virtual bool readFrom(std::uint64_t offset) = 0;
 };
+
+// A record longer than this, from its opening separator to its closing
+// one, is skipped and reported: no student types as much, and its text
+// would be held whole.
+inline constexpr std::uint64_t maxRecordBytes = std::uint64_t{64} << 20;
 
 // A place in a file: the byte offset of a line's start and its number.
 struct FilePlace {
@@ -72,7 +80,10 @@ struct FilePlace {
 // line of the text as it is.
 //
 // The bytes are read piece by piece and a record is handed out as soon as it
-// is read, so the memory held is that of the largest record, not of the file.
+// is read. What is held is the record's text, once, and a few lines about
+// the place being read (of a line no more than its first 64 KiB): never the
+// file, nor anything for each line of a text. The text of a long record is
+// read again from the source once its end is known, rather than held twice.
 // Linear in the size of the text.
 class RecordReader {
 public:
@@ -87,6 +98,9 @@ public:
 
     // The next whole record, or null at the end. Valid until the next call.
     const ReportRecord* next();
+    // The record next() handed out last, moved out of the reader (which
+    // need not hold it twice).
+    ReportRecord take();
 
     // Where the header block starts that the record last handed out belongs
     // to; the start of the bytes when no header block came before it.

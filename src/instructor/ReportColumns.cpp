@@ -1,5 +1,6 @@
 #include "instructor/ReportColumns.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace qal {
@@ -58,38 +59,74 @@ void compress(std::array<std::uint32_t, 8>& state, const unsigned char* block)
     state[7] += h;
 }
 
-void appendLength(std::string& out, std::size_t length)
-{
-    for (int shift = 56; shift >= 0; shift -= 8)
-        out += static_cast<char>(static_cast<std::uint64_t>(length) >> shift & 0xFF);
-}
+// SHA-256 of bytes that come in pieces: a record's id is taken over its
+// fields as they are, never over a copy of them all.
+class Sha256 {
+public:
+    void add(std::string_view bytes)
+    {
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+        std::size_t size = bytes.size();
+        length_ += size;
+        if (held_ > 0) {
+            const std::size_t taken = std::min(size, block_.size() - held_);
+            std::copy_n(data, taken, block_.data() + held_);
+            held_ += taken;
+            data += taken;
+            size -= taken;
+            if (held_ < block_.size())
+                return;
+            compress(state_, block_.data());
+            held_ = 0;
+        }
+        for (; size >= 64; data += 64, size -= 64)
+            compress(state_, data);
+        std::copy_n(data, size, block_.data());
+        held_ = size;
+    }
+
+    // The length as 8 bytes, most significant first.
+    void addLength(std::uint64_t length)
+    {
+        unsigned char bytes[8];
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = static_cast<unsigned char>(length >> (56 - 8 * i));
+        add({reinterpret_cast<const char*>(bytes), sizeof bytes});
+    }
+
+    std::array<unsigned char, 32> finish()
+    {
+        // The last bytes, a one bit, zeros and the length in bits: one or two blocks.
+        std::array<unsigned char, 128> tail{};
+        std::copy_n(block_.data(), held_, tail.data());
+        tail[held_] = 0x80;
+        const std::size_t tailSize = held_ < 56 ? 64 : 128;
+        const std::uint64_t bits = length_ * 8;
+        for (int i = 0; i < 8; ++i)
+            tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+        for (std::size_t at = 0; at < tailSize; at += 64)
+            compress(state_, tail.data() + at);
+        std::array<unsigned char, 32> digest{};
+        for (int i = 0; i < 32; ++i)
+            digest[i] = static_cast<unsigned char>(state_[i / 4] >> (24 - 8 * (i % 4)));
+        return digest;
+    }
+
+private:
+    std::array<std::uint32_t, 8> state_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                           0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    std::array<unsigned char, 64> block_{};
+    std::size_t held_ = 0;     // bytes of block_ not yet compressed
+    std::uint64_t length_ = 0; // bytes added
+};
 
 } // namespace
 
 std::array<unsigned char, 32> sha256(std::string_view bytes)
 {
-    std::array<std::uint32_t, 8> state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t whole = bytes.size() / 64 * 64;
-    for (std::size_t at = 0; at < whole; at += 64)
-        compress(state, data + at);
-    // The last bytes, a one bit, zeros and the length in bits: one or two blocks.
-    std::array<unsigned char, 128> tail{};
-    const std::size_t rest = bytes.size() - whole;
-    for (std::size_t i = 0; i < rest; ++i)
-        tail[i] = data[whole + i];
-    tail[rest] = 0x80;
-    const std::size_t tailSize = rest < 56 ? 64 : 128;
-    const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
-    for (int i = 0; i < 8; ++i)
-        tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-    for (std::size_t at = 0; at < tailSize; at += 64)
-        compress(state, tail.data() + at);
-    std::array<unsigned char, 32> digest{};
-    for (int i = 0; i < 32; ++i)
-        digest[i] = static_cast<unsigned char>(state[i / 4] >> (24 - 8 * (i % 4)));
-    return digest;
+    Sha256 hash;
+    hash.add(bytes);
+    return hash.finish();
 }
 
 std::string csvColumnNames()
@@ -117,12 +154,12 @@ std::string recordId(const ReportRecord& r)
         r.question,
         r.text,
     };
-    std::string bytes;
+    Sha256 hash;
     for (std::string_view part : parts) {
-        appendLength(bytes, part.size());
-        bytes += part;
+        hash.addLength(part.size());
+        hash.add(part);
     }
-    const std::array<unsigned char, 32> digest = sha256(bytes);
+    const std::array<unsigned char, 32> digest = hash.finish();
     constexpr std::string_view hex = "0123456789abcdef";
     std::string id = "q";
     for (std::size_t i = 0; i < 16; ++i) {

@@ -161,6 +161,8 @@ public:
             return false;
         }
         failure_.clear();
+        start_ = 0;
+        wanted_ = unlimited;
         return true;
     }
 
@@ -172,8 +174,18 @@ public:
         if (!host_.seekTo(file_, offset, reason))
             return false;
         failure_.clear();
+        start_ = offset;
         wanted_ = wanted;
         return true;
+    }
+
+    // Reads again from offset after where reading started: the reader reads
+    // the text of a long record a second time rather than hold it twice.
+    bool readFrom(std::uint64_t offset) override
+    {
+        if (file_ == noHandle || !failure_.empty())
+            return false;
+        return host_.seekTo(file_, start_ + offset, failure_);
     }
 
     std::size_t read(char* into, std::size_t size) override
@@ -203,6 +215,7 @@ private:
     Host& host_;
     HostHandle file_ = noHandle;
     std::string failure_;
+    std::uint64_t start_ = 0; // where reading started
     std::uint64_t wanted_ = unlimited;
 };
 
@@ -235,7 +248,10 @@ private:
     bool stopped_ = false;
 };
 
-using RecordUse = std::function<void(const ReportRecord&, const RecordReader&)>;
+using RecordUse = std::function<void(const ReportRecord&, RecordReader&)>;
+
+// Why a file was not read to its end when the memory ran out.
+constexpr const char* outOfMemory = "there was not enough memory to read all of it";
 
 void cannotRead(const std::string& path, const std::string& reason, std::ostream& err, Status& status)
 {
@@ -257,15 +273,22 @@ void readAll(const std::string& path, std::ostream& err, Status& status, const R
         return;
     }
     const std::string name = reportName(path);
-    RecordReader reader(file, name, [&](const SkippedPiece& piece) {
-        err << printable(name) << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
-        status.somethingSkipped();
-    });
-    std::size_t read = 0;
-    while (const ReportRecord* record = reader.next()) {
-        use(*record, reader);
-        if (++read % 1000 == 0 && !status.goOn(keepGoing))
-            return;
+    try {
+        RecordReader reader(file, name, [&](const SkippedPiece& piece) {
+            err << printable(name) << ":" << piece.firstLine << ": warning: " << piece.warning() << "\n";
+            status.somethingSkipped();
+        });
+        std::size_t read = 0;
+        while (const ReportRecord* record = reader.next()) {
+            use(*record, reader);
+            if (++read % 1000 == 0 && !status.goOn(keepGoing))
+                return;
+        }
+    } catch (const std::bad_alloc&) {
+        // The records of the file handed out so far stay reported; the
+        // other files are still read.
+        cannotRead(path, outOfMemory, err, status);
+        return;
     }
     if (!file.failure().empty())
         cannotRead(path, file.failure(), err, status);
@@ -324,7 +347,14 @@ void csvReport(const Options& options, std::ostream& out, std::ostream& err, Sta
 {
     std::string rows = csvHeader();
     for (const std::string& file : options.files)
-        readAll(file, err, status, [&](const ReportRecord& record, const RecordReader&) {
+        readAll(file, err, status, [&](const ReportRecord& record, RecordReader&) {
+            // A long text goes out from the record itself, not copied into
+            // the rows first.
+            if (record.text.size() > (1 << 20)) {
+                write(out, rows);
+                writeCsvRow(out, record, options.cells);
+                return;
+            }
             appendCsvRow(rows, record, options.cells);
             if (rows.size() > (1 << 20))
                 write(out, rows);
@@ -352,7 +382,7 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
     std::size_t total = 0;
     for (std::size_t f = 0; f < options.files.size(); ++f) {
         std::vector<Run>* last = nullptr; // the run of the record before
-        readAll(options.files[f], err, status, [&](const ReportRecord& record, const RecordReader& reader) {
+        readAll(options.files[f], err, status, [&](const ReportRecord& record, RecordReader& reader) {
             ++total;
             overview->add(record);
             std::vector<Run>& runs = assignments[HtmlAssignmentKey::of(record)];
@@ -382,12 +412,16 @@ void htmlReport(const Options& options, std::ostream& out, std::ostream& err, St
                 continue;
             }
             opened = run.file;
-            RecordReader reader(input, names[run.file], {}, run.start);
-            for (std::size_t n = 0; n < run.records; ++n) {
-                const ReportRecord* record = reader.next();
-                if (record == nullptr)
-                    break;
-                records.push_back(*record);
+            try {
+                RecordReader reader(input, names[run.file], {}, run.start);
+                for (std::size_t n = 0; n < run.records; ++n) {
+                    if (reader.next() == nullptr)
+                        break;
+                    records.push_back(reader.take());
+                }
+            } catch (const std::bad_alloc&) {
+                cannotRead(path, outOfMemory, err, status);
+                continue;
             }
             if (!input.failure().empty())
                 cannotRead(path, input.failure(), err, status);
@@ -424,7 +458,7 @@ void workbookReport(const WorkbookRequest& options, std::ostream& err, Status& s
     for (const std::string& file : options.files)
         readAll(
             file, err, status,
-            [&](const ReportRecord& record, const RecordReader&) {
+            [&](const ReportRecord& record, RecordReader&) {
                 overview->add(record);
                 if (workbook.add(record))
                     return;
@@ -702,7 +736,7 @@ int forEachRecord(const std::vector<std::string>& files, std::ostream& err, cons
     Status status;
     for (const std::string& file : files)
         readAll(
-            file, err, status, [&](const ReportRecord& record, const RecordReader&) { use(record); }, keepGoing, host);
+            file, err, status, [&](const ReportRecord& record, RecordReader&) { use(record); }, keepGoing, host);
     return status.value();
 }
 

@@ -326,12 +326,18 @@ private:
     // cut at the most characters a cell holds.
     void cellText(std::string_view text, Added& added)
     {
-        std::string_view holdable = text;
-        if (showUnholdable(text, shown_)) {
+        // Only the start of a long text reaches the cell: a character is at
+        // most four bytes of UTF-8, and showing one only makes it longer. The
+        // rest is looked at, never copied.
+        const std::string_view start = text.substr(0, 4 * (maxCellCharacters + 1));
+        std::string_view holdable = start;
+        if (showUnholdable(start, shown_)) {
             added.unholdable = true;
             holdable = shown_;
+        } else if (std::any_of(text.begin() + static_cast<std::ptrdiff_t>(start.size()), text.end(), unholdable)) {
+            added.unholdable = true;
         }
-        bool cut = false;
+        bool cut = start.size() < text.size();
         cell_.assign(firstCharacters(holdable, maxCellCharacters, cut));
         added.cut = added.cut || cut;
     }

@@ -44,18 +44,10 @@ std::string LineReader::readLine()
 {
     std::size_t scanned = pos_;
     for (;;) {
-        std::size_t i = scanned;
-        while (i < buffer_.size() && !isLineBreak(static_cast<unsigned char>(buffer_[i])))
-            ++i;
-        if (i < buffer_.size()) {
-            // A CR may be followed by an LF still unread: make sure it is here.
-            if (buffer_[i] == '\r' && i + 1 == buffer_.size() && !drained_) {
-                const std::size_t offset = i - pos_;
-                fill();
-                i = pos_ + offset;
-            }
-            std::string line = buffer_.substr(pos_, i - pos_);
-            pos_ = i + lineBreakLength(buffer_.data() + i, buffer_.data() + buffer_.size());
+        // Only the bytes not yet scanned are searched again after a read.
+        if (const auto end = findLineEnd(buffer_, scanned, !drained_)) {
+            std::string line = buffer_.substr(pos_, end->end - pos_);
+            pos_ = end->next;
             return line;
         }
         if (drained_) {
@@ -63,7 +55,9 @@ std::string LineReader::readLine()
             pos_ = buffer_.size();
             return line;
         }
-        const std::size_t offset = i - pos_;
+        // A CR at the end is looked at again once the byte after it is here.
+        const std::size_t held = buffer_.size() - pos_;
+        const std::size_t offset = held - (held > 0 && buffer_.back() == '\r' ? 1 : 0);
         fill();
         scanned = pos_ + offset;
     }

@@ -9,19 +9,18 @@ std::string textAsWritten(std::string text)
     // Most texts hold no shifted line: they are handed back as they came.
     std::string written;
     std::size_t copied = 0; // text before this is in written
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = start;
-        while (end < text.size() && !isLineBreak(static_cast<unsigned char>(text[end])))
-            ++end;
+    const auto shift = [&](std::size_t start, std::size_t end) {
         if (isShiftedTextLine(std::string_view(text).substr(start, end - start))) {
             written.append(text, copied, start - copied).push_back(' ');
             copied = start;
         }
-        if (end == text.size())
-            break;
-        start = end + lineBreakLength(text.data() + end, text.data() + text.size());
+    };
+    std::size_t start = 0;
+    while (const std::optional<LineEnd> end = findLineEnd(text, start, false)) {
+        shift(start, end->end);
+        start = end->next;
     }
+    shift(start, text.size());
     if (copied == 0 && written.empty())
         return text;
     written.append(text, copied, std::string::npos);

@@ -22,23 +22,35 @@ bool continuesUtf8Character(char c)
 
 void LessonLineSplitter::feed(std::string_view bytes)
 {
-    for (char c : bytes) {
-        const LineBreakFollower::Part part = lineBreaks_.take(c);
-        if (part == LineBreakFollower::Part::LfOfCrLf)
-            continue;
-        if (part == LineBreakFollower::Part::LineEnd) {
-            endLine();
-            continue;
-        }
-        current_.push_back(c);
-        inLine_ = true;
+    std::size_t at = 0;
+    if (afterCr_ && !bytes.empty() && bytes.front() == '\n')
+        at = 1; // the LF of a CR LF whose CR ended the last piece
+    if (!bytes.empty())
+        afterCr_ = false;
+    while (at < bytes.size()) {
+        const std::optional<LineEnd> end = findLineEnd(bytes, at, false);
+        take(bytes.substr(at, (end ? end->end : bytes.size()) - at));
+        if (!end)
+            return;
+        endLine();
+        afterCr_ = endsInCr(bytes, *end);
+        at = end->next;
+    }
+}
+
+void LessonLineSplitter::take(std::string_view text)
+{
+    if (text.empty())
+        return;
+    current_.append(text);
+    inLine_ = true;
+    for (const char c : text)
         if (!continuesUtf8Character(c))
             ++currentCharacters_;
-        if (current_.size() > maxLessonLineLength && firstLongLine_ == 0)
-            firstLongLine_ = lines_.size() + 1;
-        if (currentCharacters_ > maxLessonLineLength && firstLongUtf8Line_ == 0)
-            firstLongUtf8Line_ = lines_.size() + 1;
-    }
+    if (current_.size() > maxLessonLineLength && firstLongLine_ == 0)
+        firstLongLine_ = lines_.size() + 1;
+    if (currentCharacters_ > maxLessonLineLength && firstLongUtf8Line_ == 0)
+        firstLongUtf8Line_ = lines_.size() + 1;
 }
 
 void LessonLineSplitter::endLine()
@@ -55,7 +67,7 @@ std::vector<std::string> LessonLineSplitter::finish()
         endLine();
     current_.clear();
     currentCharacters_ = 0;
-    lineBreaks_.reset();
+    afterCr_ = false;
     return std::move(lines_);
 }
 

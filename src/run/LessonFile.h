@@ -22,9 +22,9 @@ constexpr std::size_t maxLessonLineLength = 65535;
 constexpr std::uint64_t maxLessonBytes = std::uint64_t{64} << 20;
 
 // Cuts text into lesson lines. CR LF, a lone LF and a lone CR each end a
-// line (LineBreaks.h), so no line ever holds a line break. A line end at the very end starts
-// no further line ("a\r\nb\r\n" is two lines); a last line without one still
-// counts ("a\r\nb" is two lines too). Bytes are kept as they are.
+// line (LineBreaks.h, whose findLineEnd cuts them), so no line ever holds a line break. A line end at the very end
+// starts no further line ("a\r\nb\r\n" is two lines); a last line without one still counts ("a\r\nb" is two lines too).
+// Bytes are kept as they are.
 //
 // Fed in pieces, so a file is never held whole just to learn that it is too
 // long; a CR LF split between two pieces is still one line end.
@@ -47,6 +47,7 @@ public:
     std::vector<std::string> finish();
 
 private:
+    void take(std::string_view text);
     void endLine();
 
     std::vector<std::string> lines_;
@@ -54,8 +55,8 @@ private:
     std::size_t currentCharacters_ = 0; // characters of current_ read as UTF-8
     std::size_t firstLongLine_ = 0;
     std::size_t firstLongUtf8Line_ = 0;
-    LineBreakFollower lineBreaks_;
-    bool inLine_ = false; // bytes have come since the last line end
+    bool afterCr_ = false; // the last piece ended in a CR that ended a line
+    bool inLine_ = false;  // bytes have come since the last line end
 };
 
 // Follows text fed in pieces and tells whether it is well-formed UTF-8 as

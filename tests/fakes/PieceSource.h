@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace qal::test {
@@ -12,7 +13,7 @@ namespace qal::test {
 // report's reader must read the same records however its bytes arrive.
 class PieceSource : public ByteSource {
 public:
-    PieceSource(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+    PieceSource(std::string_view bytes, std::size_t piece) : all_(bytes), bytes_(bytes), piece_(piece) {}
 
     std::size_t read(char* into, std::size_t size) override
     {
@@ -22,7 +23,14 @@ public:
         return n;
     }
 
+    bool readFrom(std::uint64_t offset) override
+    {
+        bytes_ = all_.substr(static_cast<std::size_t>(std::min<std::uint64_t>(offset, all_.size())));
+        return true;
+    }
+
 private:
+    std::string_view all_;
     std::string_view bytes_;
     std::size_t piece_;
 };

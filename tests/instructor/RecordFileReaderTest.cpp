@@ -7,10 +7,12 @@
 #include "fakes/PieceSource.h"
 #include "fakes/TempDrive.h"
 #include "platform/CodePage.h"
+#include "recording/RecordLayout.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <ostream>
@@ -407,6 +409,134 @@ TEST(ReaderTextTest, ShiftTakenBackByHand)
     EXPECT_EQ(read.records[0].text, "mine");
     EXPECT_EQ(read.records[1].text, "next");
     EXPECT_EQ(read.records[1].line, 10u);
+}
+
+std::string joined(const std::vector<std::string>& lines, std::string_view lineEnd)
+{
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        text.append(i == 0 ? "" : lineEnd).append(lines[i]);
+    return text;
+}
+
+// Texts far longer than students type, as a crafted or damaged file may hold
+// them: more bytes than the reader keeps while it looks for a record's end
+// (it reads the text again once the end is known), a line longer than it
+// holds of any line, lines the writer shifts (textAsWritten) among them, in
+// a response and in a note, with every line end, whole and in pieces. Each
+// text reads back as typed, and the records around it as they are.
+TEST(ReaderTextTest, LongTextsReadAsTyped)
+{
+    const std::string open = "......!!!!!!!!...................................";
+    const std::string close = ".................................................";
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i < 250'000; ++i)
+        many.push_back("line " + std::to_string(i) + " of it");
+    std::vector<std::string> shifted = many;
+    shifted.insert(shifted.begin() + 1000, {close, "Student Name:  Mallory", "   " + open,
+                                            std::string(300'000, ' ') + close, std::string(70'000, ' ')});
+    const struct {
+        const char* name;
+        bool note;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"many short lines", false, many},
+        {"a line longer than any line held", false, {"before", std::string(200'000, 'x') + "y", "after", ""}},
+        {"a first line a little longer than any line held", false, {std::string(65'546, 'x'), "after"}},
+        {"a note's first line longer than any line held", true, {std::string(100'000, 'x'), "after"}},
+        {"shifted lines among many", false, shifted},
+        {"a note of many lines and shifted ones", true, shifted},
+    };
+    for (const auto& c : cases) {
+        for (const std::string_view lineEnd : {"\r\n", "\n", "\r"}) {
+            const auto line = [&](std::string_view text) { return std::string(text) + std::string(lineEnd); };
+            const auto response = [&](const char* at, const std::string& text) {
+                return line(open) + line(std::string(36, ' ') + at) + line("question") + line(open) +
+                       line("RESPONSE -->  ") + line(text) + line(close);
+            };
+            const std::string written = recordLayout::textAsWritten(joined(c.lines, lineEnd));
+            const std::string longOne = c.note
+                                            ? line(open) + line(std::string(36, ' ') + "10:30:00") +
+                                                  line(std::string(36, ' ') + "12-07-202610:30:00") + line("question") +
+                                                  line(open) + line("NOTES -------> " + written) + line(close)
+                                            : response("10:30:00", written);
+            const std::string before = response("10:00:00", "before");
+            const std::string bytes = before + longOne + response("11:00:00", "after");
+            // The line the third record starts on.
+            const std::string_view upTo = std::string_view(bytes).substr(0, before.size() + longOne.size());
+            std::size_t third = 1;
+            for (std::size_t at = 0; (at = upTo.find(lineEnd, at)) != std::string_view::npos; at += lineEnd.size())
+                ++third;
+            // Byte by byte too where the text is short: a line is cut as
+            // soon as it is longer than is held.
+            const bool isShort = bytes.size() < 400'000;
+            for (const std::size_t piece : {std::size_t{0}, std::size_t{4099}, std::size_t{70'001}, std::size_t{1}}) {
+                if (piece == 1 && !isShort)
+                    continue;
+                RecordFileContents read;
+                if (piece == 0) {
+                    read = readRecordText(bytes, "f");
+                } else {
+                    test::PieceSource source(bytes, piece);
+                    RecordReader reader(source, "f",
+                                        [&read](const SkippedPiece& skipped) { read.skipped.push_back(skipped); });
+                    while (const ReportRecord* r = reader.next())
+                        read.records.push_back(*r);
+                }
+                const std::string what = std::string(c.name) + ", line end " +
+                                         std::to_string(static_cast<int>(lineEnd.back())) + ", pieces of " +
+                                         std::to_string(piece);
+                EXPECT_TRUE(read.skipped.empty()) << what;
+                ASSERT_EQ(read.records.size(), 3u) << what;
+                EXPECT_EQ(read.records[0].text, "before") << what;
+                EXPECT_TRUE(read.records[1].text == joined(c.lines, "\n")) << what;
+                EXPECT_EQ(read.records[1].kind, c.note ? Kind::Notes : Kind::Response) << what;
+                EXPECT_EQ(read.records[1].time, "10:30:00") << what;
+                EXPECT_EQ(read.records[2].text, "after") << what;
+                EXPECT_EQ(read.records[2].line, third) << what;
+            }
+        }
+    }
+}
+
+// A record of more than 64 MiB, from its opening separator to its closing
+// one, is skipped with a warning; one of 64 MiB is read; the records around
+// either are read as they are.
+TEST(ReaderTextTest, RecordsOverTheirLimitAreSkipped)
+{
+    const std::string open = "......!!!!!!!!...................................\r\n";
+    const std::string close = ".................................................\r\n";
+    const std::string head = open + std::string(36, ' ') + "10:30:00\r\nquestion\r\n" + open + "RESPONSE -->  \r\n";
+    const std::string before =
+        open + std::string(36, ' ') + "10:00:00\r\nquestion\r\n" + open + "RESPONSE -->  \r\nbefore\r\n" + close;
+    const std::string after =
+        open + std::string(36, ' ') + "11:00:00\r\nquestion\r\n" + open + "RESPONSE -->  \r\nafter\r\n" + close;
+    for (const std::uint64_t size : {maxRecordBytes, maxRecordBytes + 1}) {
+        // Lines of "ab" and one of c's, to make the record `size` bytes long.
+        const std::size_t text = static_cast<std::size_t>(size) - head.size() - close.size();
+        const std::size_t lines = (text - 2) / 4 - 1;
+        std::string bytes = before + head;
+        bytes.reserve(before.size() + static_cast<std::size_t>(size) + after.size());
+        for (std::size_t i = 0; i < lines; ++i)
+            bytes += "ab\r\n";
+        bytes.append(text - 4 * lines - 2, 'c').append("\r\n");
+        bytes += close + after;
+        const std::size_t lastLine = 7 + 5 + lines + 1 + 1; // the long record's closing separator
+        const RecordFileContents read = readRecordText(bytes, "f");
+        const bool over = size > maxRecordBytes;
+        ASSERT_EQ(read.records.size(), over ? 2u : 3u) << size;
+        EXPECT_EQ(read.records.front().text, "before") << size;
+        EXPECT_EQ(read.records.back().text, "after") << size;
+        EXPECT_EQ(read.records.back().line, lastLine + 1) << size;
+        if (over) {
+            ASSERT_EQ(read.skipped.size(), 1u) << size;
+            EXPECT_EQ(read.skipped[0].warning(),
+                      "a record of more than 64 MiB (lines 8 to " + std::to_string(lastLine) + "): skipped");
+        } else {
+            EXPECT_TRUE(read.skipped.empty()) << size;
+            EXPECT_EQ(read.records[1].text.size(), 3 * lines + (text - 4 * lines - 2)) << size;
+        }
+    }
 }
 
 // Every character of the code page comes out as the code page's own

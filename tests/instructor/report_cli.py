@@ -10,6 +10,7 @@ openpyxl and LibreOffice for the workbook.
   report_cli.py html REPORT_BINARY REPORT_FILES_BINARY
   report_cli.py xlsx REPORT_BINARY REPORT_FILES_BINARY   (Debian's python3, for openpyxl)
   report_cli.py feedback REPORT_BINARY REPORT_FILES_BINARY QALESSON_BINARY   (likewise)
+  report_cli.py crafted REPORT_BINARY REPORT_FILES_BINARY
 
 csv: every row and field, the byte order mark and CR LF row ends; cells that
 begin as formulas do, with and without --raw; a torn tail, stray text, a
@@ -18,7 +19,10 @@ the page is self-contained, and in Chromium's DOM the assignments (apart by
 lesson), questions and entries are in their order, every text is text (no
 markup of the students' comes alive) and line breaks are kept. xlsx: every
 cell's value and type (text, date, time), the frozen header row, the filter,
-the widths; LibreOffice opens it and reads the same values.
+the widths; LibreOffice opens it and reads the same values. crafted: files
+no run makes (1 GB of one line, of short lines, of closing separators, a
+record that never closes, one over 64 MiB, a 30 MB answer) in every form,
+with the report's peak memory.
 """
 
 import csv
@@ -813,6 +817,133 @@ def hand_made_checks(binary, folder, qalesson):
             raise Failure("the lesson of %s:\n%r\n does not hold\n%r" % (name, lesson, line))
 
 
+GB = 1000 * 1000 * 1000
+MiB = 1 << 20
+CRAFTED_HEADER = b"".join(line + b"\r\n" for line in (
+    b"\xb0" * 24, b"Student Name:  Mallory", b"assignment #001", b"001.  Crafted", b"Initials:  M",
+    b"Date and Time 12-07-202614:00:00"))
+
+
+def crafted_head(when):
+    """A response record's lines up to its text."""
+    return b"".join(line + b"\r\n" for line in (
+        OPENING.encode(), b" " * 36 + when, b"", b"", b"`questionNumber 10001 ", b"`q001  Crafted?",
+        OPENING.encode(), b"RESPONSE -->  "))
+
+
+def repeated(f, unit, size):
+    """unit written again and again, size bytes of it."""
+    chunk = unit * (MiB // len(unit))
+    for _ in range(size // len(chunk)):
+        f.write(chunk)
+    f.write(unit * ((size % len(chunk)) // len(unit)))
+
+
+def crafted_files(folder, size):
+    """Files no student's run makes, each name with its text lines after the header block, the warning it gives
+    (its line numbers) and the texts of its records: a record that never closes (its text a hole of size NUL
+    bytes, one line), one line of size bytes, size bytes of short lines, a record followed by size bytes of
+    closing separators, a record of more than 64 MiB and a 30 MB answer of short lines, each before a record."""
+    after = crafted_head(b"11:00:00") + b"after\r\n" + CLOSING.encode() + b"\r\n"
+    files = []
+    with open(os.path.join(folder, "never.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00") + b"x\r\n")
+        f.truncate(f.tell() + size)
+    files.append(("never.txt", b"a record cut short (lines 7 to 16)", []))
+    with open(os.path.join(folder, "line.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER)
+        f.truncate(f.tell() + size)
+    files.append(("line.txt", b"text that is not a header block or record (line 7)", []))
+    unit = b"a short line of text\r\n"
+    with open(os.path.join(folder, "short.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00"))
+        repeated(f, unit, size)
+    files.append(("short.txt", b"a record cut short (lines 7 to %d)" % (14 + size // len(unit)), []))
+    unit = CLOSING.encode() + b"\r\n"
+    with open(os.path.join(folder, "closings.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00") + b"x\r\n")
+        repeated(f, unit, size)
+    files.append(("closings.txt", b"text that is not a header block or record (lines 17 to %d)"
+                  % (16 + size // len(unit) - 1), ["x"]))
+    with open(os.path.join(folder, "over64.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00"))
+        repeated(f, b"ab\r\n", 70 * MiB)
+        f.write(CLOSING.encode() + b"\r\n" + after)
+    files.append(("over64.txt", b"a record of more than 64 MiB (lines 7 to %d)" % (15 + 70 * MiB // 4), ["after"]))
+    with open(os.path.join(folder, "answer30.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00"))
+        repeated(f, b"ab\r\n", 30 * GB // 1000)
+        f.write(CLOSING.encode() + b"\r\n" + after)
+    files.append(("answer30.txt", None, ["ab\n" * (30 * GB // 1000 // 4 - 1) + "ab", "after"]))
+    return files
+
+
+def peak_run(binary, folder, *args):
+    """The report's status, output, standard error and peak memory (its maximum resident set, in MiB), as GNU
+    time tells it: a child of this process would count the memory this process had when it was made."""
+    argv = [binary.encode()] + [a if isinstance(a, bytes) else a.encode() for a in args]
+    with tempfile.NamedTemporaryFile() as peak:
+        result = subprocess.run([b"/usr/bin/time", b"-f", b"%M", b"-o", peak.name.encode()] + argv, cwd=folder,
+                                capture_output=True, timeout=120)
+        kib = int(open(peak.name).read().split()[-1])
+    return result.returncode, result.stdout, result.stderr, kib / 1024
+
+
+def crafted_checks(binary, folder):
+    """Each crafted file in every form, before a student's file: nothing aborts, the crafted file's warning or
+    records and the student's records are reported, and the report's peak memory stays low: under 64 MiB, and
+    under 100 MiB for the 30 MB answer."""
+    import zipfile
+    csv.field_size_limit(1 << 30)  # the 30 MB answer is one field
+    files = crafted_files(folder, GB)
+    bob = bob_rows(MASTER_B, True)
+    for name, warning, texts in files:
+        limit = 100 if name == "answer30.txt" else 64
+        for form in ("csv", "html", "xlsx"):
+            args = {"csv": [], "html": ["--html"], "xlsx": ["--xlsx", "crafted.xlsx"]}[form]
+            status, out, err, peak = peak_run(binary, folder, *args, name, file_name(MASTER_B))
+            what = "%s as %s" % (name, form)
+            cut = form == "xlsx" and name == "answer30.txt"
+            # The warning's line is the first its piece names.
+            first = b"" if warning is None else re.search(rb"\(lines? (\d+)", warning).group(1)
+            expected_err = b"" if warning is None else name.encode() + b":" + first + b": warning: " + warning + \
+                b": skipped\n"
+            if cut:
+                expected_err += (name.encode() + b":7: warning: a text of this record is longer than a workbook's "
+                                 b"cell holds (32767 characters): cut there\n")
+            expect("status and standard error of " + what, (status, err), (1 if expected_err else 0, expected_err))
+            if peak >= limit:
+                raise Failure("%s took %.1f MiB at its peak (%d MiB or more)" % (what, peak, limit))
+            print("%s: %.1f MiB" % (what, peak))
+            if form == "csv":
+                rows = parse_csv(out)
+                expect("texts of " + what, [row[10] for row in rows[:len(texts)]], texts)
+                expect("the student's rows after " + what, rows[len(texts):], bob)
+            elif form == "html":
+                for text in texts[-1:] + ["Bob Ng"]:
+                    if text.encode() not in out:
+                        raise Failure("%s: no %r in the page" % (what, text))
+            else:
+                with zipfile.ZipFile(os.path.join(folder, "crafted.xlsx")) as book:
+                    sheet = book.read("xl/worksheets/sheet1.xml")
+                for text in texts[-1:] + ["Bob Ng"]:
+                    if text.encode() not in sheet:
+                        raise Failure("%s: no %r in the workbook" % (what, text))
+        os.remove(os.path.join(folder, name))
+    # A file whose record the memory cannot hold is reported as not read,
+    # and the other files still are.
+    with open(os.path.join(folder, "big.txt"), "wb") as f:
+        f.write(CRAFTED_HEADER + crafted_head(b"10:00:00"))
+        repeated(f, b"ab\r\n", 60 * MiB)
+        f.write(CLOSING.encode() + b"\r\n")
+    import resource
+    limited = subprocess.run([binary, "big.txt", file_name(MASTER_B)], cwd=folder, capture_output=True, timeout=60,
+                             preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (64 * MiB, 64 * MiB)))
+    expect("status and standard error out of memory", (limited.returncode, limited.stderr),
+           (2, b'qalesson-report: cannot read "big.txt": there was not enough memory to read all of it.\n'))
+    expect("the student's rows beside a file out of memory", parse_csv(limited.stdout), bob)
+
+
 def main():
     mode, binary, writer = sys.argv[1], os.path.abspath(sys.argv[2]), os.path.abspath(sys.argv[3])
     with tempfile.TemporaryDirectory() as work:
@@ -822,7 +953,8 @@ def main():
             if mode == "feedback":
                 feedback_checks(binary, folder, os.path.abspath(sys.argv[4]))
             else:
-                {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks}[mode](binary, folder)
+                {"csv": csv_checks, "html": html_checks, "xlsx": xlsx_checks, "crafted": crafted_checks}[mode](
+                    binary, folder)
         except Failure as failure:
             print("FAIL: %s" % failure)
             return 1

@@ -33,6 +33,7 @@ const Case cases[] = {
     {"LoneLf", "a\nb", {"a", "b"}},
     {"LfThenCrIsTwoBreaks", "a\n\rb", {"a", "", "b"}},
     {"CrBeforeCrLf", "a\r\r\nb", {"a", "", "b"}},
+    {"LfAfterCrLf", "a\r\n\nb", {"a", "", "b"}},
     {"BreakAtTheEndStartsNoLine", "a\r\n", {"a"}},
     {"OnlyABreak", "\r\n", {""}},
     {"Nothing", "", {}},
@@ -54,6 +55,15 @@ std::vector<std::string> readerLines(const std::string& text)
     return lines;
 }
 
+// The text fed in two pieces, cut after `cut` bytes.
+std::vector<std::string> splitterLines(const std::string& text, std::size_t cut)
+{
+    LessonLineSplitter splitter;
+    splitter.feed(std::string_view(text).substr(0, cut));
+    splitter.feed(std::string_view(text).substr(cut));
+    return splitter.finish();
+}
+
 std::vector<std::string> splitterLines(const std::string& text, bool byteByByte)
 {
     LessonLineSplitter splitter;
@@ -73,6 +83,8 @@ TEST_P(LineBreaksTest, EveryReaderEndsLinesAlike)
     EXPECT_EQ(readerLines(c.text), c.lines);
     EXPECT_EQ(splitterLines(c.text, false), c.lines);
     EXPECT_EQ(splitterLines(c.text, true), c.lines);
+    for (std::size_t cut = 0; cut <= c.text.size(); ++cut)
+        EXPECT_EQ(splitterLines(c.text, cut), c.lines) << "cut after " << cut;
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LineBreaksTest, ::testing::ValuesIn(cases), test::caseName);
