@@ -27,8 +27,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from record_patterns import CLOSING, CODE_LINE, DATE, INDENT, OPENING, QUESTION, TIME, check, read  # noqa: E402
-from xsession import (ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, QUIT, SAVE_AS_NOTES, Failure,  # noqa: E402
-                      Session, wait_exit)
+from xsession import (ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, SAVE_AS_NOTES, Failure,  # noqa: E402
+                      Session, quit_window, running, wait_exit)
 
 
 def header_pattern(master):
@@ -58,8 +58,7 @@ def require_icon(desktop, window, what):
 
 
 def lesson_run(desktop, binary, env, drovnel, shot_path):
-    program = subprocess.Popen([binary], env=env)
-    try:
+    with running([binary], env) as program:
         desktop.answer_prompts(program)
         window = desktop.wait_window("Form1", program)
         require_icon(desktop, window, "the lesson window")
@@ -74,13 +73,7 @@ def lesson_run(desktop, binary, env, drovnel, shot_path):
         desktop.click(window, ANSWER_BOX)
         desktop.xdotool("type", "--delay", "15", "A note")
         desktop.click(window, SAVE_AS_NOTES)
-        desktop.click(window, QUIT)
-        status = wait_exit(program)
-    finally:
-        if program.poll() is None:
-            program.kill()
-    if status != 0:
-        raise Failure("quit program ended with status %d" % status)
+        quit_window(desktop, window, program, "the lesson run")
 
     master = read(os.path.join(drovnel, "masterFile_Ann_Lee.txt"))
     match = check(header_pattern(True) + response_pattern(True) + notes_pattern(), master, "master file")
@@ -97,8 +90,7 @@ def lesson_run(desktop, binary, env, drovnel, shot_path):
 
 def wrong_assignment_run(desktop, binary, env, drovnel):
     before = {name: read(os.path.join(drovnel, name)) for name in os.listdir(drovnel)}
-    program = subprocess.Popen([binary], env=env)
-    try:
+    with running([binary], env) as program:
         desktop.answer_prompts(program, "2")
         message = desktop.wait_window("qalesson", program)
         if desktop.visible("Form1"):
@@ -106,9 +98,6 @@ def wrong_assignment_run(desktop, binary, env, drovnel):
         desktop.focus(message)
         desktop.xdotool("key", "Return")
         status = wait_exit(program)
-    finally:
-        if program.poll() is None:
-            program.kill()
     if status != 0:
         raise Failure("the invalid-assignment end gave status %d" % status)
     after = {name: read(os.path.join(drovnel, name)) for name in os.listdir(drovnel)}
@@ -136,8 +125,7 @@ def as_written(lines):
 
 
 def forged_run(desktop, binary, env, drovnel, report):
-    program = subprocess.Popen([binary], env=env)
-    try:
+    with running([binary], env) as program:
         for reply in ("1", "Ivy Park", "IP", "1"):
             desktop.answer_prompt(program, reply)
         window = desktop.wait_window("Form1", program)
@@ -151,13 +139,7 @@ def forged_run(desktop, binary, env, drovnel, report):
                     desktop.xdotool("key", "Return")  # a line break, as the student makes it
                 desktop.xdotool("type", "--delay", "10", line.decode())
             desktop.click(window, button)
-        desktop.click(window, QUIT)
-        status = wait_exit(program)
-    finally:
-        if program.poll() is None:
-            program.kill()
-    if status != 0:
-        raise Failure("the forging run ended with status %d" % status)
+        quit_window(desktop, window, program, "the forging run")
 
     names = sorted(name for name in os.listdir(drovnel) if name.endswith("Ivy_Park.txt"))
     master = next(name for name in names if name.startswith("masterFile_"))

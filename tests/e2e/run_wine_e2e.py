@@ -28,7 +28,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from record_patterns import CODE_LINE, DATE, TIME, read  # noqa: E402
-from xsession import ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, QUIT, Failure, Session, wait_exit  # noqa: E402
+from xsession import ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, Failure, Session, quit_window, running  # noqa: E402
 
 # Typed as keys: a keyboard where é and € have keys of their own, as on a
 # French one, set before Wine reads the keyboard (once, as it starts). They
@@ -63,8 +63,7 @@ def lesson_run(command, env_extra, shot_path=None):
                  extra_env=env_extra) as session:
         desktop = session.desktop
         keyboard_with_extra_keys(desktop)
-        program = subprocess.Popen(command, env=session.env)
-        try:
+        with running(command, session.env) as program:
             desktop.answer_prompts(program)
             window = desktop.wait_window("Form1", program)
             desktop.click(window, NEXT_QUESTION)
@@ -74,13 +73,7 @@ def lesson_run(command, env_extra, shot_path=None):
             if shot_path:
                 desktop.screenshot(window, shot_path)
             desktop.click(window, ENTER_RESPONSE)
-            desktop.click(window, QUIT)
-            status = wait_exit(program)
-        finally:
-            if program.poll() is None:
-                program.kill()
-        if status != 0:
-            raise Failure("%s: quit ended with status %d" % (command[-1], status))
+            quit_window(desktop, window, program, command[-1])
         return {name: read(os.path.join(session.drovnel, name)) for name in sorted(os.listdir(session.drovnel))}
 
 

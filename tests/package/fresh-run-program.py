@@ -12,12 +12,11 @@ Usage: fresh-run-program.py CHECKOUT OUTPUT_DIR
 import glob
 import os
 import shutil
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from xsession import ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, QUIT, Failure, Session, wait_exit  # noqa: E402
+from xsession import ANSWER_BOX, ENTER_RESPONSE, NEXT_QUESTION, Failure, Session, quit_window, running  # noqa: E402
 
 # run-program checks the packages and the build before the program starts.
 FIRST_PROMPT_TIMEOUT = 600
@@ -28,8 +27,7 @@ def main():
     checkout, output = sys.argv[1:3]
     with Session("qalesson-fresh-") as session:
         desktop = session.desktop
-        program = subprocess.Popen([os.path.join(checkout, "scripts", "run-program")], env=session.env)
-        try:
+        with running([os.path.join(checkout, "scripts", "run-program")], session.env) as program:
             deadline = time.monotonic() + FIRST_PROMPT_TIMEOUT
             while not desktop.visible("qalesson"):
                 if program.poll() is not None:
@@ -44,13 +42,7 @@ def main():
             desktop.xdotool("key", "ctrl+a")
             desktop.xdotool("type", "--delay", "15", ANSWER)
             desktop.click(window, ENTER_RESPONSE)
-            desktop.click(window, QUIT)
-            status = wait_exit(program)
-        finally:
-            if program.poll() is None:
-                program.kill()
-        if status != 0:
-            raise Failure("quit program ended with status %d" % status)
+            quit_window(desktop, window, program, "run-program")
         sends = glob.glob(os.path.join(session.drovnel, "send_*Ann_Lee.txt"))
         if len(sends) != 1:
             raise Failure("expected one send file in %s, found %s" % (session.drovnel, os.listdir(session.drovnel)))

@@ -5,6 +5,7 @@ the window's controls, taking screenshots, watching windows appear.
 Every script that needs it imports it from this folder (tests/support).
 """
 
+import contextlib
 import os
 import re
 import shutil
@@ -168,6 +169,27 @@ class Desktop:
                                    env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         time.sleep(0.5)  # xev has no ready signal; let it select the root's events
         return watcher
+
+
+@contextlib.contextmanager
+def running(command, env, **popen):
+    """The program, started with command; killed at the end of the with
+    block when it still runs there (a step failed)."""
+    program = subprocess.Popen(command, env=env, **popen)
+    try:
+        yield program
+    finally:
+        if program.poll() is None:
+            program.kill()
+
+
+def quit_window(desktop, window, program, what):
+    """Clicks Quit in the lesson window; the program must then end with
+    status 0."""
+    desktop.click(window, QUIT)
+    status = wait_exit(program)
+    if status != 0:
+        raise Failure("%s: quit ended with status %d" % (what, status))
 
 
 def wait_exit(program):
