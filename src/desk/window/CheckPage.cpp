@@ -122,20 +122,24 @@ void CheckPage::checkLesson(const QString& path)
     emit lessonChosen(path);
 }
 
-void CheckPage::copyFinding()
+const Finding* CheckPage::selectedFinding() const
 {
     const int row = findings_->indexOfTopLevelItem(findings_->currentItem());
-    if (row >= 0 && static_cast<std::size_t>(row) < review_.findings.size())
-        QGuiApplication::clipboard()->setText(
-            textOf(findingLine(review_.path, review_.findings[static_cast<std::size_t>(row)])));
+    return row >= 0 && static_cast<std::size_t>(row) < review_.findings.size()
+               ? &review_.findings[static_cast<std::size_t>(row)]
+               : nullptr;
+}
+
+void CheckPage::copyFinding()
+{
+    if (const Finding* finding = selectedFinding())
+        QGuiApplication::clipboard()->setText(textOf(findingLine(review_.path, *finding)));
 }
 
 void CheckPage::showFinding()
 {
-    const int row = findings_->indexOfTopLevelItem(findings_->currentItem());
-    if (row < 0 || static_cast<std::size_t>(row) >= review_.findings.size())
-        return;
-    view_->setPlainText(textOf(excerptAround(review_.lines, review_.findings[row].line)));
+    if (const Finding* finding = selectedFinding())
+        view_->setPlainText(textOf(excerptAround(review_.lines, finding->line)));
 }
 
 } // namespace qal

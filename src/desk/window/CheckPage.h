@@ -31,6 +31,8 @@ private:
     void chooseLesson();
     void showFinding();
     void copyFinding();
+    // The finding of the row selected; none when no row is.
+    const Finding* selectedFinding() const;
 
     QString path_;
     LessonReview review_;
